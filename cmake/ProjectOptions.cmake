@@ -1,0 +1,21 @@
+# One INTERFACE target that every target of the project links: language level,
+# warnings and the Qt strictness macros.
+add_library(project_options INTERFACE)
+target_compile_features(project_options INTERFACE cxx_std_20)
+target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic)
+option(RIVIVOZUZUVOD_WERROR "Treat warnings as errors" ON)
+if(RIVIVOZUZUVOD_WERROR)
+  target_compile_options(project_options INTERFACE -Werror)
+endif()
+target_compile_definitions(project_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_FOREACH)
+
+option(RIVIVOZUZUVOD_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(RIVIVOZUZUVOD_SANITIZE)
+  target_compile_options(project_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/ProgressIndicator.h"
+#include "platform/WinTypes.h"
+
+#include <QString>
+
+#include <memory>
+
+// Library status values that callers rely on.
+inline constexpr DWORD COMM_STATUS_DONE = 0;
+inline constexpr DWORD COMM_STATUS_FAILED_SILENT = 18;
+inline constexpr DWORD COMM_STATUS_BUSY = 27;
+inline constexpr DWORD COMM_RESULT_AFTER_WAIT = 29;
+
+// Firmware block flags (m_byBlockFlags).
+inline constexpr BYTE BLOCK_FLAG_FIRST = 0x01;
+inline constexpr BYTE BLOCK_FLAG_LAST = 0x02;
+
+inline constexpr int DEVICE_PORT = 49999;
+inline constexpr DWORD RESPONSE_BUFFER_SIZE = 100;
+
+enum COM_APP_TYPE : int { COM_APP_TYPE_NONE = 0, COM_APP_TYPE_ENCODER = 7 };
+
+class SerialCommLink; // the transport behind one CSerialComm (SerialCommLink.h)
+
+// One link to the device, in the calling order the command layer uses:
+// SetCommModeToEthernetCE, SetIPAndPort, then any number of ProccessMsgCode_NoThread +
+// GetCommunicationStatusOfDll rounds, then CloseComPort and EthernetClose.
+class CSerialComm {
+public:
+    static COM_APP_TYPE m_enumAppType;
+
+    CSerialComm();
+    virtual ~CSerialComm();
+    CSerialComm(const CSerialComm&) = delete;
+    CSerialComm& operator=(const CSerialComm&) = delete;
+
+    void SetCommModeToEthernetCE();
+    void SetIPAndPort(QString address, int port);
+
+    // Starts one exchange. The reply's bytes go into `response` (never more than
+    // min(responseSize, 100) bytes) and their count into `*responseLength`.
+    // Returns 0 when the exchange is done or under way, 18 when it failed without a
+    // message, any other value is an error code.
+    DWORD ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload, DWORD payloadLength,
+                                   BYTE* response, DWORD responseSize, DWORD* responseLength);
+
+    // 27 while the exchange runs; then 0 = done, 18 = failed silently, other = error code.
+    // When the final status names a system failure, the calling thread's last system error
+    // (platform/LastError.h) is set to it.
+    DWORD GetCommunicationStatusOfDll();
+
+    DWORD CloseComPort();
+    DWORD EthernetClose();
+
+    DWORD m_dwResult = 0;                              // 0 after a successful exchange
+    BYTE m_byBlockFlags = 0;                           // firmware block flags, set before a block
+    platform::ProgressIndicator* m_pProgress = nullptr; // not owned
+    DWORD m_dwProgressCount = 0;                       // units transferred
+
+private:
+    std::unique_ptr<SerialCommLink> m_link;
+};

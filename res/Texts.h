@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QLatin1String>
+
+// Every fixed text the program shows or stores: captions, messages and the printf-style
+// formats of the fields. Kept in one place so that wording is changed here only.
+namespace res::text {
+
+// Application, registry and help.
+inline constexpr QLatin1String AppName{"DELVOR RivivozUzuvod"};
+inline constexpr QLatin1String RegistryKeyPath{"SOFTWARE\\DELVORRivivozUzuvod"};
+inline constexpr QLatin1String DeviceIpValueName{"DeviceIP"};
+inline constexpr QLatin1String DefaultDeviceIp{"192.168.0.20"};
+inline constexpr QLatin1String TitleFormat{"%s%s %s"};
+inline constexpr QLatin1String AboutVersionFormat{"%s %s"};
+inline constexpr QLatin1String HelpFileName{"DELVOR Rivivoz Uzuvod.chm"};
+inline constexpr QLatin1String HelpPathFormat{"%s/DELVOR Rivivoz Uzuvod.chm"};
+inline constexpr QLatin1String SystemErrorCaption{"Error"};
+
+// Connect and read-out.
+inline constexpr QLatin1String InvalidDeviceIp{"Invalid Device IP Address"};
+inline constexpr QLatin1String ProgressGettingStatusId{"Getting Status ID..."};
+inline constexpr QLatin1String ProgressGettingMacId{"Getting MAC ID..."};
+inline constexpr QLatin1String ProgressGettingEthernetParams{"Getting Ethernet Parameters..."};
+inline constexpr QLatin1String NotAValidDevice{"Not a valid Device."};
+inline constexpr QLatin1String MacFormat{"%02X:%02X:%02X:%02X:%02X:%02X"};
+inline constexpr QLatin1String NumberFormat{"%d"};
+inline constexpr QLatin1String RevisionFormat{"%c.%d"};
+inline constexpr QLatin1String PositionFormat{"%ld"};
+inline constexpr QLatin1String LastUpdatedFormat{"Last Updated On:\n%2d:%02d:%02d %02d/%02d/%02d"};
+inline constexpr QLatin1String CurrentModeDM7{"Current Mode : DM7"};
+inline constexpr QLatin1String CurrentModeNoDM7{"Current Mode : NO DM7"};
+inline constexpr QLatin1String ChangeModeToNoDM7{"Change Mode to NO DM7"};
+inline constexpr QLatin1String ChangeModeToDM7{"Change Mode to DM7"};
+inline constexpr QLatin1String AddressFormat{"%d.%d.%d.%d"};
+
+// Settings changes.
+inline constexpr QLatin1String InvalidNewIp{"Invalid New IP Address"};
+inline constexpr QLatin1String InvalidSubnetMask{"Invalid Subnet Mask Address"};
+inline constexpr QLatin1String InvalidGateway{"Invalid Gateway Address"};
+inline constexpr QLatin1String SettingNewIpAddress{"New IP Address"};
+inline constexpr QLatin1String SettingProtocol{"Protocol"};
+inline constexpr QLatin1String SettingResolverMode{"Resolver Mode"};
+inline constexpr QLatin1String SettingProgressFormat{"Setting %s..."};
+inline constexpr QLatin1String UnableToSetFormat{"Unable to Set %s"};
+inline constexpr QLatin1String SetNewIpSuccessful{"Set New IP Address successful."};
+inline constexpr QLatin1String SetNewIpFailed{"Set New IP Address failed."};
+inline constexpr QLatin1String ChangeProtocolSuccessful{"Change Protocol successful."};
+inline constexpr QLatin1String ChangeProtocolFailed{"Change Protocol failed."};
+inline constexpr QLatin1String ChangeModeSuccessful{"Change Resolver Mode successful."};
+inline constexpr QLatin1String ChangeModeFailed{"Change Resolver Mode failed."};
+
+// Command layer: status texts of the commands and their own failures.
+inline constexpr QLatin1String CmdGettingStatusId{"Getting Status ID"};
+inline constexpr QLatin1String CmdGettingMacId{"Getting MAC ID"};
+inline constexpr QLatin1String CmdGettingEthernetParams{"Getting Ethernet Parameters"};
+inline constexpr QLatin1String CmdGettingEadkParams{"Getting Ethernet eadk Parameters"};
+inline constexpr QLatin1String CmdSettingNewIp{"Setting New IP Address"};
+inline constexpr QLatin1String CmdRestartingDevice{"Restarting Device.."};
+inline constexpr QLatin1String CmdUpgradeFirmware{"Upgrade Firmware"};
+inline constexpr QLatin1String CmdExecutingBoot{"Executing Boot"};
+inline constexpr QLatin1String CmdExecutingExec{"Executing Exec"};
+inline constexpr QLatin1String CmdRunningSuffix{"..."};
+inline constexpr QLatin1String CmdErrorPrefix{"Error: "};
+inline constexpr QLatin1String UnableToReadMacId{"Unable to Read MAC ID"};
+inline constexpr QLatin1String UnableToReadEthernetParams{"Unable to Read Ethernet Parameters"};
+inline constexpr QLatin1String UnableToReadEadkParams{"Unable to Read Ethernet eadk Parameters"};
+
+// Firmware.
+inline constexpr QLatin1String UnableToOpenFile{"Unable to open file"};
+inline constexpr QLatin1String UnableToReadFirmwareFile{"Unable to read firmware file"};
+inline constexpr QLatin1String SelectFirmwareFile{"Select Firmware File"};
+inline constexpr QLatin1String FirmwareDefaultExtension{"hex"};
+inline constexpr QLatin1String UpgradingFirmwareCaption{"Upgrading Firmware..."};
+inline constexpr QLatin1String StatusExecutingBoot{"Executing Boot.."};
+inline constexpr QLatin1String StatusUpgradingFirmware{"Upgrading Firmware..."};
+inline constexpr QLatin1String StatusExecutingExec{"Executing Exec.."};
+inline constexpr QLatin1String ExecutingBootFailed{"Executing Boot - Failed."};
+inline constexpr QLatin1String UpgradeFirmwareFailed{"Upgrade Firmware - Failed."};
+inline constexpr QLatin1String ExecutingExecFailed{"Executing Exec - Failed."};
+inline constexpr QLatin1String UpgradeFirmwareSuccessful{"Upgrade Firmware - Successful."};
+
+// Extra-parameter panel: the fixed configuration row.
+inline constexpr QLatin1String ConfigInstance{"1"};
+inline constexpr QLatin1String ConfigSize{"0"};
+
+} // namespace res::text

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole suite in the default and the asan build.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+# No test may reach anything outside 127.0.0.0/8.
+export RIVIVOZUZUVOD_LOOPBACK_ONLY=1
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+for preset in default asan; do
+  echo "=== build: $preset ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "=== tests: $preset ==="
+  ctest --preset "$preset"
+done
+
+if [ -x build/default/bin/fuzz_srecord_reader ]; then
+  echo "=== fuzz: S-record reader (60 s) ==="
+  ./fuzz/run-fuzz.sh build/default/bin/fuzz_srecord_reader 60
+fi
