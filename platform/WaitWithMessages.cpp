@@ -1,0 +1,41 @@
+#include "WaitWithMessages.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+namespace {
+bool OnGuiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+QDeadlineTimer DeadlineFor(DWORD timeoutMs) {
+    if (timeoutMs == INFINITE)
+        return QDeadlineTimer(QDeadlineTimer::Forever);
+    return QDeadlineTimer(static_cast<qint64>(timeoutMs));
+}
+} // namespace
+
+DWORD WaitWithMessages(platform::ManualResetEvent* event, DWORD timeoutMs) {
+    if (event == nullptr)
+        return WAIT_FAILED;
+    const QDeadlineTimer deadline = DeadlineFor(timeoutMs);
+    if (!OnGuiThread()) {
+        // A worker has no window messages to handle: a plain wait.
+        const auto remaining = deadline.isForever()
+                                   ? std::chrono::milliseconds(-1)
+                                   : std::chrono::milliseconds(deadline.remainingTime());
+        return event->Wait(remaining) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    }
+    // Handle what is pending, then give the event a short moment: the GUI stays responsive
+    // and a set event is noticed within a couple of milliseconds.
+    constexpr auto kSlice = std::chrono::milliseconds(2);
+    QCoreApplication::processEvents();
+    while (!event->Wait(kSlice)) {
+        if (deadline.hasExpired())
+            return WAIT_TIMEOUT;
+        QCoreApplication::processEvents();
+    }
+    return WAIT_OBJECT_0;
+}
