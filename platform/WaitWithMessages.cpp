@@ -1,15 +1,12 @@
 #include "WaitWithMessages.h"
 
+#include "platform/GuiThread.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
 namespace {
-bool OnGuiThread() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app != nullptr && QThread::currentThread() == app->thread();
-}
-
 QDeadlineTimer DeadlineFor(DWORD timeoutMs) {
     if (timeoutMs == INFINITE)
         return QDeadlineTimer(QDeadlineTimer::Forever);
@@ -21,7 +18,7 @@ DWORD WaitWithMessages(platform::ManualResetEvent* event, DWORD timeoutMs) {
     if (event == nullptr)
         return WAIT_FAILED;
     const QDeadlineTimer deadline = DeadlineFor(timeoutMs);
-    if (!OnGuiThread()) {
+    if (!platform::IsGuiThread()) {
         // A worker has no window messages to handle: a plain wait.
         const auto remaining = deadline.isForever()
                                    ? std::chrono::milliseconds(-1)
