@@ -1,0 +1,223 @@
+#include "CommInterface.h"
+
+#include "comm/DeviceData.h"
+#include "comm/MessageCodes.h"
+#include "comm/ReportCommError.h"
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+
+#include "platform/GuiThread.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <cstring>
+
+std::atomic<long> CCommInterface::s_busySleeps{0};
+
+namespace {
+constexpr int kBusyPollIntervalMs = 400;
+constexpr DWORD kMacReplyMinimum = 9;
+constexpr DWORD kEthernetReplyMinimum = 21;
+constexpr DWORD kEadkReplyMinimum = 18;
+constexpr DWORD kSetPayloadLength = 21;
+constexpr BYTE kSetPayloadHeader[] = {0x01, 0x13, 0x00, 0x13, 0x01};
+
+void ShowReadFailure(QLatin1String text) {
+    platform::ShowAppMessage(QString(text), platform::MessageIcon::Error);
+}
+
+template <std::size_t N> void CopyReply(std::array<BYTE, N>& destination, int firstByte) {
+    std::memcpy(destination.data(), &DeviceData.m_Response[firstByte], N);
+}
+} // namespace
+
+CCommInterface::CCommInterface() {
+    CSerialComm::m_enumAppType = COM_APP_TYPE_ENCODER;
+}
+
+CCommInterface::~CCommInterface() {
+    DropLink();
+}
+
+void CCommInterface::DropLink() {
+    m_SerialComm.CloseComPort();
+    m_SerialComm.EthernetClose();
+    m_bConnected = false;
+}
+
+bool CCommInterface::OpenConnection() {
+    if (m_bConnected)
+        return true; // an open link keeps the address it was opened with
+    m_SerialComm.SetCommModeToEthernetCE();
+    const auto& ip = DeviceData.m_DeviceIp;
+    m_SerialComm.SetIPAndPort(
+        QString::asprintf(res::text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]),
+        DEVICE_PORT);
+    m_bConnected = true;
+    return true;
+}
+
+bool CCommInterface::SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length) {
+    OpenConnection();
+    const DWORD result = m_SerialComm.ProccessMsgCode_NoThread(
+        code, flag, const_cast<BYTE*>(payload), payload ? length : 0, DeviceData.m_Response.data(),
+        RESPONSE_BUFFER_SIZE, &DeviceData.m_dwResponseLength);
+    if (result == COMM_STATUS_DONE) {
+        if (!WaitForCompletion())
+            return false;
+        m_SerialComm.m_pProgress = m_pProgressCtrl;
+        return true;
+    }
+    if (result != COMM_STATUS_FAILED_SILENT)
+        ReportCommError(result);
+    return false;
+}
+
+bool CCommInterface::WaitForCompletion() {
+    if (m_pProgressCtrl) {
+        m_pProgressCtrl->SetRange(0, 100);
+        m_pProgressCtrl->SetPos(0);
+    }
+    DWORD status = m_SerialComm.GetCommunicationStatusOfDll();
+    while (status == COMM_STATUS_BUSY) {
+        if (m_dwTotal != 0 && m_pProgressCtrl) {
+            ShowProgressPercentage();
+        } else {
+            SleepWhileBusy();
+            if (m_pProgressCtrl) {
+                m_pProgressCtrl->SetShowText(false);
+                m_pProgressCtrl->StepIt();
+            }
+        }
+        if (platform::IsGuiThread())
+            QCoreApplication::processEvents();
+        status = m_SerialComm.GetCommunicationStatusOfDll();
+    }
+    if (m_pProgressCtrl)
+        m_pProgressCtrl->SetPos(100);
+
+    const bool success = m_SerialComm.m_dwResult == 0;
+    m_dwTotal = 0;
+    m_SerialComm.m_dwResult = COMM_RESULT_AFTER_WAIT;
+    if (status != COMM_STATUS_DONE && status != COMM_STATUS_FAILED_SILENT)
+        ReportCommError(status);
+    return success;
+}
+
+// While the device works, the GUI thread keeps handling its events (the progress bar steps,
+// the window repaints); a worker thread simply sleeps.
+void CCommInterface::SleepWhileBusy() {
+    ++s_busySleeps;
+    if (!platform::IsGuiThread()) {
+        QThread::msleep(kBusyPollIntervalMs);
+        return;
+    }
+    QDeadlineTimer deadline(kBusyPollIntervalMs);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                        static_cast<int>(deadline.remainingTime()));
+}
+
+void CCommInterface::ShowProgressPercentage() {
+    m_pProgressCtrl->SetShowText(true);
+    const DWORD transferred = m_SerialComm.m_dwProgressCount * 100u; // modulo 2^32
+    const int percentage = static_cast<int>(static_cast<double>(transferred) / m_dwTotal);
+    m_pProgressCtrl->SetPos(percentage);
+    m_pProgressCtrl->SetWindowText(QStringLiteral("%1%").arg(std::min(percentage, 100)));
+}
+
+bool CCommInterface::ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
+                                    DWORD length) {
+    DeviceData.m_Response.fill(0);
+    if (m_pStatusWnd)
+        m_pStatusWnd->SetWindowText(text + QString(res::text::CmdRunningSuffix));
+    const bool success = SendRequest(code, flag, payload, length);
+    if (!success && m_pStatusWnd)
+        m_pStatusWnd->SetWindowText(QString(res::text::CmdErrorPrefix) + text);
+    return success;
+}
+
+bool CCommInterface::GetStatusId() {
+    if (!ExecuteCommand(MSG_GET_STATUS_ID, false, QString(res::text::CmdGettingStatusId), nullptr,
+                        0))
+        return false;
+    // No minimum length: the callers judge the record by its first byte.
+    DeviceData.m_dwResponseLength = std::min(DeviceData.m_dwResponseLength, STATUS_RECORD_SIZE);
+    DeviceData.m_Status.fill(0);
+    std::memcpy(DeviceData.m_Status.data(), DeviceData.m_Response.data(),
+                DeviceData.m_dwResponseLength);
+    return true;
+}
+
+bool CCommInterface::GetMacId() {
+    if (!ExecuteCommand(MSG_GET_MAC_ID, false, QString(res::text::CmdGettingMacId), nullptr, 0))
+        return false;
+    if (DeviceData.m_dwResponseLength < kMacReplyMinimum) {
+        ShowReadFailure(res::text::UnableToReadMacId);
+        return false;
+    }
+    CopyReply(DeviceData.m_Current.m_Mac, 3);
+    return true;
+}
+
+bool CCommInterface::GetEthernetParams() {
+    const BYTE selector = PARAMS_SELECTOR_ETHERNET;
+    if (!ExecuteCommand(MSG_GET_PARAMS, true, QString(res::text::CmdGettingEthernetParams),
+                        &selector, 1))
+        return false;
+    if (DeviceData.m_dwResponseLength < kEthernetReplyMinimum) {
+        ShowReadFailure(res::text::UnableToReadEthernetParams);
+        return false;
+    }
+    EthernetSettings& current = DeviceData.m_Current;
+    CopyReply(current.m_Ip, 5);
+    CopyReply(current.m_SubnetMask, 9);
+    CopyReply(current.m_Gateway, 13);
+    CopyReply(current.m_Options, 17);
+    const BYTE protocolMode = DeviceData.m_Response[20];
+    current.m_nProtocol = EthernetSettings::ProtocolOf(protocolMode);
+    current.m_bModeDM7 = EthernetSettings::IsModeDM7(protocolMode);
+    return true;
+}
+
+bool CCommInterface::GetEadkParams() {
+    const BYTE selector = PARAMS_SELECTOR_EADK;
+    if (!ExecuteCommand(MSG_GET_PARAMS, true, QString(res::text::CmdGettingEadkParams), &selector,
+                        1))
+        return false;
+    if (DeviceData.m_dwResponseLength < kEadkReplyMinimum) {
+        ShowReadFailure(res::text::UnableToReadEadkParams);
+        return false;
+    }
+    EthernetSettings& current = DeviceData.m_Current;
+    CopyReply(current.m_wOutputSize, 7);
+    CopyReply(current.m_wInputSize, 9);
+    CopyReply(current.m_wOutputInstance, 14);
+    CopyReply(current.m_wInputInstance, 16);
+    return true;
+}
+
+bool CCommInterface::SetNewIpAndRestart() {
+    EthernetSettings& pending = DeviceData.m_Pending;
+    pending.m_Options[3] =
+        EthernetSettings::PackProtocolMode(pending.m_nProtocol, pending.m_bModeDM7);
+
+    // From byte 5 on the payload has the layout of the Ethernet-parameter reply.
+    std::array<BYTE, kSetPayloadLength> payload{};
+    auto out =
+        std::copy(std::begin(kSetPayloadHeader), std::end(kSetPayloadHeader), payload.begin());
+    out = std::copy(pending.m_Ip.begin(), pending.m_Ip.end(), out);
+    out = std::copy(pending.m_SubnetMask.begin(), pending.m_SubnetMask.end(), out);
+    out = std::copy(pending.m_Gateway.begin(), pending.m_Gateway.end(), out);
+    std::copy(pending.m_Options.begin(), pending.m_Options.end(), out);
+
+    if (!ExecuteCommand(MSG_SET_ETHERNET_PARAMS, true, QString(res::text::CmdSettingNewIp),
+                        payload.data(), kSetPayloadLength))
+        return false;
+    // The restart's outcome does not decide the set; its error message is still shown.
+    ExecuteCommand(MSG_RESTART_DEVICE, false, QString(res::text::CmdRestartingDevice), nullptr, 0);
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "commdll/SerialComm.h"
+#include "platform/ProgressIndicator.h"
+#include "platform/WinTypes.h"
+
+#include <QString>
+
+#include <atomic>
+
+// One device link with one method per device command. Each command fills DeviceData from
+// the reply and returns true, or tells the operator what went wrong (once) and returns false.
+class CCommInterface {
+public:
+    CCommInterface();
+    virtual ~CCommInterface();
+    CCommInterface(const CCommInterface&) = delete;
+    CCommInterface& operator=(const CCommInterface&) = delete;
+
+    bool OpenConnection();
+    bool SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length);
+    bool WaitForCompletion();
+    bool ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
+                        DWORD length);
+
+    bool GetStatusId();
+    bool GetMacId();
+    bool GetEthernetParams();
+    bool GetEadkParams();
+    bool SetNewIpAndRestart();
+
+    // Drops the link from outside; the next request opens it again with the address that
+    // DeviceData holds then.
+    void DropLink();
+
+    // How many 400 ms busy sleeps all links have taken so far (for benchmarks).
+    static long BusySleepCount() { return s_busySleeps.load(); }
+
+    CSerialComm m_SerialComm;
+    platform::ProgressIndicator* m_pProgressCtrl = nullptr; // not owned
+    bool m_bConnected = false;
+    DWORD m_dwTotal = 0;
+    platform::StatusText* m_pStatusWnd = nullptr; // not owned
+
+private:
+    void SleepWhileBusy();
+    void ShowProgressPercentage();
+
+    static std::atomic<long> s_busySleeps;
+};
