@@ -16,7 +16,7 @@ constexpr const char* kDialogFont = "MS Shell Dlg";
 
 constexpr std::array kAboutControls{
     ControlTemplate{IDC_STATIC, K::Icon, "", 14, 14, 20, 20, 0},
-    ControlTemplate{IDC_VERSION_TEXT, K::Static, "DELVOR RivivozUzuvod, Version", 42, 14, 161, 8,
+    ControlTemplate{IDC_VERSION, K::Static, "DELVOR RivivozUzuvod, Version", 42, 14, 161, 8,
                     NoPrefix | Group},
     ControlTemplate{IDC_STATIC, K::Static, "Copyright (C) DELVOR", 42, 26, 114, 8, Group},
     ControlTemplate{IDOK, K::DefPushButton, "OK", 113, 41, 50, 14, TabStop | Group},
@@ -53,8 +53,7 @@ constexpr std::array kMainControls{
                     "To set IP parameters on a different subnet,\nuse DELVOR's ZU Divado Vizizad.",
                     16, 133, 155, 19, kLabel},
     ControlTemplate{IDC_STATIC, K::Static, "Current Protocol", 208, 80, 54, 8, kLabel},
-    ControlTemplate{IDC_EXTRA_PARAMETERS_GROUP, K::GroupBox, "Extra Parameters", 199, 146, 159, 127,
-                    0},
+    ControlTemplate{IDC_EXTRA_PARAMETERS, K::GroupBox, "Extra Parameters", 199, 146, 159, 127, 0},
     ControlTemplate{IDC_STATIC, K::Static, "Target Device IP Address", 12, 17, 82, 8, kLabel},
     ControlTemplate{IDC_STATIC, K::GroupBox, "Firmware", 7, 189, 175, 92, 0},
     ControlTemplate{IDC_STATIC, K::Static, "Hardware Rev", 24, 207, 47, 8, kLabel},

@@ -1,32 +1,26 @@
 #pragma once
 
-// Identifiers of the program's resources: dialog templates, their controls, the icon and
-// the window-menu commands.
+// Identifiers of the dialog templates, their controls, the icon and the commands.
 namespace res {
 
-// Dialog templates.
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_MAIN = 102;
+inline constexpr int IDR_MAINFRAME = 128; // the program icon
 inline constexpr int IDD_PROGRESS = 129;
 inline constexpr int IDD_RSLOGIX_PANEL = 130;
 inline constexpr int IDD_MODBUS_PANEL = 131;
 
-// Icon.
-inline constexpr int IDR_MAINFRAME = 128;
-
-// Commands shared by every dialog.
-inline constexpr int IDOK = 1;
-inline constexpr int IDC_STATIC = -1;
-inline constexpr int ID_HELP = 57670;
-
-// Window-menu commands. The application's own entries keep their low four bits clear,
-// because the window menu masks them off before dispatching.
-inline constexpr int IDM_ABOUTBOX = 0x0010;
+inline constexpr int IDS_ABOUTBOX = 101;
+inline constexpr int IDM_ABOUTBOX = 0x0010; // window-menu command of the About entry
 inline constexpr int SC_MOVE = 0xF010;
 inline constexpr int SC_CLOSE = 0xF060;
 inline constexpr int SC_CONTEXTHELP = 0xF180;
 
-// Main dialog (template 102).
+inline constexpr int IDOK = 1;
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int ID_HELP = 57670;
+
+// Main dialog.
 inline constexpr int IDC_NEW_IP = 1000;
 inline constexpr int IDC_SUBNET_MASK = 1001;
 inline constexpr int IDC_GATEWAY = 1002;
@@ -41,7 +35,7 @@ inline constexpr int IDC_EXEC_REV = 1018;
 inline constexpr int IDC_UPGRADE_FIRMWARE = 1019;
 inline constexpr int IDC_SET_NEW_IP = 1020;
 inline constexpr int IDC_RESOLVER_POSITION = 1021;
-inline constexpr int IDC_EXTRA_PARAMETERS_GROUP = 1022;
+inline constexpr int IDC_EXTRA_PARAMETERS = 1022;
 inline constexpr int IDC_TRADEMARK = 1024;
 inline constexpr int IDC_PROTOCOL_COMBO = 1026;
 inline constexpr int IDC_CHANGE_MODE = 1027;
@@ -49,7 +43,10 @@ inline constexpr int IDC_CURRENT_MODE = 1028;
 inline constexpr int IDC_RESOLVER_MODE_GROUP = 1029;
 inline constexpr int IDC_LAST_UPDATED = 1030;
 
-// Extra-parameter panels (templates 130 and 131).
+// About box.
+inline constexpr int IDC_VERSION = 1025;
+
+// Extra-parameter panels.
 inline constexpr int IDC_INPUT_INSTANCE = 1006;
 inline constexpr int IDC_INPUT_SIZE = 1007;
 inline constexpr int IDC_OUTPUT_INSTANCE = 1008;
@@ -57,13 +54,10 @@ inline constexpr int IDC_OUTPUT_SIZE = 1009;
 inline constexpr int IDC_CONFIG_INSTANCE = 1021;
 inline constexpr int IDC_CONFIG_SIZE = 1023;
 
-// About box (template 100).
-inline constexpr int IDC_VERSION_TEXT = 1025;
-
-// Progress window (template 129).
+// Progress window.
+inline constexpr int IDC_PROGRESS_BAR = 1630;
 inline constexpr int IDC_PROGRESS_CAPTION = 1312;
 inline constexpr int IDC_PROGRESS_STATUS = 1313;
 inline constexpr int IDC_PROGRESS_HEADER = 1389;
-inline constexpr int IDC_PROGRESS_BAR = 1630;
 
 } // namespace res
