@@ -1,0 +1,65 @@
+#include "firmware/Crc16.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+namespace {
+
+std::vector<BYTE> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+struct CrcCase {
+    std::vector<BYTE> data;
+    WORD crc;
+};
+
+// Reference values of CRC-16/XMODEM.
+TEST(Crc16, MatchesTheXmodemVariant) {
+    const CrcCase cases[] = {
+        {{}, 0x0000},
+        {Bytes("123456789"), 0x31C3},
+        {{0x00}, 0x0000},
+        {{0x01}, 0x1021},
+        {{0x80}, 0x9188},
+        {{0xFF}, 0x1EF0},
+        {{0xFF, 0xFF}, 0x1D0F},
+        {Bytes("A"), 0x58E5},
+        {std::vector<BYTE>(230, 0xFF), 0x865D},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ComputeCrc16(c.data), c.crc) << "length " << c.data.size();
+}
+
+// The polynomial division one bit at a time, as the algorithm is defined.
+WORD BitwiseCrc16(const std::vector<BYTE>& data) {
+    WORD crc = 0;
+    for (const BYTE byte : data) {
+        crc ^= static_cast<WORD>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? static_cast<WORD>((crc << 1) ^ 0x1021)
+                                 : static_cast<WORD>(crc << 1);
+    }
+    return crc;
+}
+
+TEST(Crc16, TableAgreesWithBitwiseDivisionForEveryByteValue) {
+    std::vector<BYTE> data;
+    for (int value = 0; value < 256; ++value) {
+        data.push_back(static_cast<BYTE>(value * 37 + 11));
+        EXPECT_EQ(ComputeCrc16(std::vector<BYTE>{static_cast<BYTE>(value)}),
+                  BitwiseCrc16({static_cast<BYTE>(value)}));
+        EXPECT_EQ(ComputeCrc16(data), BitwiseCrc16(data)) << "length " << data.size();
+    }
+}
+
+TEST(Crc16, RunsOnInPieces) {
+    const auto digits = Bytes("123456789");
+    const std::span<const BYTE> all(digits);
+    for (std::size_t split = 0; split <= digits.size(); ++split)
+        EXPECT_EQ(ComputeCrc16(all.subspan(split), ComputeCrc16(all.first(split))), 0x31C3);
+}
+
+} // namespace
