@@ -23,6 +23,9 @@ inline constexpr DWORD RESPONSE_BUFFER_SIZE = 100;
 enum COM_APP_TYPE : int { COM_APP_TYPE_NONE = 0, COM_APP_TYPE_ENCODER = 7 };
 
 class SerialCommLink; // the transport behind one CSerialComm (SerialCommLink.h)
+namespace commdll {
+struct LinkOutcome;
+}
 
 // One link to the device, in the calling order the command layer uses:
 // SetCommModeToEthernetCE, SetIPAndPort, then any number of ProccessMsgCode_NoThread +
@@ -54,11 +57,23 @@ public:
     DWORD CloseComPort();
     DWORD EthernetClose();
 
-    DWORD m_dwResult = 0;                              // 0 after a successful exchange
-    BYTE m_byBlockFlags = 0;                           // firmware block flags, set before a block
+    DWORD m_dwResult = 0;                               // 0 after a successful exchange
+    BYTE m_byBlockFlags = 0;                            // firmware block flags, set before a block
     platform::ProgressIndicator* m_pProgress = nullptr; // not owned
-    DWORD m_dwProgressCount = 0;                       // units transferred
+    DWORD m_dwProgressCount = 0;                        // units transferred
 
 private:
+    void Deliver(const commdll::LinkOutcome& outcome);
+
     std::unique_ptr<SerialCommLink> m_link;
+    bool m_ethernetMode = false;
+    QString m_address;
+    int m_port = 0;
+    // The exchange under way: where its reply goes once the caller sees it end.
+    bool m_exchangeOpen = false;
+    BYTE* m_response = nullptr;
+    DWORD m_responseSize = 0;
+    DWORD* m_responseLength = nullptr;
+    DWORD m_requestLength = 0;
+    DWORD m_lastStatus = COMM_STATUS_DONE;
 };

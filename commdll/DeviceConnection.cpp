@@ -1,0 +1,246 @@
+#include "commdll/DeviceConnection.h"
+
+#include "commdll/CommStatus.h"
+#include "commdll/SerialComm.h"
+
+#include <QTcpSocket>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace commdll {
+
+namespace {
+
+constexpr int WAIT_SLICE_MS = 50;        // longest blocking wait before the stop flag is checked
+constexpr int CONNECT_ATTEMPT_MS = 1000; // one connect attempt (a failed connect ends sooner)
+constexpr int CONNECT_RETRY_PAUSE_MS = 25;
+constexpr qint64 SOCKET_READ_BUFFER = 4096;
+
+int Remaining(const QDeadlineTimer& deadline, int cap) {
+    return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, cap));
+}
+
+int ErrnoOf(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return ECONNREFUSED;
+    case QAbstractSocket::RemoteHostClosedError:
+        return ECONNRESET;
+    case QAbstractSocket::HostNotFoundError:
+        return EHOSTUNREACH;
+    case QAbstractSocket::SocketAccessError:
+        return EACCES;
+    case QAbstractSocket::SocketTimeoutError:
+        return ETIMEDOUT;
+    case QAbstractSocket::NetworkError:
+        return ENETUNREACH;
+    case QAbstractSocket::AddressInUseError:
+        return EADDRINUSE;
+    default:
+        return EIO;
+    }
+}
+
+LinkOutcome Failure(DWORD status, int systemError = 0) {
+    return {status, systemError, {}};
+}
+
+// A device status that collides with the library's own "busy" value would make the caller
+// wait forever; it is reported as a reply of the wrong type instead.
+DWORD DeviceStatusAsLibraryStatus(BYTE status) {
+    return status == COMM_STATUS_BUSY ? COMM_ERROR_TYPE : status;
+}
+
+} // namespace
+
+CDeviceConnection::CDeviceConnection(QString address, quint16 port, const std::atomic<bool>& stop)
+    : m_address(std::move(address)), m_port(port), m_stop(stop) {}
+
+CDeviceConnection::~CDeviceConnection() {
+    Drop();
+}
+
+bool CDeviceConnection::RefusedByLoopbackSwitch(const QHostAddress& destination) {
+    if (qEnvironmentVariableIntValue("RIVIVOZUZUVOD_LOOPBACK_ONLY") != 1)
+        return false;
+    return !destination.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
+}
+
+LinkOutcome CDeviceConnection::Exchange(const Frame& request, const QDeadlineTimer& deadline) {
+    const QByteArray bytes = EncodeFrame(request);
+    if (bytes.isEmpty())
+        return Failure(COMM_ERROR_INVALID_ARGUMENT);
+    bool resent = false;
+    for (;;) {
+        int systemError = 0;
+        if (!EnsureConnected(deadline, systemError))
+            return m_stop ? Failure(COMM_STATUS_FAILED_SILENT)
+                          : Failure(COMM_ERROR_CONNECT, systemError);
+        ReadResult result{ReadEnd::Dropped, {}};
+        if (Send(bytes, deadline))
+            result = AwaitReply(request, deadline);
+        if (result.end == ReadEnd::Reply)
+            return result.outcome;
+        Drop();
+        if (m_stop)
+            return Failure(COMM_STATUS_FAILED_SILENT);
+        if (resent)
+            return Failure(COMM_ERROR_TRANSMIT);
+        resent = true;
+    }
+}
+
+bool CDeviceConnection::EnsureConnected(const QDeadlineTimer& deadline, int& systemError) {
+    const QHostAddress destination(m_address);
+    if (destination.isNull() || destination.protocol() != QAbstractSocket::IPv4Protocol) {
+        systemError = EINVAL;
+        return false;
+    }
+    if (RefusedByLoopbackSwitch(destination)) {
+        systemError = ENETUNREACH;
+        return false;
+    }
+    if (StillConnected())
+        return true;
+    systemError = ETIMEDOUT;
+    while (!m_stop && !deadline.hasExpired()) {
+        if (ConnectOnce(deadline, systemError))
+            return true;
+        Pause(deadline);
+    }
+    return false;
+}
+
+// A device that restarted has closed its side; looking once without blocking lets the
+// socket notice that before a request goes out on it.
+bool CDeviceConnection::StillConnected() {
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (m_socket->bytesAvailable() == 0)
+        m_socket->waitForReadyRead(0);
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        return true;
+    Drop();
+    return false;
+}
+
+bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, int& systemError) {
+    Drop();
+    m_socket = std::make_unique<QTcpSocket>();
+    m_socket->setReadBufferSize(SOCKET_READ_BUFFER);
+    m_socket->connectToHost(QHostAddress(m_address), m_port);
+    if (m_socket->waitForConnected(std::max(1, Remaining(deadline, CONNECT_ATTEMPT_MS)))) {
+        m_reader.Reset();
+        return true;
+    }
+    systemError = ErrnoOf(m_socket->error());
+    Drop();
+    return false;
+}
+
+bool CDeviceConnection::Send(const QByteArray& bytes, const QDeadlineTimer& deadline) {
+    if (m_socket->write(bytes) != bytes.size())
+        return false;
+    while (m_socket->bytesToWrite() > 0) {
+        if (m_stop || deadline.hasExpired())
+            return false;
+        if (!m_socket->waitForBytesWritten(std::max(1, Remaining(deadline, WAIT_SLICE_MS))) &&
+            m_socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+    }
+    return true;
+}
+
+CDeviceConnection::ReadResult CDeviceConnection::AwaitReply(const Frame& request,
+                                                            const QDeadlineTimer& deadline) {
+    for (;;) {
+        while (FeedAvailableBytes()) {
+            if (m_reader.GetState() != CFrameReader::State::Complete)
+                return {ReadEnd::Reply, FramingError()};
+            LinkOutcome outcome;
+            if (Judge(request, m_reader.TakeFrame(), outcome) == Verdict::Accept)
+                return {ReadEnd::Reply, outcome};
+        }
+        if (m_stop)
+            return {ReadEnd::Reply, Failure(COMM_STATUS_FAILED_SILENT)};
+        const bool partial = m_reader.HasPartialFrame();
+        if (deadline.hasExpired())
+            return {ReadEnd::Reply, Failure(partial ? COMM_ERROR_LENGTH : COMM_ERROR_TIMEOUT)};
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+            // Part of a reply and then the end of the link: the reply was cut short.
+            if (partial)
+                return {ReadEnd::Reply, Failure(COMM_ERROR_LENGTH)};
+            return {ReadEnd::Dropped, {}};
+        }
+        m_socket->waitForReadyRead(std::max(1, Remaining(deadline, WAIT_SLICE_MS)));
+    }
+}
+
+// Reads only as many bytes as the current frame still needs, so bytes of a following frame
+// stay in the socket. True when the reader has a frame or an error to look at.
+bool CDeviceConnection::FeedAvailableBytes() {
+    char chunk[FRAME_MAX_SIZE];
+    while (m_socket->bytesAvailable() > 0) {
+        const qint64 wanted = std::min<qint64>(m_reader.BytesWanted(), sizeof chunk);
+        const qint64 got = m_socket->read(chunk, wanted);
+        if (got <= 0)
+            return false;
+        m_reader.Feed(chunk, got);
+        if (m_reader.GetState() != CFrameReader::State::Incomplete)
+            return true;
+    }
+    return false;
+}
+
+CDeviceConnection::Verdict CDeviceConnection::Judge(const Frame& request, const Frame& reply,
+                                                    LinkOutcome& outcome) const {
+    // Sequence numbers are compared as distances modulo 2^32: a reply from behind is a late
+    // answer to an earlier request, one from ahead answers a request never sent.
+    const std::uint32_t distance = reply.sequence - request.sequence;
+    if (distance >= 0x80000000u)
+        return Verdict::Discard;
+    if (distance != 0)
+        outcome = Failure(COMM_ERROR_SEQUENCE);
+    else if (reply.code != request.code)
+        outcome = Failure(COMM_ERROR_MESSAGE_CODE);
+    else if (reply.flagsOrStatus != 0)
+        outcome = Failure(DeviceStatusAsLibraryStatus(reply.flagsOrStatus));
+    else
+        outcome = {COMM_STATUS_DONE, 0, reply.payload};
+    return Verdict::Accept;
+}
+
+// After a broken frame the stream cannot be trusted any more: the link is dropped and the
+// next request connects afresh.
+LinkOutcome CDeviceConnection::FramingError() {
+    DWORD status = COMM_ERROR_TYPE;
+    switch (m_reader.GetState()) {
+    case CFrameReader::State::BadChecksum:
+        status = COMM_ERROR_CHECKSUM;
+        break;
+    case CFrameReader::State::BadLength:
+        status = COMM_ERROR_LENGTH;
+        break;
+    default:
+        break;
+    }
+    Drop();
+    return Failure(status);
+}
+
+void CDeviceConnection::Drop() {
+    if (m_socket)
+        m_socket->abort();
+    m_socket.reset();
+    m_reader.Reset();
+}
+
+void CDeviceConnection::Pause(const QDeadlineTimer& deadline) const {
+    const int pause = Remaining(deadline, CONNECT_RETRY_PAUSE_MS);
+    if (pause > 0 && !m_stop)
+        QThread::msleep(static_cast<unsigned long>(pause));
+}
+
+} // namespace commdll

@@ -1,0 +1,132 @@
+#include "commdll/SerialComm.h"
+
+#include "commdll/CommStatus.h"
+#include "commdll/Frame.h"
+#include "commdll/SerialCommLink.h"
+#include "platform/LastError.h"
+
+#include <algorithm>
+#include <cstring>
+
+COM_APP_TYPE CSerialComm::m_enumAppType = COM_APP_TYPE_NONE;
+
+namespace {
+
+// Time allowed for one exchange, connecting included.
+constexpr int ORDINARY_TIMEOUT_MS = 3000;
+constexpr int BOOT_TIMEOUT_MS = 20000; // the device erases its flash before it answers
+constexpr int EXEC_BASE_TIMEOUT_MS = 5000;
+constexpr int EXEC_BYTES_PER_MS = 64; // the device checks and programs the whole image
+constexpr int EXEC_MAX_TIMEOUT_MS = 120000;
+// A device that answers within this window is done before ProccessMsgCode_NoThread returns,
+// so the caller never takes its 400 ms busy sleep.
+constexpr int FAST_PATH_MS = 50;
+
+constexpr BYTE CODE_EXECUTE_BOOT = 27;
+constexpr BYTE CODE_EXECUTE_EXEC = 28;
+
+int TimeoutFor(BYTE code, const BYTE* payload, DWORD payloadLength) {
+    if (code == CODE_EXECUTE_BOOT)
+        return BOOT_TIMEOUT_MS;
+    if (code != CODE_EXECUTE_EXEC || payloadLength < 4)
+        return ORDINARY_TIMEOUT_MS;
+    const std::uint32_t imageLength = (std::uint32_t{payload[0]} << 24) |
+                                      (std::uint32_t{payload[1]} << 16) |
+                                      (std::uint32_t{payload[2]} << 8) | payload[3];
+    const std::uint32_t extra = imageLength / EXEC_BYTES_PER_MS;
+    return static_cast<int>(
+        std::min<std::uint32_t>(EXEC_BASE_TIMEOUT_MS + extra, EXEC_MAX_TIMEOUT_MS));
+}
+
+} // namespace
+
+CSerialComm::CSerialComm() = default;
+
+CSerialComm::~CSerialComm() = default;
+
+void CSerialComm::SetCommModeToEthernetCE() {
+    m_ethernetMode = true;
+}
+
+void CSerialComm::SetIPAndPort(QString address, int port) {
+    CloseComPort();
+    m_address = std::move(address);
+    m_port = port;
+}
+
+DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
+                                            DWORD payloadLength, BYTE* response, DWORD responseSize,
+                                            DWORD* responseLength) {
+    if (!m_ethernetMode || m_address.isEmpty() || m_port <= 0 || m_port > 0xFFFF)
+        return COMM_ERROR_NOT_INITIALIZED;
+    if (response == nullptr || responseLength == nullptr ||
+        (payload == nullptr && payloadLength != 0) ||
+        payloadLength > static_cast<DWORD>(commdll::FRAME_MAX_PAYLOAD))
+        return COMM_ERROR_INVALID_ARGUMENT;
+    if (m_exchangeOpen)
+        return COMM_ERROR_PORT_CONFLICT;
+    if (!m_link)
+        m_link = std::make_unique<SerialCommLink>(m_address, static_cast<quint16>(m_port));
+
+    LinkRequest request;
+    request.code = code;
+    request.flags = commdll::RequestFlags(flag, m_byBlockFlags);
+    request.payload =
+        QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
+    request.timeoutMs = TimeoutFor(code, payload, payloadLength);
+    if (!m_link->Start(std::move(request)))
+        return COMM_ERROR_PORT_CONFLICT;
+
+    *responseLength = 0;
+    m_response = response;
+    m_responseSize = std::min(responseSize, RESPONSE_BUFFER_SIZE);
+    m_responseLength = responseLength;
+    m_requestLength = payloadLength;
+    m_exchangeOpen = true;
+    m_link->WaitUntilDone(FAST_PATH_MS);
+    return COMM_STATUS_DONE;
+}
+
+DWORD CSerialComm::GetCommunicationStatusOfDll() {
+    if (!m_exchangeOpen)
+        return m_lastStatus;
+    if (!m_link->IsDone())
+        return COMM_STATUS_BUSY;
+    Deliver(m_link->TakeOutcome());
+    return m_lastStatus;
+}
+
+// Runs on the caller's thread, so the caller's buffer, m_dwResult and the caller's last
+// system error are written by the thread that owns them.
+void CSerialComm::Deliver(const commdll::LinkOutcome& outcome) {
+    m_exchangeOpen = false;
+    m_lastStatus = outcome.status;
+    m_dwResult = outcome.status;
+    if (outcome.status == COMM_STATUS_DONE) {
+        const auto stored =
+            std::min<DWORD>(m_responseSize, static_cast<DWORD>(outcome.reply.size()));
+        std::memcpy(m_response, outcome.reply.constData(), stored);
+        *m_responseLength = stored;
+        m_dwProgressCount += m_requestLength;
+    }
+    if (outcome.status == COMM_ERROR_CONNECT)
+        platform::SetLastSystemError(outcome.systemError);
+}
+
+DWORD CSerialComm::CloseComPort() {
+    m_link.reset();
+    if (m_exchangeOpen) {
+        m_exchangeOpen = false;
+        m_lastStatus = COMM_STATUS_FAILED_SILENT;
+        m_dwResult = COMM_STATUS_FAILED_SILENT;
+    }
+    return 0;
+}
+
+DWORD CSerialComm::EthernetClose() {
+    CloseComPort();
+    m_ethernetMode = false;
+    m_address.clear();
+    m_port = 0;
+    return 0;
+}

@@ -1,0 +1,83 @@
+#include "commdll/SerialCommLink.h"
+
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <chrono>
+
+SerialCommLink::SerialCommLink(const QString& address, quint16 port)
+    : m_address(address), m_port(port),
+      // A fresh random start per link, so that a device which remembers the last sequence
+      // number it answered never mistakes a new link's first request for a resend.
+      m_nextSequence(QRandomGenerator::global()->generate()) {
+    m_thread.reset(QThread::create([this] { Run(); }));
+    m_thread->start();
+}
+
+SerialCommLink::~SerialCommLink() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread->wait();
+}
+
+bool SerialCommLink::Start(LinkRequest request) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_done)
+            return false;
+        commdll::Frame frame;
+        frame.kind = commdll::FRAME_KIND_REQUEST;
+        frame.sequence = m_nextSequence++;
+        frame.code = request.code;
+        frame.flagsOrStatus = request.flags;
+        frame.payload = std::move(request.payload);
+        m_pending = std::move(frame);
+        m_pendingDeadline = QDeadlineTimer(request.timeoutMs);
+        m_done = false;
+    }
+    m_changed.notify_all();
+    return true;
+}
+
+bool SerialCommLink::WaitUntilDone(int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return m_done; });
+}
+
+bool SerialCommLink::IsDone() {
+    std::lock_guard lock(m_mutex);
+    return m_done;
+}
+
+commdll::LinkOutcome SerialCommLink::TakeOutcome() {
+    std::lock_guard lock(m_mutex);
+    return std::move(m_outcome);
+}
+
+void SerialCommLink::Run() {
+    commdll::CDeviceConnection connection(m_address, m_port, m_stop);
+    for (;;) {
+        commdll::Frame request;
+        QDeadlineTimer deadline;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stop || m_pending.has_value(); });
+            if (m_stop)
+                return;
+            request = std::move(*m_pending);
+            deadline = m_pendingDeadline;
+            m_pending.reset();
+        }
+        commdll::LinkOutcome outcome = connection.Exchange(request, deadline);
+        {
+            std::lock_guard lock(m_mutex);
+            m_outcome = std::move(outcome);
+            m_done = true;
+        }
+        m_changed.notify_all();
+    }
+}
