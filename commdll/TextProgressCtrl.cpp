@@ -23,8 +23,12 @@ bool CTextProgressCtrl::SubclassDlgItem(int id, QWidget* dialog) {
 
 void CTextProgressCtrl::Attach(QProgressBar* bar) {
     m_bar = bar;
-    if (bar != nullptr)
-        bar->setTextVisible(false); // a plain bar until text is asked for
+    if (bar == nullptr)
+        return;
+    bar->setTextVisible(false); // a plain bar until text is asked for
+    // A fresh QProgressBar has no position at all; the bar it stands for starts at its minimum.
+    if (bar->value() < bar->minimum())
+        bar->setValue(bar->minimum());
 }
 
 void CTextProgressCtrl::SetRange(int lower, int upper) {

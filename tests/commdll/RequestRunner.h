@@ -1,0 +1,58 @@
+#pragma once
+
+#include "commdll/SerialComm.h"
+
+#include "WaitFor.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstring>
+
+namespace testsupport {
+
+// One request run the way the command layer runs it: start, then poll the status while it
+// reads busy, then take m_dwResult and write 29 into it.
+struct RequestResult {
+    DWORD started = 0; // what ProccessMsgCode_NoThread returned
+    bool busyAtFirstPoll = false;
+    DWORD status = 0; // final GetCommunicationStatusOfDll
+    DWORD result = 0; // m_dwResult after the wait
+    QByteArray reply; // the bytes stored in the response buffer
+};
+
+inline void OpenLink(CSerialComm& link, const QString& address) {
+    link.SetCommModeToEthernetCE();
+    link.SetIPAndPort(address, DEVICE_PORT);
+}
+
+inline RequestResult RunRequest(CSerialComm& link, BYTE code, bool flag, QByteArray payload = {},
+                                int timeoutMs = 30000) {
+    RequestResult result;
+    BYTE response[RESPONSE_BUFFER_SIZE] = {};
+    DWORD length = 0;
+    result.started = link.ProccessMsgCode_NoThread(
+        code, flag, payload.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(payload.data()),
+        static_cast<DWORD>(payload.size()), response, RESPONSE_BUFFER_SIZE, &length);
+    if (result.started != 0)
+        return result;
+    DWORD status = link.GetCommunicationStatusOfDll();
+    result.busyAtFirstPoll = status == COMM_STATUS_BUSY;
+    WaitFor(
+        [&] {
+            status = link.GetCommunicationStatusOfDll();
+            return status != COMM_STATUS_BUSY;
+        },
+        timeoutMs);
+    result.status = status;
+    result.result = link.m_dwResult;
+    link.m_dwResult = COMM_RESULT_AFTER_WAIT;
+    result.reply = QByteArray(reinterpret_cast<const char*>(response), static_cast<int>(length));
+    return result;
+}
+
+inline QByteArray Hex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text));
+}
+
+} // namespace testsupport

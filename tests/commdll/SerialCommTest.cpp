@@ -1,0 +1,423 @@
+#include "commdll/SerialComm.h"
+#include "commdll/CommStatus.h"
+#include "commdll/Frame.h"
+#include "platform/LastError.h"
+#include "sim/EncoderSimulator.h"
+
+#include "tests/commdll/RawDevice.h"
+#include "tests/commdll/RequestRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+
+using sim::CEncoderSimulator;
+using sim::Fault;
+using testsupport::Hex;
+using testsupport::OpenLink;
+using testsupport::RunRequest;
+
+// Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
+namespace {
+
+constexpr BYTE CODE_RESTART = 0x01;
+constexpr BYTE CODE_STATUS = 0x12;
+constexpr BYTE CODE_BLOCK = 0x1A;
+constexpr BYTE CODE_BOOT = 0x1B;
+constexpr BYTE CODE_SET = 0x2A;
+constexpr BYTE CODE_PARAMS = 0x2B;
+constexpr BYTE CODE_MAC = 0x2F;
+
+QString Address(int host) {
+    return QStringLiteral("127.0.1.%1").arg(host);
+}
+
+struct Device {
+    explicit Device(int host, int restartAwayMs = 1000) : simulator(Config(host, restartAwayMs)) {
+        started = simulator.Start();
+    }
+    static sim::SimulatorConfig Config(int host, int restartAwayMs) {
+        sim::SimulatorConfig config;
+        config.address = Address(host);
+        config.restartAwayMs = restartAwayMs;
+        return config;
+    }
+    CEncoderSimulator simulator;
+    bool started = false;
+};
+
+QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, BYTE status, const QByteArray& payload) {
+    return commdll::EncodeFrame({commdll::FRAME_KIND_REPLY, sequence, code, status, payload});
+}
+
+} // namespace
+
+TEST(SerialComm, FastDeviceCompletesInsideTheRequestCall) {
+    Device device(1);
+    ASSERT_TRUE(device.started) << device.simulator.ErrorString().toStdString();
+    CSerialComm link;
+    OpenLink(link, Address(1));
+    for (int round = 0; round < 3; ++round) {
+        const auto result = RunRequest(link, CODE_STATUS, false);
+        EXPECT_EQ(result.started, 0u);
+        EXPECT_FALSE(result.busyAtFirstPoll) << "round " << round;
+        EXPECT_EQ(result.status, 0u);
+        EXPECT_EQ(result.result, 0u);
+        ASSERT_EQ(result.reply.size(), 32);
+        EXPECT_EQ(result.reply[0], 'q');
+    }
+    EXPECT_EQ(device.simulator.ConnectionCount(), 1); // the link stays up between requests
+}
+
+TEST(SerialComm, SlowDeviceReadsBusyThenDone) {
+    Device device(2);
+    ASSERT_TRUE(device.started);
+    device.simulator.SetFault(CODE_MAC, Fault::SlowReply(400, false));
+    CSerialComm link;
+    OpenLink(link, Address(2));
+    const auto result = RunRequest(link, CODE_MAC, false);
+    EXPECT_EQ(result.started, 0u);
+    EXPECT_TRUE(result.busyAtFirstPoll);
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(result.result, 0u);
+    EXPECT_EQ(result.reply.toHex(), QByteArray("010006001a2b3c4d5e"));
+}
+
+TEST(SerialComm, TransportFaultsGiveTheirCodes) {
+    Device device(3);
+    ASSERT_TRUE(device.started);
+    struct Row {
+        const char* name;
+        Fault fault;
+        DWORD status;
+    };
+    const Row rows[] = {
+        {"bad checksum", Fault::BadChecksum(), COMM_ERROR_CHECKSUM},
+        {"reply to another code", Fault::WrongCode(), COMM_ERROR_MESSAGE_CODE},
+        {"sequence number never sent", Fault::WrongSequence(), COMM_ERROR_SEQUENCE},
+        {"reply cut short", Fault::ShortReply(), COMM_ERROR_LENGTH},
+        {"out of memory", Fault::DeviceError(6), 6},
+        {"EEPROM error", Fault::DeviceError(10), 10},
+        {"message load", Fault::DeviceError(11), 11},
+        {"read only", Fault::DeviceError(14), 14},
+        {"format", Fault::DeviceError(15), 15},
+        {"image not found", Fault::DeviceError(16), 16},
+        {"silent failure", Fault::DeviceError(18), 18},
+        {"protection", Fault::DeviceError(19), 19},
+        {"password", Fault::DeviceError(20), 20},
+        {"init", Fault::DeviceError(21), 21},
+        {"starting address", Fault::DeviceError(100), 100},
+        {"driver or hex file", Fault::DeviceError(101), 101},
+        {"status colliding with busy", Fault::DeviceError(27), COMM_ERROR_TYPE},
+    };
+    CSerialComm link;
+    OpenLink(link, Address(3));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        device.simulator.SetFault(CODE_PARAMS, row.fault);
+        const auto failed = RunRequest(link, CODE_PARAMS, true, Hex("01"));
+        EXPECT_EQ(failed.started, 0u);
+        EXPECT_EQ(failed.status, row.status);
+        EXPECT_EQ(failed.result, row.status);
+        EXPECT_TRUE(failed.reply.isEmpty());
+        // The link recovers: the next request on the same object succeeds.
+        device.simulator.ClearFault(CODE_PARAMS);
+        const auto next = RunRequest(link, CODE_PARAMS, true, Hex("01"));
+        EXPECT_EQ(next.status, 0u);
+        EXPECT_EQ(next.reply.size(), 21);
+    }
+}
+
+TEST(SerialComm, SilentDeviceTimesOut) {
+    Device device(4);
+    ASSERT_TRUE(device.started);
+    device.simulator.SetFault(CODE_STATUS, Fault::NoReply());
+    CSerialComm link;
+    OpenLink(link, Address(4));
+    const auto result = RunRequest(link, CODE_STATUS, false);
+    EXPECT_TRUE(result.busyAtFirstPoll);
+    EXPECT_EQ(result.status, COMM_ERROR_TIMEOUT);
+    EXPECT_EQ(result.result, COMM_ERROR_TIMEOUT);
+}
+
+TEST(SerialComm, NothingListeningGivesConnectErrorWithErrnoOnTheCallingThread) {
+    CSerialComm link;
+    OpenLink(link, Address(5)); // no device there
+    platform::SetLastSystemError(0);
+    const auto result = RunRequest(link, CODE_STATUS, false);
+    EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
+    EXPECT_EQ(result.result, COMM_ERROR_CONNECT);
+    EXPECT_EQ(platform::GetLastSystemError(), ECONNREFUSED);
+}
+
+TEST(SerialComm, LoopbackSwitchRefusesOtherDestinations) {
+    ASSERT_EQ(qgetenv("RIVIVOZUZUVOD_LOOPBACK_ONLY"), QByteArray("1"));
+    for (const char* address : {"192.0.2.1", "192.168.0.20", "10.0.0.1"}) {
+        SCOPED_TRACE(address);
+        CSerialComm link;
+        OpenLink(link, QString::fromLatin1(address));
+        platform::SetLastSystemError(0);
+        const auto result = RunRequest(link, CODE_STATUS, false);
+        EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
+        // The switch answers before any connect: no retrying, so the request ends at once.
+        EXPECT_FALSE(result.busyAtFirstPoll);
+        EXPECT_EQ(platform::GetLastSystemError(), ENETUNREACH);
+    }
+}
+
+TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
+    Device device(6);
+    ASSERT_TRUE(device.started);
+    QByteArray longReply(150, '\0');
+    for (int i = 0; i < longReply.size(); ++i)
+        longReply[i] = static_cast<char>(i);
+    device.simulator.SetReplyOverride(CODE_STATUS, longReply);
+    CSerialComm link;
+    OpenLink(link, Address(6));
+
+    struct Row {
+        DWORD responseSize;
+        DWORD stored;
+    };
+    for (const Row row : {Row{100, 100}, Row{10, 10}, Row{0, 0}, Row{500, 100}}) {
+        SCOPED_TRACE(row.responseSize);
+        BYTE buffer[600];
+        std::memset(buffer, 0xEE, sizeof buffer);
+        DWORD length = 12345;
+        ASSERT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, buffer,
+                                                row.responseSize, &length),
+                  0u);
+        DWORD status = COMM_STATUS_BUSY;
+        ASSERT_TRUE(testsupport::WaitFor([&] {
+            status = link.GetCommunicationStatusOfDll();
+            return status != COMM_STATUS_BUSY;
+        }));
+        EXPECT_EQ(status, 0u);
+        EXPECT_EQ(length, row.stored);
+        EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buffer), static_cast<int>(row.stored)),
+                  longReply.left(static_cast<int>(row.stored)));
+        for (DWORD i = row.stored; i < sizeof buffer; ++i)
+            ASSERT_EQ(buffer[i], 0xEE) << "byte " << i << " written";
+    }
+}
+
+TEST(SerialComm, LateReplyIsNotTakenForTheNextRequest) {
+    Device device(7);
+    ASSERT_TRUE(device.started);
+    // The status reply comes after the request's time-out, ahead of the MAC reply.
+    device.simulator.SetFault(CODE_STATUS, Fault::SlowReply(4000, false));
+    CSerialComm link;
+    OpenLink(link, Address(7));
+    const auto timedOut = RunRequest(link, CODE_STATUS, false);
+    EXPECT_EQ(timedOut.status, COMM_ERROR_TIMEOUT);
+    const auto mac = RunRequest(link, CODE_MAC, false);
+    EXPECT_EQ(mac.status, 0u);
+    EXPECT_EQ(mac.reply.toHex(), QByteArray("010006001a2b3c4d5e"));
+    EXPECT_EQ(device.simulator.ConnectionCount(), 1); // both answers came on one link
+}
+
+TEST(SerialComm, DroppedLinkIsResentOnceAndTheDeviceActsOnce) {
+    Device device(8);
+    ASSERT_TRUE(device.started);
+    device.simulator.SetFault(CODE_SET, Fault::FailFirstAttempt());
+    const QByteArray payload = Hex("01130013017f0001c8ffffff007f00000100000021");
+    CSerialComm link;
+    OpenLink(link, Address(8));
+    const auto result = RunRequest(link, CODE_SET, true, payload);
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(result.result, 0u);
+    EXPECT_EQ(device.simulator.RequestCount(CODE_SET), 2);
+    EXPECT_EQ(device.simulator.AppliedCount(CODE_SET), 1);
+    ASSERT_EQ(device.simulator.SetPayloads().size(), 1u);
+    EXPECT_EQ(device.simulator.SetPayloads()[0], payload);
+    const auto requests = device.simulator.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].sequence, requests[1].sequence);
+    EXPECT_EQ(device.simulator.ConnectionCount(), 2);
+}
+
+TEST(SerialComm, LinkDroppedTwiceGivesTransmitError) {
+    Device device(9);
+    ASSERT_TRUE(device.started);
+    device.simulator.SetFault(CODE_MAC, Fault::DropConnection());
+    CSerialComm link;
+    OpenLink(link, Address(9));
+    const auto result = RunRequest(link, CODE_MAC, false);
+    EXPECT_EQ(result.status, COMM_ERROR_TRANSMIT);
+    EXPECT_EQ(device.simulator.RequestCount(CODE_MAC), 2);
+    EXPECT_EQ(device.simulator.AppliedCount(CODE_MAC), 0);
+}
+
+TEST(SerialComm, RequestDuringARestartReachesTheDeviceWhenItIsBack) {
+    Device device(10, 1000);
+    ASSERT_TRUE(device.started);
+    CSerialComm link;
+    OpenLink(link, Address(10));
+    EXPECT_EQ(RunRequest(link, CODE_RESTART, false).status, 0u);
+    const auto status = RunRequest(link, CODE_STATUS, false);
+    EXPECT_TRUE(status.busyAtFirstPoll);
+    EXPECT_EQ(status.status, 0u);
+    EXPECT_EQ(status.reply.size(), 32);
+    EXPECT_EQ(device.simulator.RestartCount(), 1);
+}
+
+TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
+    Device device(11);
+    ASSERT_TRUE(device.started);
+    CSerialComm link;
+    OpenLink(link, Address(11));
+    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
+    struct Row {
+        BYTE blockFlags;
+        const char* payload;
+    };
+    const Row rows[] = {{0x01, "00112233"}, {0x00, "44"}, {0x02, "5566"}};
+    for (const auto& row : rows) {
+        link.m_byBlockFlags = row.blockFlags;
+        EXPECT_EQ(RunRequest(link, CODE_BLOCK, true, Hex(row.payload)).status, 0u);
+    }
+    const auto requests = device.simulator.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].code, CODE_BOOT);
+    EXPECT_FALSE(requests[0].flag);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const auto& request = requests[static_cast<std::size_t>(i) + 1];
+        EXPECT_EQ(request.code, CODE_BLOCK);
+        EXPECT_TRUE(request.flag);
+        EXPECT_EQ(request.blockFlags, rows[i].blockFlags);
+        EXPECT_EQ(request.payload.toHex(), QByteArray(rows[i].payload));
+        EXPECT_EQ(request.sequence, requests[0].sequence + static_cast<std::uint32_t>(i) + 1);
+    }
+    EXPECT_EQ(link.m_dwProgressCount, 7u);
+}
+
+TEST(SerialComm, RefusesRequestsBeforeSetUpAndBadArguments) {
+    CSerialComm link;
+    BYTE response[100];
+    DWORD length = 0;
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
+              COMM_ERROR_NOT_INITIALIZED);
+    OpenLink(link, Address(12));
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, nullptr, 100, &length),
+              COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, nullptr),
+              COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 4, response, 100, &length),
+              COMM_ERROR_INVALID_ARGUMENT);
+    BYTE big[513] = {};
+    EXPECT_EQ(
+        link.ProccessMsgCode_NoThread(CODE_BLOCK, true, big, sizeof big, response, 100, &length),
+        COMM_ERROR_INVALID_ARGUMENT);
+    link.CloseComPort();
+    link.EthernetClose();
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
+              COMM_ERROR_NOT_INITIALIZED);
+}
+
+TEST(SerialComm, ClosingDuringAnExchangeAbandonsItAndTheLinkCanBeReopened) {
+    Device device(13);
+    ASSERT_TRUE(device.started);
+    device.simulator.SetFault(CODE_STATUS, Fault::NoReply(false));
+    CSerialComm link;
+    OpenLink(link, Address(13));
+    BYTE response[100];
+    DWORD length = 0;
+    ASSERT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
+              0u);
+    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_MAC, false, nullptr, 0, response, 100, &length),
+              COMM_ERROR_PORT_CONFLICT);
+    link.CloseComPort();
+    link.EthernetClose();
+    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
+
+    OpenLink(link, Address(13));
+    const auto result = RunRequest(link, CODE_MAC, false);
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(result.reply.size(), 9);
+}
+
+TEST(SerialComm, UntrustedRepliesEndAsFailureCodes) {
+    struct Row {
+        const char* name;
+        testsupport::RawDevice::Script script;
+        testsupport::RawDevice::AfterReply after;
+        DWORD status;
+    };
+    using After = testsupport::RawDevice::AfterReply;
+    const Row rows[] = {
+        {"not our magic", [](std::uint32_t, BYTE) { return Hex("aa0200000001120000000000"); },
+         After::KeepOpen, COMM_ERROR_TYPE},
+        // Refused from the header alone, without waiting for the announced bytes.
+        {"length far above the maximum",
+         [](std::uint32_t sequence, BYTE code) {
+             return ReplyFrame(sequence, code, 0, {}).left(8) + Hex("ffff");
+         },
+         After::KeepOpen, COMM_ERROR_LENGTH},
+        {"header cut, then closed", [](std::uint32_t, BYTE) { return Hex("d502"); }, After::Close,
+         COMM_ERROR_LENGTH},
+        {"payload cut, then closed",
+         [](std::uint32_t sequence, BYTE code) {
+             return ReplyFrame(sequence, code, 0, QByteArray(40, 'q')).left(30);
+         },
+         After::Close, COMM_ERROR_LENGTH},
+        {"closed without a byte", [](std::uint32_t, BYTE) { return QByteArray(); }, After::Close,
+         COMM_ERROR_TRANSMIT},
+        {"late reply, then one from the future",
+         [](std::uint32_t sequence, BYTE code) {
+             return ReplyFrame(sequence - 1, code, 0, Hex("01")) +
+                    ReplyFrame(sequence + 5, code, 0, Hex("02"));
+         },
+         After::KeepOpen, COMM_ERROR_SEQUENCE},
+        {"right reply after a late one",
+         [](std::uint32_t sequence, BYTE code) {
+             return ReplyFrame(sequence - 3, CODE_SET, 0, Hex("01")) +
+                    ReplyFrame(sequence, code, 0, Hex("0203"));
+         },
+         After::KeepOpen, 0},
+    };
+    int host = 100;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::RawDevice device(Address(host), row.script, row.after);
+        ASSERT_TRUE(device.Start());
+        CSerialComm link;
+        OpenLink(link, Address(host));
+        const auto result = RunRequest(link, CODE_STATUS, false);
+        EXPECT_EQ(result.status, row.status);
+        if (row.status == 0)
+            EXPECT_EQ(result.reply.toHex(), QByteArray("0203"));
+        else
+            EXPECT_TRUE(result.reply.isEmpty());
+        ++host;
+    }
+}
+
+TEST(SerialComm, RandomBytesFromTheDeviceNeverCrashOrHang) {
+    QRandomGenerator random(0x5EED);
+    testsupport::RawDevice device(
+        Address(120),
+        [&random](std::uint32_t sequence, BYTE code) {
+            // Half the time a plausible header, so that later stages are reached too.
+            QByteArray bytes(static_cast<int>(random.bounded(1, 700)), '\0');
+            for (auto& byte : bytes)
+                byte = static_cast<char>(random.bounded(256));
+            if (random.bounded(2) == 0)
+                bytes.replace(0, 10, ReplyFrame(sequence, code, 0, {}).left(10));
+            return bytes;
+        },
+        testsupport::RawDevice::AfterReply::Close);
+    ASSERT_TRUE(device.Start());
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        CSerialComm link;
+        OpenLink(link, Address(120));
+        const auto result = RunRequest(link, CODE_STATUS, false, {}, 10000);
+        EXPECT_NE(result.status, COMM_STATUS_BUSY);
+        EXPECT_LE(result.reply.size(), 100);
+    }
+}
