@@ -84,4 +84,12 @@ inline constexpr QLatin1String UpgradeFirmwareSuccessful{"Upgrade Firmware - Suc
 inline constexpr QLatin1String ConfigInstance{"1"};
 inline constexpr QLatin1String ConfigSize{"0"};
 
+// Platform stand-ins: IP address control, window menu, help window.
+inline constexpr QLatin1String IpFieldOutOfRangeFormat{
+    "%d is not a valid address field: use a number from 0 to 255."};
+inline constexpr QLatin1String WindowMenuMove{"&Move"};
+inline constexpr QLatin1String WindowMenuClose{"&Close\tAlt+F4"};
+inline constexpr QLatin1String HelpFileCannotOpenFormat{"Cannot open the help file \"%s\"."};
+inline constexpr QLatin1String HelpPageNotFoundFormat{"The page \"%s\" is not in this help file."};
+
 } // namespace res::text

@@ -1,0 +1,197 @@
+#include "IpAddressCtrl.h"
+
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QStringList>
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxFieldValue = 255;
+constexpr int kFieldDigits = 3;
+
+int fieldValue(const QLineEdit* field) {
+    return field->text().isEmpty() ? 0 : field->text().toInt();
+}
+
+// A number typed or set beyond the field's range is held at its top.
+QString clampedFieldText(const QString& part) {
+    const QString digits = part.trimmed();
+    if (digits.isEmpty() || digits.size() > 9)
+        return digits.isEmpty() ? QString() : QString::number(kMaxFieldValue);
+    bool isNumber = false;
+    const int value = digits.toInt(&isNumber);
+    if (!isNumber || value < 0)
+        return {};
+    return QString::number(qMin(value, kMaxFieldValue));
+}
+
+} // namespace
+
+CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 0, 2, 0);
+    layout->setSpacing(0);
+    const auto* validator =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+    for (int index = 0; index < kFieldCount; ++index) {
+        if (index > 0) {
+            auto* dot = new QLabel(QStringLiteral("."), this);
+            dot->setAlignment(Qt::AlignCenter);
+            layout->addWidget(dot);
+        }
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QStringLiteral("field%1").arg(index));
+        field->setFrame(false);
+        field->setAlignment(Qt::AlignCenter);
+        field->setMaxLength(kFieldDigits);
+        field->setValidator(validator);
+        field->setMinimumWidth(1);
+        // One tab stop for the whole control, as users know it: Tab leaves the address.
+        if (index > 0)
+            field->setFocusPolicy(Qt::ClickFocus);
+        field->installEventFilter(this);
+        connect(field, &QLineEdit::textEdited, this, [this, index] { onFieldEdited(index); });
+        connect(field, &QLineEdit::textChanged, this, &CIPAddressCtrl::addressChanged);
+        layout->addWidget(field, 1);
+        m_fields[index] = field;
+    }
+    setFocusProxy(m_fields[0]);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QLineEdit* CIPAddressCtrl::field(int index) const {
+    return index >= 0 && index < kFieldCount ? m_fields[index] : nullptr;
+}
+
+int CIPAddressCtrl::GetAddress(BYTE& field0, BYTE& field1, BYTE& field2, BYTE& field3) const {
+    field0 = static_cast<BYTE>(fieldValue(m_fields[0]));
+    field1 = static_cast<BYTE>(fieldValue(m_fields[1]));
+    field2 = static_cast<BYTE>(fieldValue(m_fields[2]));
+    field3 = static_cast<BYTE>(fieldValue(m_fields[3]));
+    int filled = 0;
+    for (const QLineEdit* field : m_fields)
+        filled += field->text().isEmpty() ? 0 : 1;
+    return filled;
+}
+
+int CIPAddressCtrl::GetAddress(DWORD& address) const {
+    BYTE b0 = 0, b1 = 0, b2 = 0, b3 = 0;
+    const int filled = GetAddress(b0, b1, b2, b3);
+    address = (DWORD{b0} << 24) | (DWORD{b1} << 16) | (DWORD{b2} << 8) | DWORD{b3};
+    return filled;
+}
+
+void CIPAddressCtrl::SetAddress(BYTE field0, BYTE field1, BYTE field2, BYTE field3) {
+    const std::array<BYTE, kFieldCount> values{field0, field1, field2, field3};
+    for (int index = 0; index < kFieldCount; ++index)
+        setField(index, QString::number(values[index]));
+}
+
+void CIPAddressCtrl::SetAddress(DWORD address) {
+    SetAddress(static_cast<BYTE>(address >> 24), static_cast<BYTE>(address >> 16),
+               static_cast<BYTE>(address >> 8), static_cast<BYTE>(address));
+}
+
+void CIPAddressCtrl::ClearAddress() {
+    for (int index = 0; index < kFieldCount; ++index)
+        setField(index, QString());
+}
+
+bool CIPAddressCtrl::IsBlank() const {
+    for (const QLineEdit* field : m_fields) {
+        if (!field->text().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void CIPAddressCtrl::SetWindowText(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char('.'));
+    for (int index = 0; index < kFieldCount; ++index)
+        setField(index, index < parts.size() ? clampedFieldText(parts[index]) : QString());
+}
+
+QString CIPAddressCtrl::GetWindowText() const {
+    if (IsBlank())
+        return {};
+    BYTE b0 = 0, b1 = 0, b2 = 0, b3 = 0;
+    GetAddress(b0, b1, b2, b3);
+    return QStringLiteral("%1.%2.%3.%4").arg(b0).arg(b1).arg(b2).arg(b3);
+}
+
+void CIPAddressCtrl::SetFieldFocus(int index) {
+    if (index < 0 || index >= kFieldCount)
+        return;
+    m_fields[index]->setFocus(Qt::OtherFocusReason);
+    m_fields[index]->selectAll();
+}
+
+void CIPAddressCtrl::setField(int index, const QString& text) {
+    if (m_fields[index]->text() != text)
+        m_fields[index]->setText(text);
+}
+
+int CIPAddressCtrl::fieldIndex(QObject* object) const {
+    for (int index = 0; index < kFieldCount; ++index) {
+        if (m_fields[index] == object)
+            return index;
+    }
+    return -1;
+}
+
+void CIPAddressCtrl::onFieldEdited(int index) {
+    QLineEdit* field = m_fields[index];
+    const int value = fieldValue(field);
+    if (value > kMaxFieldValue) {
+        field->setText(QString::number(kMaxFieldValue));
+        field->selectAll();
+        ShowAppMessage(QString::asprintf(res::text::IpFieldOutOfRangeFormat.data(), value),
+                       MessageIcon::Warning);
+        return;
+    }
+    if (field->text().size() == kFieldDigits && field->cursorPosition() == kFieldDigits)
+        SetFieldFocus(index + 1);
+}
+
+bool CIPAddressCtrl::handleFieldKey(int index, const QKeyEvent& key) {
+    const QLineEdit* field = m_fields[index];
+    const bool atStart = field->cursorPosition() == 0 && !field->hasSelectedText();
+    const bool atEnd = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
+    if (key.text() == QLatin1String(".") || key.text() == QLatin1String(" ")) {
+        if (!field->text().isEmpty())
+            SetFieldFocus(index + 1);
+        return true; // never typed into a field
+    }
+    if ((key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Left) && atStart && index > 0) {
+        m_fields[index - 1]->setFocus(Qt::OtherFocusReason);
+        m_fields[index - 1]->end(false);
+        return true;
+    }
+    if (key.key() == Qt::Key_Right && atEnd && index + 1 < kFieldCount) {
+        m_fields[index + 1]->setFocus(Qt::OtherFocusReason);
+        m_fields[index + 1]->home(false);
+        return true;
+    }
+    return false;
+}
+
+bool CIPAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
+    const int index = fieldIndex(watched);
+    if (index >= 0 && event->type() == QEvent::KeyPress &&
+        handleFieldKey(index, *static_cast<QKeyEvent*>(event)))
+        return true;
+    return QFrame::eventFilter(watched, event);
+}
+
+} // namespace platform

@@ -1,0 +1,387 @@
+#include "Registry.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace platform {
+
+struct RegistryKey {
+    HKEY root;
+    QString path; // components joined by '\', no leading or trailing separator
+    REGSAM access;
+};
+
+namespace {
+
+RegistryKey g_currentUserRoot{nullptr, {}, KEY_ALL_ACCESS};
+RegistryKey g_localMachineRoot{nullptr, {}, KEY_ALL_ACCESS};
+
+} // namespace
+
+const HKEY HKEY_CURRENT_USER = &g_currentUserRoot;
+const HKEY HKEY_LOCAL_MACHINE = &g_localMachineRoot;
+
+namespace {
+
+struct RegValue {
+    QString name;
+    DWORD type = REG_NONE;
+    QByteArray data;
+};
+
+struct RegKeyEntry {
+    QString path;
+    std::vector<RegValue> values;
+};
+
+struct Hive {
+    std::vector<RegKeyEntry> keys;
+};
+
+// Every call loads, changes and saves a whole hive; one lock keeps two threads of this
+// process from interleaving that.
+std::mutex& registryMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Handles given out and not yet closed, so that a stale or doubly closed handle is refused
+// instead of being used.
+std::set<HKEY>& openHandles() {
+    static std::set<HKEY> handles;
+    return handles;
+}
+
+bool isRoot(HKEY key) {
+    return key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE;
+}
+
+bool isValidHandle(HKEY key) {
+    return isRoot(key) || openHandles().count(key) != 0;
+}
+
+HKEY rootOf(HKEY key) {
+    return isRoot(key) ? key : key->root;
+}
+
+QString machineHiveDefaultDir() {
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("ProgramData") + QStringLiteral("/DELVORRivivozUzuvod");
+#else
+    return QStringLiteral("/var/lib/rivivozuzuvod");
+#endif
+}
+
+QString hiveDir(HKEY root) {
+    if (root == HKEY_CURRENT_USER) {
+        const QString moved = qEnvironmentVariable("RIVIVOZUZUVOD_HKCU_DIR");
+        if (!moved.isEmpty())
+            return moved;
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QStringLiteral("/DELVORRivivozUzuvod");
+    }
+    const QString moved = qEnvironmentVariable("RIVIVOZUZUVOD_HKLM_DIR");
+    return moved.isEmpty() ? machineHiveDefaultDir() : moved;
+}
+
+QString hiveFileName(HKEY root) {
+    return root == HKEY_CURRENT_USER ? QStringLiteral("HKEY_CURRENT_USER.json")
+                                     : QStringLiteral("HKEY_LOCAL_MACHINE.json");
+}
+
+QString hivePath(HKEY root) {
+    return hiveDir(root) + QLatin1Char('/') + hiveFileName(root);
+}
+
+// Root may write anything, so the permission bits count as well: a hive file or folder
+// marked read-only for everybody is treated as read-only.
+bool hasWritePermission(const QFileInfo& info) {
+    const QFile::Permissions writeBits =
+        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    return info.isWritable() && (info.permissions() & writeBits);
+}
+
+bool isHiveWritable(HKEY root) {
+    const QFileInfo folder(hiveDir(root));
+    if (!folder.isDir() || !hasWritePermission(folder))
+        return false;
+    const QFileInfo file(hivePath(root));
+    return !file.exists() || hasWritePermission(file);
+}
+
+bool wantsWrite(REGSAM access) {
+    return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
+}
+
+bool normalizeKeyPath(const QString& subKey, QString& path) {
+    if (subKey.size() > kMaxKeyPathLength || subKey.startsWith(QLatin1Char('\\')))
+        return false;
+    const QStringList parts = subKey.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    path = parts.join(QLatin1Char('\\'));
+    return true;
+}
+
+bool samePath(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+RegKeyEntry* findKey(Hive& hive, const QString& path) {
+    for (RegKeyEntry& key : hive.keys) {
+        if (samePath(key.path, path))
+            return &key;
+    }
+    return nullptr;
+}
+
+RegValue* findValue(RegKeyEntry& key, const QString& name) {
+    for (RegValue& value : key.values) {
+        if (samePath(value.name, name))
+            return &value;
+    }
+    return nullptr;
+}
+
+bool parseValue(const QJsonObject& object, RegValue& value) {
+    const QJsonValue type = object.value(QLatin1String("type"));
+    const QJsonValue data = object.value(QLatin1String("data"));
+    if (!object.value(QLatin1String("name")).isString() || !type.isDouble() || !data.isString())
+        return false;
+    value.name = object.value(QLatin1String("name")).toString();
+    value.type = static_cast<DWORD>(type.toInt());
+    value.data = QByteArray::fromBase64(data.toString().toLatin1());
+    return value.data.size() <= static_cast<qsizetype>(kMaxValueBytes);
+}
+
+bool parseKey(const QJsonObject& object, RegKeyEntry& key) {
+    if (!object.value(QLatin1String("path")).isString() ||
+        !object.value(QLatin1String("values")).isArray())
+        return false;
+    key.path = object.value(QLatin1String("path")).toString();
+    for (const QJsonValue& item : object.value(QLatin1String("values")).toArray()) {
+        RegValue value;
+        if (!item.isObject() || !parseValue(item.toObject(), value))
+            return false;
+        key.values.push_back(std::move(value));
+    }
+    return true;
+}
+
+// A missing hive file is an empty hive.
+LONG loadHive(HKEY root, Hive& hive) {
+    hive = {};
+    QFile file(hivePath(root));
+    if (!file.exists())
+        return ERROR_SUCCESS;
+    if (file.size() > kMaxHiveFileBytes || !file.open(QIODevice::ReadOnly))
+        return ERROR_BADDB;
+    const QByteArray content = file.read(kMaxHiveFileBytes + 1);
+    if (content.size() > kMaxHiveFileBytes)
+        return ERROR_BADDB;
+    const QJsonDocument document = QJsonDocument::fromJson(content);
+    if (!document.isObject() || !document.object().value(QLatin1String("keys")).isArray())
+        return ERROR_BADDB;
+    for (const QJsonValue& item : document.object().value(QLatin1String("keys")).toArray()) {
+        RegKeyEntry key;
+        if (!item.isObject() || !parseKey(item.toObject(), key))
+            return ERROR_BADDB;
+        hive.keys.push_back(std::move(key));
+    }
+    return ERROR_SUCCESS;
+}
+
+QByteArray serializeHive(const Hive& hive) {
+    QJsonArray keys;
+    for (const RegKeyEntry& key : hive.keys) {
+        QJsonArray values;
+        for (const RegValue& value : key.values) {
+            values.append(QJsonObject{
+                {QLatin1String("name"), value.name},
+                {QLatin1String("type"), static_cast<qint64>(value.type)},
+                {QLatin1String("data"), QString::fromLatin1(value.data.toBase64())},
+            });
+        }
+        keys.append(
+            QJsonObject{{QLatin1String("path"), key.path}, {QLatin1String("values"), values}});
+    }
+    return QJsonDocument(QJsonObject{{QLatin1String("keys"), keys}})
+        .toJson(QJsonDocument::Indented);
+}
+
+// Written to a temporary file and renamed over the old one, so a reader sees either the
+// old hive or the new one, never a part.
+LONG saveHive(HKEY root, const Hive& hive) {
+    if (!isHiveWritable(root))
+        return ERROR_ACCESS_DENIED;
+    const QByteArray content = serializeHive(hive);
+    if (content.size() > kMaxHiveFileBytes)
+        return ERROR_BADDB;
+    QSaveFile file(hivePath(root));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return ERROR_ACCESS_DENIED;
+    return file.commit() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+HKEY newHandle(HKEY root, const QString& path, REGSAM access) {
+    HKEY key = new RegistryKey{root, path, access};
+    openHandles().insert(key);
+    return key;
+}
+
+QString joinPath(HKEY parent, const QString& relative) {
+    if (isRoot(parent) || parent->path.isEmpty())
+        return relative;
+    if (relative.isEmpty())
+        return parent->path;
+    return parent->path + QLatin1Char('\\') + relative;
+}
+
+void addKeyWithParents(Hive& hive, const QString& path) {
+    const QStringList parts = path.split(QLatin1Char('\\'));
+    QString prefix;
+    for (const QString& part : parts) {
+        prefix = prefix.isEmpty() ? part : prefix + QLatin1Char('\\') + part;
+        if (findKey(hive, prefix) == nullptr)
+            hive.keys.push_back(RegKeyEntry{prefix, {}});
+    }
+}
+
+bool isKnownType(DWORD type) {
+    return type == REG_NONE || type == REG_SZ || type == REG_BINARY || type == REG_DWORD;
+}
+
+} // namespace
+
+LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result,
+                    DWORD* disposition) {
+    std::lock_guard lock(registryMutex());
+    QString relative;
+    if (result == nullptr || !normalizeKeyPath(subKey, relative))
+        return ERROR_INVALID_PARAMETER;
+    if (!isValidHandle(root))
+        return ERROR_INVALID_HANDLE;
+    const HKEY hiveRoot = rootOf(root);
+    const QString path = joinPath(root, relative);
+    Hive hive;
+    if (const LONG loaded = loadHive(hiveRoot, hive); loaded != ERROR_SUCCESS)
+        return loaded;
+    const bool exists = path.isEmpty() || findKey(hive, path) != nullptr;
+    if (!exists) {
+        QDir().mkpath(hiveDir(hiveRoot));
+        addKeyWithParents(hive, path);
+        if (const LONG saved = saveHive(hiveRoot, hive); saved != ERROR_SUCCESS)
+            return saved;
+    } else if (wantsWrite(access) && !isHiveWritable(hiveRoot)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (disposition != nullptr)
+        *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    *result = newHandle(hiveRoot, path, access);
+    return ERROR_SUCCESS;
+}
+
+LONG RegOpenKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result) {
+    std::lock_guard lock(registryMutex());
+    QString relative;
+    if (result == nullptr || !normalizeKeyPath(subKey, relative))
+        return ERROR_INVALID_PARAMETER;
+    if (!isValidHandle(root))
+        return ERROR_INVALID_HANDLE;
+    const HKEY hiveRoot = rootOf(root);
+    const QString path = joinPath(root, relative);
+    Hive hive;
+    if (const LONG loaded = loadHive(hiveRoot, hive); loaded != ERROR_SUCCESS)
+        return loaded;
+    if (!path.isEmpty() && findKey(hive, path) == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (wantsWrite(access) && !isHiveWritable(hiveRoot))
+        return ERROR_ACCESS_DENIED;
+    *result = newHandle(hiveRoot, path, access);
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueEx(HKEY key, const QString& valueName, DWORD* type, BYTE* data, DWORD* size) {
+    std::lock_guard lock(registryMutex());
+    if (!isValidHandle(key))
+        return ERROR_INVALID_HANDLE;
+    if (data != nullptr && size == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if ((key->access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    Hive hive;
+    if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
+        return loaded;
+    RegKeyEntry* entry = findKey(hive, key->path);
+    if (entry == nullptr)
+        return isRoot(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    const RegValue* value = findValue(*entry, valueName);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (type != nullptr)
+        *type = value->type;
+    if (size == nullptr)
+        return ERROR_SUCCESS;
+    const auto length = static_cast<DWORD>(value->data.size());
+    const DWORD capacity = *size;
+    *size = length;
+    if (data == nullptr)
+        return ERROR_SUCCESS;
+    if (capacity < length)
+        return ERROR_MORE_DATA;
+    if (length > 0)
+        std::memcpy(data, value->data.constData(), length);
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueEx(HKEY key, const QString& valueName, DWORD type, const BYTE* data, DWORD size) {
+    std::lock_guard lock(registryMutex());
+    if (!isValidHandle(key))
+        return ERROR_INVALID_HANDLE;
+    if (!isKnownType(type) || size > kMaxValueBytes || (data == nullptr && size > 0) ||
+        valueName.size() > kMaxValueNameLength || (type == REG_DWORD && size != sizeof(DWORD)))
+        return ERROR_INVALID_PARAMETER;
+    if ((key->access & KEY_SET_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    Hive hive;
+    if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
+        return loaded;
+    RegKeyEntry* entry = findKey(hive, key->path);
+    if (entry == nullptr)
+        return ERROR_KEY_DELETED;
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    if (RegValue* value = findValue(*entry, valueName)) {
+        value->type = type;
+        value->data = bytes;
+    } else {
+        entry->values.push_back(RegValue{valueName, type, bytes});
+    }
+    return saveHive(rootOf(key), hive);
+}
+
+LONG RegCloseKey(HKEY key) {
+    std::lock_guard lock(registryMutex());
+    if (isRoot(key))
+        return ERROR_SUCCESS;
+    if (openHandles().erase(key) == 0)
+        return ERROR_INVALID_HANDLE;
+    delete key;
+    return ERROR_SUCCESS;
+}
+
+QString RegistryHivePath(HKEY root) {
+    return hivePath(root == HKEY_LOCAL_MACHINE ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
+}
+
+} // namespace platform

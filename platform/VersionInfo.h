@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <QMap>
+#include <QString>
+
+#include <array>
+
+namespace res {
+struct VersionResource;
+}
+
+namespace platform {
+
+// A file's version-information block: the fixed file and product versions and string
+// blocks named by language and code page ("040904e4"), queried by sub-block path as the
+// version calls of Windows do.
+class VersionInfo {
+public:
+    struct FixedFileInfo {
+        std::array<WORD, 4> fileVersion{};
+        std::array<WORD, 4> productVersion{};
+    };
+
+    VersionInfo() = default;
+    explicit VersionInfo(const res::VersionResource& resource);
+
+    // The block of a program file. Only this program's own file carries one we can read:
+    // any other path (or an empty one) gives false.
+    static bool GetFileVersionInfo(const QString& modulePath, VersionInfo& info);
+
+    void SetFixedFileInfo(const FixedFileInfo& fixed);
+    void SetString(const QString& langCodePage, const QString& name, const QString& value);
+
+    // "\StringFileInfo\<lang+codepage>\<name>" gives that string; names compare without
+    // regard to case. False when the block or the entry is missing or the path is not a
+    // string path.
+    bool QueryValue(const QString& subBlock, QString& value) const;
+
+    // "\" gives the fixed part; false for an empty block.
+    bool QueryFixedFileInfo(FixedFileInfo& fixed) const;
+
+private:
+    bool m_hasFixed = false;
+    FixedFileInfo m_fixed;
+    // Keys in lower case: block -> (name -> value).
+    QMap<QString, QMap<QString, QString>> m_strings;
+};
+
+} // namespace platform
