@@ -31,7 +31,7 @@ void CSimulatorServer::SetRefuseConnections(bool refuse) {
     UpdateListening();
 }
 
-bool CSimulatorServer::ListenAt(const QString& address) {
+bool CSimulatorServer::ListenAt(const QString& address, bool endsRestart) {
     if (m_server == nullptr) {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &CSimulatorServer::OnNewConnection);
@@ -42,6 +42,9 @@ bool CSimulatorServer::ListenAt(const QString& address) {
         m_address = address;
         m_listening = ok;
         m_error = ok ? QString() : m_server->errorString();
+        // Counted together with listening, so that a waiter sees both at once.
+        if (endsRestart && ok)
+            ++m_restarts;
     }
     m_statusChanged.notify_all();
     return ok;
@@ -98,9 +101,11 @@ void CSimulatorServer::EndRestart() {
     const QString oldAddress = Address();
     const QString newAddress = m_model.ApplyRestart(oldAddress);
     m_restarting = false;
-    if (!m_refusing && !ListenAt(newAddress) && newAddress != oldAddress)
-        ListenAt(oldAddress);
-    {
+    if (m_refusing) {
+        std::lock_guard lock(m_statusMutex);
+        m_address = newAddress;
+        ++m_restarts;
+    } else if (!ListenAt(newAddress, true) && !ListenAt(oldAddress, true)) {
         std::lock_guard lock(m_statusMutex);
         ++m_restarts;
     }

@@ -42,7 +42,7 @@ private:
     void OnNewConnection();
     void BeginRestart();
     void EndRestart();
-    bool ListenAt(const QString& address);
+    bool ListenAt(const QString& address, bool endsRestart = false);
     void StopListening();
     void UpdateListening();
 
