@@ -1,0 +1,87 @@
+#include "firmware/FirmwareUpgrade.h"
+
+#include "comm/CommInterface.h"
+#include "comm/MessageCodes.h"
+#include "firmware/Crc16.h"
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+
+#include <array>
+
+namespace {
+
+void ShowFailure(QLatin1String text) {
+    platform::ShowAppMessage(QString(text), platform::MessageIcon::Error);
+}
+
+std::array<BYTE, EXEC_PAYLOAD_SIZE> ExecPayload(DWORD imageLength, WORD crc) {
+    return {static_cast<BYTE>(imageLength >> 24), static_cast<BYTE>(imageLength >> 16),
+            static_cast<BYTE>(imageLength >> 8),  static_cast<BYTE>(imageLength),
+            static_cast<BYTE>(crc >> 8),          static_cast<BYTE>(crc)};
+}
+
+} // namespace
+
+CFirmwareUpgrade::CFirmwareUpgrade(CCommInterface& comm, UpgradeProgress& progress)
+    : m_comm(comm), m_progress(progress) {}
+
+UpgradeOutcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
+    m_progress.SetStatusText(QString(res::text::StatusExecutingBoot));
+    m_progress.Repaint();
+    if (!ExecuteBoot()) {
+        ShowFailure(res::text::ExecutingBootFailed);
+        return UpgradeOutcome::BootFailed;
+    }
+
+    m_progress.SetStatusText(QString(res::text::StatusUpgradingFirmware));
+    const bool transferred = SendBlocks(image);
+    // The CRC is taken whether or not the transfer went through; only exec carries it.
+    const WORD crc = ComputeCrc16(image);
+    if (!transferred) {
+        ShowFailure(res::text::UpgradeFirmwareFailed);
+        return UpgradeOutcome::TransferFailed;
+    }
+
+    m_progress.SetStatusText(QString(res::text::StatusExecutingExec));
+    if (!ExecuteExec(static_cast<DWORD>(image.size()), crc)) {
+        ShowFailure(res::text::ExecutingExecFailed);
+        return UpgradeOutcome::ExecFailed;
+    }
+    m_progress.SetStatusText(QString());
+    platform::ShowAppMessage(QString(res::text::UpgradeFirmwareSuccessful),
+                             platform::MessageIcon::Information);
+    return UpgradeOutcome::Succeeded;
+}
+
+bool CFirmwareUpgrade::ExecuteBoot() {
+    return m_comm.ExecuteCommand(MSG_EXECUTE_BOOT, false, QString(res::text::CmdExecutingBoot),
+                                 nullptr, 0);
+}
+
+// Blocks go out at offsets 0, 230, 460, ...; the first carries the first-block flag, the one
+// that reaches the image's end the last-block flag. A rejected block ends the transfer: no
+// retry, no further block.
+bool CFirmwareUpgrade::SendBlocks(std::span<const BYTE> image) {
+    const std::size_t length = image.size();
+    BYTE flags = BLOCK_FLAG_FIRST;
+    for (std::size_t offset = 0; offset < length; offset += FIRMWARE_BLOCK_SIZE) {
+        const bool last = offset + FIRMWARE_BLOCK_SIZE >= length;
+        const std::size_t blockLength = last ? length - offset : FIRMWARE_BLOCK_SIZE;
+        if (last)
+            flags |= BLOCK_FLAG_LAST;
+        m_comm.m_SerialComm.m_byBlockFlags = flags;
+        if (!m_comm.ExecuteCommand(MSG_FIRMWARE_BLOCK, true, QString(res::text::CmdUpgradeFirmware),
+                                   image.data() + offset, static_cast<DWORD>(blockLength)))
+            return false;
+        flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
+        // The share sent before this block: 0 after the first, never 100.
+        m_progress.SetProgressPos(static_cast<int>(offset * 100 / length));
+    }
+    return true;
+}
+
+bool CFirmwareUpgrade::ExecuteExec(DWORD imageLength, WORD crc) {
+    const auto payload = ExecPayload(imageLength, crc);
+    return m_comm.ExecuteCommand(MSG_EXECUTE_EXEC, false, QString(res::text::CmdExecutingExec),
+                                 payload.data(), EXEC_PAYLOAD_SIZE);
+}
