@@ -114,7 +114,8 @@ void AddOptions(QCommandLineParser& parser) {
         sim::FaultSpec::Syntax() + QStringLiteral("."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("address"), QStringLiteral("Loopback address to listen on."),
+        {QStringLiteral("address"),
+         QStringLiteral("Loopback address to listen on (default 127.0.0.2)."),
          QStringLiteral("a.b.c.d"), QStringLiteral("127.0.0.2")},
         {QStringLiteral("port"), QStringLiteral("TCP port (default 49999)."), QStringLiteral("n")},
         {QStringLiteral("restart-ms"),
