@@ -65,6 +65,15 @@ QString HelpWindow::resolveTopic(const QUrl& name) const {
     return QUrl(folder.isEmpty() ? QStringLiteral("/") : folder).resolved(QUrl(path)).path();
 }
 
+// Pages are kept by their full path inside the file, so that the page shown is always
+// known and the next relative link resolves against it.
+void HelpWindow::doSetSource(const QUrl& name, QTextDocument::ResourceType type) {
+    QUrl resolved = name;
+    if (name.scheme().isEmpty() && !name.path().isEmpty())
+        resolved.setPath(resolveTopic(name));
+    QTextBrowser::doSetSource(resolved, type);
+}
+
 QVariant HelpWindow::loadResource(int type, const QUrl& name) {
     if (!name.scheme().isEmpty() || !m_chm.IsOpen())
         return {};

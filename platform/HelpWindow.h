@@ -25,6 +25,7 @@ public:
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override;
+    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 
 private:
     QString resolveTopic(const QUrl& name) const;

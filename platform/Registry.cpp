@@ -109,8 +109,7 @@ QString hivePath(HKEY root) {
 // Root may write anything, so the permission bits count as well: a hive file or folder
 // marked read-only for everybody is treated as read-only.
 bool hasWritePermission(const QFileInfo& info) {
-    const QFile::Permissions writeBits =
-        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    const QFile::Permissions writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return info.isWritable() && (info.permissions() & writeBits);
 }
 
