@@ -132,6 +132,8 @@ bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, int& systemE
     m_socket->setReadBufferSize(SOCKET_READ_BUFFER);
     m_socket->connectToHost(QHostAddress(m_address), m_port);
     if (m_socket->waitForConnected(std::max(1, Remaining(deadline, CONNECT_ATTEMPT_MS)))) {
+        // Small request/reply frames: each goes out at once, never held back to be merged.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_reader.Reset();
         return true;
     }

@@ -4,6 +4,28 @@
 #include <QThread>
 
 #include <chrono>
+#include <thread>
+
+namespace {
+
+// Both sides of a hand-over first wait by yielding for a short while and only then sleep on
+// the condition variable. A reply from the local network comes within microseconds; a
+// thread put to sleep for it is often woken on the other, idle processor, and that wake-up
+// costs more than the whole exchange.
+constexpr std::chrono::microseconds CALLER_SPIN{1000};
+constexpr std::chrono::microseconds WORKER_SPIN{2000};
+
+template <typename Ready> bool SpinUntil(Ready ready, std::chrono::microseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+} // namespace
 
 SerialCommLink::SerialCommLink(const QString& address, quint16 port)
     : m_address(address), m_port(port),
@@ -37,12 +59,14 @@ bool SerialCommLink::Start(LinkRequest request) {
         m_pending = std::move(frame);
         m_pendingDeadline = QDeadlineTimer(request.timeoutMs);
         m_done = false;
+        m_handOver = true;
     }
     m_changed.notify_all();
     return true;
 }
 
 bool SerialCommLink::WaitUntilDone(int timeoutMs) {
+    SpinUntil([this] { return !m_handOver; }, CALLER_SPIN);
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                               [this] { return m_done; });
@@ -63,6 +87,7 @@ void SerialCommLink::Run() {
     for (;;) {
         commdll::Frame request;
         QDeadlineTimer deadline;
+        SpinUntil([this] { return m_handOver || m_stop; }, WORKER_SPIN);
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [this] { return m_stop || m_pending.has_value(); });
@@ -77,6 +102,7 @@ void SerialCommLink::Run() {
             std::lock_guard lock(m_mutex);
             m_outcome = std::move(outcome);
             m_done = true;
+            m_handOver = false;
         }
         m_changed.notify_all();
     }

@@ -50,6 +50,8 @@ private:
     std::optional<commdll::Frame> m_pending;
     QDeadlineTimer m_pendingDeadline;
     bool m_done = true;
+    // True from Start until the worker has finished: read without the lock while spinning.
+    std::atomic<bool> m_handOver{false};
     commdll::LinkOutcome m_outcome;
     std::uint32_t m_nextSequence;
     std::unique_ptr<QThread> m_thread;

@@ -76,6 +76,7 @@ void CSimulatorServer::OnNewConnection() {
             socket->deleteLater();
             continue;
         }
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* connection = new CSimulatorConnection(socket, m_model, this);
         connect(connection, &CSimulatorConnection::RestartRequested, this,
                 &CSimulatorServer::BeginRestart, Qt::QueuedConnection);
