@@ -5,14 +5,12 @@
 #include "MessageRecorder.h"
 #include "WaitFor.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPointer>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -86,6 +84,10 @@ TEST(HelpWindowTest, OpensTheDefaultTopicAndFollowsLinks) {
     const QVariant image = window.document()->resource(QTextDocument::ImageResource,
                                                        QUrl(QStringLiteral("icon48.png")));
     EXPECT_TRUE(image.isValid());
+
+    const QString picture =
+        QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("help-window.png"));
+    EXPECT_TRUE(window.grab().save(picture)) << qPrintable(picture);
 
     ASSERT_TRUE(clickLink(window, QStringLiteral("Upgrading the firmware")));
     EXPECT_TRUE(testsupport::WaitFor(
