@@ -144,6 +144,8 @@ void TemplateDialog::applyWindowStyle(const res::DialogTemplate& dialog) {
     if (has(dialog.style, dialogstyle::Child)) {
         m_isChild = true;
         setWindowFlags(Qt::Widget);
+        // A panel covers whatever lies behind it, as a child dialog paints its background.
+        setAutoFillBackground(true);
         resize(size);
         return;
     }
