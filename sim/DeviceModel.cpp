@@ -17,10 +17,11 @@ constexpr BYTE CODE_GET_PARAMS = 0x2B;
 constexpr BYTE CODE_MAC = 0x2F;
 
 // Device statuses it answers with.
-constexpr BYTE STATUS_TYPE = 9;        // unknown message
-constexpr BYTE STATUS_FORMAT = 15;     // payload of the wrong size or selector
-constexpr BYTE STATUS_NO_IMAGE = 16;   // exec: image incomplete, length or CRC differ
-constexpr BYTE STATUS_PROTECTION = 19; // a block outside boot mode
+constexpr BYTE STATUS_OUT_OF_MEMORY = 6; // firmware image larger than the flash
+constexpr BYTE STATUS_TYPE = 9;          // unknown message
+constexpr BYTE STATUS_FORMAT = 15;       // payload of the wrong size or selector
+constexpr BYTE STATUS_NO_IMAGE = 16;     // exec: image incomplete, length or CRC differ
+constexpr BYTE STATUS_PROTECTION = 19;   // a block outside boot mode
 
 constexpr int STATUS_RECORD_SIZE = 32;
 constexpr int MAC_REPLY_SIZE = 9;
@@ -30,6 +31,10 @@ constexpr int SET_PAYLOAD_SIZE = 21;
 constexpr int EXEC_PAYLOAD_SIZE = 6;
 constexpr char VALID_SIGNATURE = 'q';
 constexpr char INVALID_SIGNATURE = 'p';
+// The flash takes an image of at most this size.
+constexpr qsizetype FLASH_SIZE = 8 * 1024 * 1024;
+// A long-running simulator keeps the latest requests only.
+constexpr std::size_t LOG_LIMIT = 100000;
 // A sequence number far ahead of anything the client has sent.
 constexpr std::uint32_t SEQUENCE_JUMP = 0x1000;
 
@@ -233,6 +238,8 @@ CDeviceModel::Answer CDeviceModel::ParamsReply(const QByteArray& payload) const 
 CDeviceModel::Answer CDeviceModel::StoreSettings(const QByteArray& payload) {
     if (payload.size() != SET_PAYLOAD_SIZE)
         return {STATUS_FORMAT, {}, 0, false, false};
+    if (m_setPayloads.size() >= LOG_LIMIT)
+        m_setPayloads.erase(m_setPayloads.begin(), m_setPayloads.begin() + LOG_LIMIT / 10);
     m_setPayloads.push_back(payload);
     m_pendingSettings = payload; // takes effect at the next restart
     return {};
@@ -241,6 +248,7 @@ CDeviceModel::Answer CDeviceModel::StoreSettings(const QByteArray& payload) {
 CDeviceModel::Answer CDeviceModel::EnterBoot() {
     m_bootMode = true;
     m_blocks.clear();
+    m_imageSize = 0;
     m_imageComplete = false;
     return {0, {}, m_bootDelayMs, false, false};
 }
@@ -251,6 +259,7 @@ CDeviceModel::Answer CDeviceModel::TakeBlock(const commdll::Frame& request) {
     const BYTE flags = commdll::BlockFlagsOf(request.flagsOrStatus);
     if (flags & 0x01) {
         m_blocks.clear();
+        m_imageSize = 0;
         m_imageComplete = false;
     }
     const int blockNumber = static_cast<int>(m_blocks.size()) + 1;
@@ -258,6 +267,9 @@ CDeviceModel::Answer CDeviceModel::TakeBlock(const commdll::Frame& request) {
         return {0, {}, 0, true, false};
     if (auto rejected = m_rejectedBlocks.find(blockNumber); rejected != m_rejectedBlocks.end())
         return {rejected->second, {}, 0, false, false};
+    if (m_imageSize + request.payload.size() > FLASH_SIZE)
+        return {STATUS_OUT_OF_MEMORY, {}, 0, false, false};
+    m_imageSize += request.payload.size();
     m_blocks.push_back({flags, request.payload});
     m_imageComplete = (flags & 0x02) != 0;
     return {};
@@ -309,6 +321,8 @@ QString CDeviceModel::ApplyRestart(const QString& currentAddress) {
 }
 
 void CDeviceModel::Log(const commdll::Frame& request) {
+    if (m_requests.size() >= LOG_LIMIT)
+        m_requests.erase(m_requests.begin(), m_requests.begin() + LOG_LIMIT / 10);
     m_requests.push_back({request.sequence, request.code,
                           (request.flagsOrStatus & commdll::FRAME_FLAG_REQUEST) != 0,
                           commdll::BlockFlagsOf(request.flagsOrStatus), request.payload});

@@ -114,6 +114,7 @@ private:
     std::optional<QByteArray> m_pendingSettings;
     bool m_bootMode = false;
     std::vector<FirmwareBlock> m_blocks;
+    qsizetype m_imageSize = 0;
     bool m_imageComplete = false;
 
     int m_restartAwayMs;
