@@ -33,6 +33,8 @@ inline constexpr QLatin1String CurrentModeNoDM7{"Current Mode : NO DM7"};
 inline constexpr QLatin1String ChangeModeToNoDM7{"Change Mode to NO DM7"};
 inline constexpr QLatin1String ChangeModeToDM7{"Change Mode to DM7"};
 inline constexpr QLatin1String AddressFormat{"%d.%d.%d.%d"};
+// Protocol codes 4 to 15 have no name; the current-protocol field says which code it is.
+inline constexpr QLatin1String UnknownProtocolFormat{"Unknown (%d)"};
 
 // Settings changes.
 inline constexpr QLatin1String InvalidNewIp{"Invalid New IP Address"};

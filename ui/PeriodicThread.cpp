@@ -7,6 +7,8 @@ namespace {
 constexpr DWORD kPollPeriodMs = 1000;
 }
 
+std::atomic<int> CPeriodicThread::s_liveWorkers{0};
+
 CPeriodicThread::~CPeriodicThread() {
     Stop();
 }
@@ -25,6 +27,7 @@ void CPeriodicThread::StartWith(Callback callback, void* context, DWORD periodMs
     m_pContext = context;
     m_hStopEvent = std::make_unique<platform::ManualResetEvent>();
     m_workerEnded.Reset();
+    ++s_liveWorkers;
     m_pThread = std::make_unique<std::thread>(&CPeriodicThread::ThreadProc, this);
 }
 
@@ -54,6 +57,7 @@ void CPeriodicThread::Stop() {
     WaitWithMessages(&m_workerEnded, INFINITE);
     m_pThread->join(); // the worker has ended: this returns at once
     m_pThread.reset();
+    --s_liveWorkers;
     m_hStopEvent.reset();
     m_dwPeriod = 0;
     m_pfnCallback = nullptr;

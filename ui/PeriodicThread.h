@@ -27,6 +27,10 @@ public:
     void Stop();
 
     bool HasWorker() const { return m_pThread != nullptr; }
+    // A worker exists and has not ended by itself yet.
+    bool IsPolling() const { return m_pThread != nullptr && !m_workerEnded.IsSet(); }
+    // Worker threads of all pollers that have not been joined yet.
+    static int LiveWorkers() { return s_liveWorkers; }
     // Asks the worker loop to end after the current call (used by the callback itself).
     void RequestStop() { m_bStop = true; }
 
@@ -41,4 +45,6 @@ private:
     std::atomic<DWORD> m_dwPeriod{0};
     Callback m_pfnCallback = nullptr;
     void* m_pContext = nullptr;
+
+    static std::atomic<int> s_liveWorkers;
 };

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <mutex>
 #include <vector>

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "comm/CommInterface.h"
+#include "platform/ComboBox.h"
+#include "platform/IpAddressCtrl.h"
+#include "platform/TemplateDialog.h"
+#include "platform/WinTypes.h"
+#include "ui/PeriodicThread.h"
+
+#include <QIcon>
+#include <QPointer>
+
+#include <array>
+
+class CExtParamsChildDlg;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+using platform::CIPAddressCtrl;
+
+// The program's main window: target address and Connect, the device's settings and
+// revisions, the protocol and its extra parameters, the resolver position, and the buttons
+// that change the device. Its handlers live in the files of their subsystem:
+// DELVOREncoderDlgConnect.cpp, DELVOREncoderDlgSettings.cpp, DELVOREncoderDlgFirmware.cpp.
+class CDELVOREncoderDlg : public platform::TemplateDialog {
+    Q_OBJECT
+
+public:
+    explicit CDELVOREncoderDlg(QWidget* parent = nullptr);
+    ~CDELVOREncoderDlg() override;
+
+    bool OnInitDialog();
+    void EnableDeviceControls(bool enable);
+    void ShowHelp();
+
+    // Connect and read-out.
+    void OnConnect();
+    bool ValidateIpAddress(CIPAddressCtrl* control, const QString& message,
+                           std::array<BYTE, 4>& destination);
+    void ShowDeviceInfo();
+    void ShowResolverPosition();
+
+    // Settings changes.
+    void OnSetNewIpAddress();
+    void OnChangeProtocol();
+    void OnChangeMode();
+    bool ApplyDeviceSetting(const QString& name);
+    bool SendDeviceSetting(const QString& name);
+
+    // Firmware.
+    void OnUpgradeFirmware();
+
+    // Drops the dialog's own link; the next request through it opens the link again.
+    void DropMainLink();
+
+    CExtParamsChildDlg* m_pRSLogixPanel = nullptr;
+    CExtParamsChildDlg* m_pModbusPanel = nullptr;
+    CPeriodicThread m_StatusPoller;
+    CCommInterface m_commInterface;
+    QIcon m_hIcon;
+
+    CIPAddressCtrl* m_ipTargetDevice = nullptr;
+    CIPAddressCtrl* m_ipNewAddress = nullptr;
+    CIPAddressCtrl* m_ipSubnetMask = nullptr;
+    CIPAddressCtrl* m_ipGateway = nullptr;
+    QLineEdit* m_editMacId = nullptr;
+    QLineEdit* m_editHardwareRev = nullptr;
+    QLineEdit* m_editBootRev = nullptr;
+    QLineEdit* m_editExecRev = nullptr;
+    QLineEdit* m_editCurrentProtocol = nullptr;
+    QPushButton* m_btnChangeProtocol = nullptr;
+    QPushButton* m_btnSetNewIp = nullptr;
+    QPushButton* m_btnUpgradeFirmware = nullptr;
+    QWidget* m_groupExtraParameters = nullptr;
+    QLabel* m_staticTrademark = nullptr;
+    platform::ComboBox* m_comboProtocol = nullptr;
+    QPointer<QLineEdit> m_editResolverPosition;
+    QLabel* m_staticCurrentMode = nullptr;
+    QPushButton* m_btnChangeMode = nullptr;
+    QWidget* m_groupResolverMode = nullptr;
+    QPointer<QLabel> m_staticLastUpdated;
+
+protected:
+    void OnSysCommand(int commandId) override;
+    void WinHelp() override;
+
+private:
+    void DoDataExchange();
+    void ConnectButtons();
+    void AddAboutEntryToWindowMenu();
+    void CreateExtraParameterPanels();
+    void RestoreTargetAddress();
+    void SetTitleWithVersion();
+    bool ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
+    void FillProtocolChoices();
+    void ShowProtocolPanels();
+    void ShowResolverMode();
+};

@@ -1,0 +1,152 @@
+// Connect and device read-out, and the displays that show what was read.
+#include "DELVOREncoderDlg.h"
+
+#include "app/RegistrySettings.h"
+#include "comm/DeviceData.h"
+#include "platform/GuiThread.h"
+#include "platform/IpAddressCtrl.h"
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+#include "ui/ExtParamsChildDlg.h"
+#include "ui/ProtocolNames.h"
+#include "ui/QxProgressDlg.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace res;
+
+namespace {
+QString DottedAddress(const std::array<BYTE, 4>& ip) {
+    return QString::asprintf(text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]);
+}
+
+QString RevisionText(const DeviceDataRecord& data, int firstByte) {
+    return QString::asprintf(text::RevisionFormat.data(), data.m_Status[firstByte],
+                             data.m_Status[firstByte + 1]);
+}
+} // namespace
+
+bool CDELVOREncoderDlg::ValidateIpAddress(CIPAddressCtrl* control, const QString& message,
+                                          std::array<BYTE, 4>& destination) {
+    std::array<BYTE, 4> fields{};
+    control->GetAddress(fields[0], fields[1], fields[2], fields[3]);
+    if (fields == std::array<BYTE, 4>{}) {
+        platform::ShowAppMessage(message, platform::MessageIcon::Error);
+        control->SetFocus();
+        return false;
+    }
+    destination = fields;
+    return true;
+}
+
+void CDELVOREncoderDlg::OnConnect() {
+    if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), DeviceData.m_DeviceIp))
+        return;
+    m_StatusPoller.Stop();
+    DropMainLink();
+    CCommInterface comm;
+    CQxProgressDlg progress(this, QString(text::ProgressGettingStatusId), false);
+    ReadOutDevice(progress, comm);
+    // Leaving the scope closes the progress window first, then the local link.
+}
+
+// The four requests of a read-out under the progress window; on success the address is
+// remembered, the controls are enabled, every field is filled and polling starts.
+bool CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterface& comm) {
+    progress.PrepareStepBar(0, 4, 1);
+    if (!comm.GetStatusId())
+        return false;
+    progress.StepProgress();
+    progress.SetCaptionText(QString(text::ProgressGettingMacId));
+    if (!comm.GetMacId())
+        return false;
+    if (!DeviceData.IsValidDevice()) {
+        platform::ShowAppMessage(QString(text::NotAValidDevice), platform::MessageIcon::Error);
+        return false;
+    }
+    progress.StepProgress();
+    progress.SetCaptionText(QString(text::ProgressGettingEthernetParams));
+    if (!comm.GetEthernetParams())
+        return false;
+    progress.StepProgress();
+    if (!comm.GetEadkParams())
+        return false;
+    progress.StepProgress();
+    WriteRegistryString(QString(text::DeviceIpValueName), m_ipTargetDevice->GetWindowText());
+    EnableDeviceControls(true);
+    ShowDeviceInfo();
+    m_StatusPoller.Start(this);
+    return true;
+}
+
+void CDELVOREncoderDlg::ShowDeviceInfo() {
+    const EthernetSettings& current = DeviceData.m_Current;
+    m_ipNewAddress->SetWindowText(DottedAddress(current.m_Ip));
+    m_ipSubnetMask->SetWindowText(DottedAddress(current.m_SubnetMask));
+    m_ipGateway->SetWindowText(DottedAddress(current.m_Gateway));
+    const auto& mac = current.m_Mac;
+    m_editMacId->setText(
+        QString::asprintf(text::MacFormat.data(), mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]));
+    m_editHardwareRev->setText(
+        QString::asprintf(text::NumberFormat.data(), DeviceData.m_Status[STATUS_HARDWARE_REV]));
+    m_editBootRev->setText(RevisionText(DeviceData, STATUS_BOOT_REV));
+    m_editExecRev->setText(RevisionText(DeviceData, STATUS_EXEC_REV));
+    ShowResolverPosition();
+    if (m_pRSLogixPanel)
+        m_pRSLogixPanel->FillConnectionParameters(current);
+    m_editCurrentProtocol->setText(ProtocolDisplayName(current.m_nProtocol));
+    FillProtocolChoices();
+    ShowProtocolPanels();
+    ShowResolverMode();
+}
+
+// Every protocol but the current one, sorted by name, the first one selected.
+void CDELVOREncoderDlg::FillProtocolChoices() {
+    m_comboProtocol->ResetContent();
+    for (const int code : {PROTOCOL_ETHERNET_IP, PROTOCOL_MODBUS_TCP, PROTOCOL_DELVOR}) {
+        if (code != DeviceData.m_Current.m_nProtocol)
+            m_comboProtocol->AddString(QString(g_ProtocolNames[code]), code);
+    }
+    m_comboProtocol->SetCurSel(0);
+}
+
+void CDELVOREncoderDlg::ShowProtocolPanels() {
+    const auto setVisible = [](QWidget* widget, bool visible) {
+        if (widget)
+            widget->setVisible(visible);
+    };
+    const int protocol = DeviceData.m_Current.m_nProtocol;
+    setVisible(m_pRSLogixPanel, protocol == PROTOCOL_ETHERNET_IP);
+    setVisible(m_pModbusPanel, protocol == PROTOCOL_MODBUS_TCP);
+    setVisible(m_staticTrademark, protocol == PROTOCOL_ETHERNET_IP);
+    setVisible(m_groupExtraParameters,
+               protocol == PROTOCOL_ETHERNET_IP || protocol == PROTOCOL_MODBUS_TCP);
+}
+
+void CDELVOREncoderDlg::ShowResolverMode() {
+    const bool dm7 = DeviceData.m_Current.m_bModeDM7;
+    m_staticCurrentMode->setText(QString(dm7 ? text::CurrentModeDM7 : text::CurrentModeNoDM7));
+    m_btnChangeMode->setText(QString(dm7 ? text::ChangeModeToNoDM7 : text::ChangeModeToDM7));
+}
+
+// Also runs on the poller's worker: the texts are made here, the widgets are written on
+// the GUI thread.
+void CDELVOREncoderDlg::ShowResolverPosition() {
+    const QString position =
+        QString::asprintf(text::PositionFormat.data(), DeviceData.ResolverPosition());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString lastUpdated = QString::asprintf(
+        text::LastUpdatedFormat.data(), now.time().hour(), now.time().minute(), now.time().second(),
+        now.date().month(), now.date().day(), now.date().year());
+    platform::RunOnGuiThread([this, position, lastUpdated] {
+        if (!m_editResolverPosition)
+            return; // the dialog is going
+        m_editResolverPosition->setText(position);
+        if (m_staticLastUpdated)
+            m_staticLastUpdated->setText(lastUpdated);
+    });
+}

@@ -1,0 +1,55 @@
+// Firmware upgrade: pick an S-record file, read it into an image, and take the device
+// through boot, the image blocks and exec under a progress window.
+#include "DELVOREncoderDlg.h"
+
+#include "firmware/FirmwareUpgrade.h"
+#include "firmware/SRecordReader.h"
+#include "firmware/UpgradeProgress.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "res/Texts.h"
+#include "ui/QxProgressDlg.h"
+
+#include <QFile>
+
+using namespace res;
+
+namespace {
+// The upgrade procedure reports its progress through the progress window.
+class ProgressWindowReporter : public UpgradeProgress {
+public:
+    explicit ProgressWindowReporter(CQxProgressDlg& window) : m_window(window) {}
+    void SetStatusText(const QString& text) override { m_window.SetStatusText(text); }
+    void SetProgressPos(int position) override { m_window.SetProgressPos(position); }
+    void Repaint() override { m_window.UpdateWindow(); }
+
+private:
+    CQxProgressDlg& m_window;
+};
+} // namespace
+
+void CDELVOREncoderDlg::OnUpgradeFirmware() {
+    const std::optional<QString> path = platform::GetOpenFileName(
+        this, QString(text::SelectFirmwareFile), QString(text::FirmwareDefaultExtension));
+    if (!path)
+        return;
+    // Held open (others may read, not write) until the upgrade is over.
+    QFile heldFile(*path);
+    if (!heldFile.open(QIODevice::ReadOnly)) {
+        platform::ShowAppMessage(QString(text::UnableToOpenFile), platform::MessageIcon::Error);
+        return;
+    }
+    CSRecordReader reader{};
+    int imageLength = 0;
+    std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, *path, imageLength);
+    if (!image)
+        return; // the reader has said why; nothing has been touched yet
+
+    m_StatusPoller.Stop();
+    DropMainLink();
+    CCommInterface comm;
+    CQxProgressDlg progress(this, QString(text::UpgradingFirmwareCaption), false);
+    ProgressWindowReporter reporter(progress);
+    CFirmwareUpgrade(comm, reporter).Run(*image);
+    // The poller stays stopped: the operator reconnects to see the new revision.
+}
