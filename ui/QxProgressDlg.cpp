@@ -73,6 +73,8 @@ void CQxProgressDlg::OnCancel() {
     QObject::disconnect(window, nullptr, nullptr, nullptr);
     window->hide();
     window->deleteLater();
+    if (m_pOwnerWnd)
+        m_pOwnerWnd->activateWindow(); // keyboard focus goes back where the operator was
 }
 
 void CQxProgressDlg::HaltStepThread() {
