@@ -36,10 +36,24 @@ constexpr quint16 kPort = 49999;
 constexpr int kRequestSize = 12;
 constexpr int kReplySize = 12 + 32;
 
+// Looks for the reply without sleeping for up to 1 ms first, as the library does: a thread
+// put to sleep is often woken on the other processor, which costs more than the round trip
+// and would make the reference depend on where the scheduler put the threads.
+bool AwaitBytes(QTcpSocket& socket) {
+    QElapsedTimer spin;
+    spin.start();
+    while (spin.nsecsElapsed() < 1000000) {
+        if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(0))
+            return true;
+        QThread::yieldCurrentThread();
+    }
+    return socket.bytesAvailable() > 0 || socket.waitForReadyRead(kIoTimeoutMs);
+}
+
 bool ReadExactly(QTcpSocket& socket, char* data, qint64 length) {
     qint64 done = 0;
     while (done < length) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(kIoTimeoutMs))
+        if (socket.bytesAvailable() == 0 && !AwaitBytes(socket))
             return false;
         const qint64 got = socket.read(data + done, length - done);
         if (got < 0)
