@@ -9,8 +9,9 @@
 #include "platform/GuiThread.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -115,10 +116,9 @@ void CCommInterface::SleepWhileBusy() {
         QThread::msleep(kBusyPollIntervalMs);
         return;
     }
-    QDeadlineTimer deadline(kBusyPollIntervalMs);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents,
-                                        static_cast<int>(deadline.remainingTime()));
+    QEventLoop wait;
+    QTimer::singleShot(kBusyPollIntervalMs, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void CCommInterface::ShowProgressPercentage() {

@@ -39,12 +39,11 @@ TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
 
 TEST_F(PollerTest, ReportsAVanishedDeviceAndRecoversWhenItReturns) {
     ConnectToSimulator();
-    m_sim->SetRefuseConnections(true);
-    Dialog().DropMainLink(); // as if the device's restart had cut the link
+    m_sim->Stop(); // the device goes away: its connections close, nothing listens
     ASSERT_TRUE(m_messages.waitForCount(1, 15000));
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling()) << "polling goes on after a failed request";
 
-    m_sim->SetRefuseConnections(false);
+    ASSERT_TRUE(m_sim->Start());
     const int before = m_sim->RequestCount(MSG_GET_STATUS_ID);
     ASSERT_TRUE(testsupport::WaitFor(
         [&] { return m_sim->RequestCount(MSG_GET_STATUS_ID) >= before + 2; }, 15000));
