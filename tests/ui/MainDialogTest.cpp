@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QTimer>
 
 using namespace res;
@@ -135,4 +136,15 @@ TEST(ExtParamsPanelTest, ConnectionParametersAreShownInWordsAndInstances) {
         EXPECT_EQ(panel.m_editConfigInstance->text(), QStringLiteral("1"));
         EXPECT_EQ(panel.m_editConfigSize->text(), QStringLiteral("0"));
     }
+}
+
+// A picture of the connected window for the documentation, saved into the build folder.
+TEST_F(MainDialogTest, ConnectedWindowRendersAndIsSavedAsAPicture) {
+    m_sim->PinPosition(true);
+    m_sim->SetPosition(123456);
+    ConnectToSimulator();
+    Dialog().m_ipTargetDevice->SetFocus();
+    const QPixmap picture = Dialog().grab();
+    EXPECT_EQ(picture.size(), Dialog().size());
+    EXPECT_TRUE(picture.save(QStringLiteral("main-window.png")));
 }
