@@ -109,7 +109,9 @@ void CSerialComm::Deliver(const commdll::LinkOutcome& outcome) {
         *m_responseLength = stored;
         m_dwProgressCount += m_requestLength;
     }
-    if (outcome.status == COMM_ERROR_CONNECT)
+    // A failure that is not the system's own clears an older system error, so that it is
+    // never shown for the wrong failure.
+    if (outcome.status != COMM_STATUS_DONE)
         platform::SetLastSystemError(outcome.systemError);
 }
 

@@ -253,6 +253,14 @@ TEST_F(CommInterfaceTest, UnlistedCodeShowsTheSystemTextOrTheUnknownErrorText) {
     ASSERT_EQ(m_messages.count(), 1u);
     EXPECT_EQ(m_messages.messages()[0].caption, QString(text::SystemErrorCaption));
     EXPECT_EQ(m_messages.messages()[0].text, QStringLiteral("Connection refused"));
+
+    // The device is back and refuses the next request: the refused connection before it is
+    // not blamed for it.
+    m_messages.clear();
+    ASSERT_TRUE(m_sim->Start());
+    EXPECT_FALSE(m_comm.GetStatusId());
+    ASSERT_EQ(m_messages.count(), 1u);
+    EXPECT_EQ(m_messages.messages()[0].helpContext, 104);
 }
 
 TEST_F(CommInterfaceTest, FinalStatusZeroWithAnUnclearedResultFailsSilently) {
