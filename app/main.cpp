@@ -34,7 +34,6 @@ std::unique_ptr<sim::CEncoderSimulator> StartDemoEncoder() {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("rivivozuzuvod"));
-    QApplication::setApplicationDisplayName(QString(res::text::AppName));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QCommandLineParser parser;
