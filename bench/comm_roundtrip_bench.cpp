@@ -2,6 +2,7 @@
 // plainest stop-and-wait request/reply over loopback TCP measured in the same run (our own
 // echo server and client, frames of the same sizes). Prints both, their ratio (target: within
 // 3x) and the number of 400 ms busy sleeps the command layer took (target: none).
+#include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
 #include "comm/DeviceData.h"
 #include "platform/MessageBox.h"
@@ -9,16 +10,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <limits>
-#include <memory>
 
 namespace {
 
@@ -27,90 +22,15 @@ constexpr int kCalls = 2000;
 // shows what each path costs rather than what other load cost it.
 constexpr int kRuns = 7;
 constexpr double kTargetRatio = 3.0;
-constexpr int kIoTimeoutMs = 5000;
 // Both ends stay on loopback, on addresses no test uses.
 const QString kSimulatorAddress = QStringLiteral("127.0.78.1");
 const QString kReferenceAddress = QStringLiteral("127.0.78.2");
-constexpr quint16 kPort = 49999;
-// Frame sizes of a status exchange: header 10 + checksum 2, the reply with 32 bytes.
-constexpr int kRequestSize = 12;
-constexpr int kReplySize = 12 + 32;
 
-// Looks for the reply without sleeping for up to 1 ms first, as the library does: a thread
-// put to sleep is often woken on the other processor, which costs more than the round trip
-// and would make the reference depend on where the scheduler put the threads.
-bool AwaitBytes(QTcpSocket& socket) {
-    QElapsedTimer spin;
-    spin.start();
-    while (spin.nsecsElapsed() < 1000000) {
-        if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(0))
-            return true;
-        QThread::yieldCurrentThread();
-    }
-    return socket.bytesAvailable() > 0 || socket.waitForReadyRead(kIoTimeoutMs);
-}
-
-bool ReadExactly(QTcpSocket& socket, char* data, qint64 length) {
-    qint64 done = 0;
-    while (done < length) {
-        if (socket.bytesAvailable() == 0 && !AwaitBytes(socket))
-            return false;
-        const qint64 got = socket.read(data + done, length - done);
-        if (got < 0)
-            return false;
-        done += got;
-    }
-    return true;
-}
-
-bool WriteAll(QTcpSocket& socket, const QByteArray& bytes) {
-    if (socket.write(bytes) != bytes.size())
-        return false;
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(kIoTimeoutMs))
-            return false;
-    return true;
-}
-
-// The echo device answers each request with a status-sized reply, in its own thread.
 double ReferenceMilliseconds() {
-    std::atomic<bool> listening{false};
-    std::atomic<bool> served{true};
-    std::unique_ptr<QThread> device(QThread::create([&] {
-        QTcpServer server;
-        listening = server.listen(QHostAddress(kReferenceAddress), kPort);
-        if (!listening || !server.waitForNewConnection(kIoTimeoutMs)) {
-            served = false;
-            return;
-        }
-        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        QByteArray request(kRequestSize, '\0');
-        const QByteArray reply(kReplySize, 'q');
-        for (int i = 0; i < kCalls; ++i)
-            if (!ReadExactly(*socket, request.data(), request.size()) ||
-                !WriteAll(*socket, reply)) {
-                served = false;
-                return;
-            }
-    }));
-    device->start();
-    while (!listening && device->isRunning())
-        QThread::yieldCurrentThread();
-
-    QElapsedTimer timer;
-    timer.start();
-    QTcpSocket client;
-    client.connectToHost(QHostAddress(kReferenceAddress), kPort);
-    bool ok = client.waitForConnected(kIoTimeoutMs);
-    client.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const QByteArray request(kRequestSize, '\x12');
-    QByteArray reply(kReplySize, '\0');
-    for (int i = 0; ok && i < kCalls; ++i)
-        ok = WriteAll(client, request) && ReadExactly(client, reply.data(), reply.size());
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    device->wait();
-    return ok && served ? ms : -1;
+    bench::StopAndWaitConfig config;
+    config.address = kReferenceAddress;
+    config.roundTrips = kCalls;
+    return bench::RawStopAndWaitMilliseconds(config);
 }
 
 double StatusRequestsMilliseconds() {
