@@ -12,12 +12,20 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
+passed=0
+failed=0
 for preset in default asan; do
   echo "=== build: $preset ==="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "=== tests: $preset ==="
-  ctest --preset "$preset"
+  ctest --preset "$preset" | tee "build/$preset-ctest.log"
+  # "100% tests passed, 0 tests failed out of 204"
+  summary=$(grep -E 'tests failed out of [0-9]+' "build/$preset-ctest.log" | tail -n 1)
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+  failures=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  passed=$((passed + total - failures))
+  failed=$((failed + failures))
 done
 
 # The S-record reader's fuzz target needs clang (installed by install-deps.sh); a crash, a
@@ -28,3 +36,6 @@ if command -v clang++ >/dev/null 2>&1; then
 else
   echo "=== fuzz: skipped, clang++ not installed ==="
 fi
+
+echo "=== both builds ==="
+echo "tests: $passed passed, $failed failed"
