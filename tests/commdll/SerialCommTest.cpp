@@ -1,11 +1,15 @@
 #include "commdll/SerialComm.h"
+#include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
 #include "platform/LastError.h"
-#include "sim/EncoderSimulator.h"
 
 #include "tests/commdll/RawDevice.h"
 #include "tests/commdll/RequestRunner.h"
+#include "tests/commdll/SimulatedDevice.h"
+
+#include "LoopbackAddress.h"
+#include "SimulatorSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,40 +18,22 @@
 #include <cerrno>
 #include <cstring>
 
-using sim::CEncoderSimulator;
 using sim::Fault;
 using testsupport::Hex;
 using testsupport::OpenLink;
 using testsupport::RunRequest;
+using testsupport::SimulatedDevice;
 
-// Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
 namespace {
 
-constexpr BYTE CODE_RESTART = 0x01;
-constexpr BYTE CODE_STATUS = 0x12;
-constexpr BYTE CODE_BLOCK = 0x1A;
-constexpr BYTE CODE_BOOT = 0x1B;
-constexpr BYTE CODE_SET = 0x2A;
-constexpr BYTE CODE_PARAMS = 0x2B;
-constexpr BYTE CODE_MAC = 0x2F;
-
+// Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
 QString Address(int host) {
-    return QStringLiteral("127.0.1.%1").arg(host);
+    return testsupport::NumberedLoopbackAddress(testsupport::kCommdllSubnet, host);
 }
 
-struct Device {
-    explicit Device(int host, int restartAwayMs = 1000) : simulator(Config(host, restartAwayMs)) {
-        started = simulator.Start();
-    }
-    static sim::SimulatorConfig Config(int host, int restartAwayMs) {
-        sim::SimulatorConfig config;
-        config.address = Address(host);
-        config.restartAwayMs = restartAwayMs;
-        return config;
-    }
-    CEncoderSimulator simulator;
-    bool started = false;
-};
+sim::SimulatorConfig Config(int host, int restartAwayMs = sim::SimulatorConfig{}.restartAwayMs) {
+    return testsupport::SimulatorConfigAt(Address(host), restartAwayMs);
+}
 
 QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, BYTE status, const QByteArray& payload) {
     return commdll::EncodeFrame({commdll::FRAME_KIND_REPLY, sequence, code, status, payload});
@@ -56,12 +42,10 @@ QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, BYTE status, const QByt
 } // namespace
 
 TEST(SerialComm, FastDeviceCompletesInsideTheRequestCall) {
-    Device device(1);
-    ASSERT_TRUE(device.started) << device.simulator.ErrorString().toStdString();
-    CSerialComm link;
-    OpenLink(link, Address(1));
+    SimulatedDevice device(Config(1));
+    ASSERT_TRUE(device.started);
     for (int round = 0; round < 3; ++round) {
-        const auto result = RunRequest(link, CODE_STATUS, false);
+        const auto result = RunRequest(device.link, MSG_GET_STATUS_ID, false);
         EXPECT_EQ(result.started, 0u);
         EXPECT_FALSE(result.busyAtFirstPoll) << "round " << round;
         EXPECT_EQ(result.status, 0u);
@@ -73,12 +57,10 @@ TEST(SerialComm, FastDeviceCompletesInsideTheRequestCall) {
 }
 
 TEST(SerialComm, SlowDeviceReadsBusyThenDone) {
-    Device device(2);
+    SimulatedDevice device(Config(2));
     ASSERT_TRUE(device.started);
-    device.simulator.SetFault(CODE_MAC, Fault::SlowReply(400, false));
-    CSerialComm link;
-    OpenLink(link, Address(2));
-    const auto result = RunRequest(link, CODE_MAC, false);
+    device.simulator.SetFault(MSG_GET_MAC_ID, Fault::SlowReply(400, false));
+    const auto result = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_EQ(result.started, 0u);
     EXPECT_TRUE(result.busyAtFirstPoll);
     EXPECT_EQ(result.status, 0u);
@@ -87,7 +69,7 @@ TEST(SerialComm, SlowDeviceReadsBusyThenDone) {
 }
 
 TEST(SerialComm, TransportFaultsGiveTheirCodes) {
-    Device device(3);
+    SimulatedDevice device(Config(3));
     ASSERT_TRUE(device.started);
     struct Row {
         const char* name;
@@ -113,31 +95,27 @@ TEST(SerialComm, TransportFaultsGiveTheirCodes) {
         {"driver or hex file", Fault::DeviceError(101), 101},
         {"status colliding with busy", Fault::DeviceError(27), COMM_ERROR_TYPE},
     };
-    CSerialComm link;
-    OpenLink(link, Address(3));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        device.simulator.SetFault(CODE_PARAMS, row.fault);
-        const auto failed = RunRequest(link, CODE_PARAMS, true, Hex("01"));
+        device.simulator.SetFault(MSG_GET_PARAMS, row.fault);
+        const auto failed = RunRequest(device.link, MSG_GET_PARAMS, true, Hex("01"));
         EXPECT_EQ(failed.started, 0u);
         EXPECT_EQ(failed.status, row.status);
         EXPECT_EQ(failed.result, row.status);
         EXPECT_TRUE(failed.reply.isEmpty());
         // The link recovers: the next request on the same object succeeds.
-        device.simulator.ClearFault(CODE_PARAMS);
-        const auto next = RunRequest(link, CODE_PARAMS, true, Hex("01"));
+        device.simulator.ClearFault(MSG_GET_PARAMS);
+        const auto next = RunRequest(device.link, MSG_GET_PARAMS, true, Hex("01"));
         EXPECT_EQ(next.status, 0u);
         EXPECT_EQ(next.reply.size(), 21);
     }
 }
 
 TEST(SerialComm, SilentDeviceTimesOut) {
-    Device device(4);
+    SimulatedDevice device(Config(4));
     ASSERT_TRUE(device.started);
-    device.simulator.SetFault(CODE_STATUS, Fault::NoReply());
-    CSerialComm link;
-    OpenLink(link, Address(4));
-    const auto result = RunRequest(link, CODE_STATUS, false);
+    device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::NoReply());
+    const auto result = RunRequest(device.link, MSG_GET_STATUS_ID, false);
     EXPECT_TRUE(result.busyAtFirstPoll);
     EXPECT_EQ(result.status, COMM_ERROR_TIMEOUT);
     EXPECT_EQ(result.result, COMM_ERROR_TIMEOUT);
@@ -147,7 +125,7 @@ TEST(SerialComm, NothingListeningGivesConnectErrorWithErrnoOnTheCallingThread) {
     CSerialComm link;
     OpenLink(link, Address(5)); // no device there
     platform::SetLastSystemError(0);
-    const auto result = RunRequest(link, CODE_STATUS, false);
+    const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);
     EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
     EXPECT_EQ(result.result, COMM_ERROR_CONNECT);
     EXPECT_EQ(platform::GetLastSystemError(), ECONNREFUSED);
@@ -160,7 +138,7 @@ TEST(SerialComm, LoopbackSwitchRefusesOtherDestinations) {
         CSerialComm link;
         OpenLink(link, QString::fromLatin1(address));
         platform::SetLastSystemError(0);
-        const auto result = RunRequest(link, CODE_STATUS, false);
+        const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);
         EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
         // The switch answers before any connect: no retrying, so the request ends at once.
         EXPECT_FALSE(result.busyAtFirstPoll);
@@ -169,14 +147,12 @@ TEST(SerialComm, LoopbackSwitchRefusesOtherDestinations) {
 }
 
 TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
-    Device device(6);
+    SimulatedDevice device(Config(6));
     ASSERT_TRUE(device.started);
     QByteArray longReply(150, '\0');
     for (int i = 0; i < longReply.size(); ++i)
         longReply[i] = static_cast<char>(i);
-    device.simulator.SetReplyOverride(CODE_STATUS, longReply);
-    CSerialComm link;
-    OpenLink(link, Address(6));
+    device.simulator.SetReplyOverride(MSG_GET_STATUS_ID, longReply);
 
     struct Row {
         DWORD responseSize;
@@ -187,12 +163,12 @@ TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
         BYTE buffer[600];
         std::memset(buffer, 0xEE, sizeof buffer);
         DWORD length = 12345;
-        ASSERT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, buffer,
-                                                row.responseSize, &length),
+        ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, buffer,
+                                                       row.responseSize, &length),
                   0u);
         DWORD status = COMM_STATUS_BUSY;
         ASSERT_TRUE(testsupport::WaitFor([&] {
-            status = link.GetCommunicationStatusOfDll();
+            status = device.link.GetCommunicationStatusOfDll();
             return status != COMM_STATUS_BUSY;
         }));
         EXPECT_EQ(status, 0u);
@@ -205,32 +181,28 @@ TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
 }
 
 TEST(SerialComm, LateReplyIsNotTakenForTheNextRequest) {
-    Device device(7);
+    SimulatedDevice device(Config(7));
     ASSERT_TRUE(device.started);
     // The status reply comes after the request's time-out, ahead of the MAC reply.
-    device.simulator.SetFault(CODE_STATUS, Fault::SlowReply(4000, false));
-    CSerialComm link;
-    OpenLink(link, Address(7));
-    const auto timedOut = RunRequest(link, CODE_STATUS, false);
+    device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::SlowReply(4000, false));
+    const auto timedOut = RunRequest(device.link, MSG_GET_STATUS_ID, false);
     EXPECT_EQ(timedOut.status, COMM_ERROR_TIMEOUT);
-    const auto mac = RunRequest(link, CODE_MAC, false);
+    const auto mac = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_EQ(mac.status, 0u);
     EXPECT_EQ(mac.reply.toHex(), QByteArray("010006001a2b3c4d5e"));
     EXPECT_EQ(device.simulator.ConnectionCount(), 1); // both answers came on one link
 }
 
 TEST(SerialComm, DroppedLinkIsResentOnceAndTheDeviceActsOnce) {
-    Device device(8);
+    SimulatedDevice device(Config(8));
     ASSERT_TRUE(device.started);
-    device.simulator.SetFault(CODE_SET, Fault::FailFirstAttempt());
+    device.simulator.SetFault(MSG_SET_ETHERNET_PARAMS, Fault::FailFirstAttempt());
     const QByteArray payload = Hex("01130013017f0001c8ffffff007f00000100000021");
-    CSerialComm link;
-    OpenLink(link, Address(8));
-    const auto result = RunRequest(link, CODE_SET, true, payload);
+    const auto result = RunRequest(device.link, MSG_SET_ETHERNET_PARAMS, true, payload);
     EXPECT_EQ(result.status, 0u);
     EXPECT_EQ(result.result, 0u);
-    EXPECT_EQ(device.simulator.RequestCount(CODE_SET), 2);
-    EXPECT_EQ(device.simulator.AppliedCount(CODE_SET), 1);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_SET_ETHERNET_PARAMS), 2);
+    EXPECT_EQ(device.simulator.AppliedCount(MSG_SET_ETHERNET_PARAMS), 1);
     ASSERT_EQ(device.simulator.SetPayloads().size(), 1u);
     EXPECT_EQ(device.simulator.SetPayloads()[0], payload);
     const auto requests = device.simulator.Requests();
@@ -240,24 +212,20 @@ TEST(SerialComm, DroppedLinkIsResentOnceAndTheDeviceActsOnce) {
 }
 
 TEST(SerialComm, LinkDroppedTwiceGivesTransmitError) {
-    Device device(9);
+    SimulatedDevice device(Config(9));
     ASSERT_TRUE(device.started);
-    device.simulator.SetFault(CODE_MAC, Fault::DropConnection());
-    CSerialComm link;
-    OpenLink(link, Address(9));
-    const auto result = RunRequest(link, CODE_MAC, false);
+    device.simulator.SetFault(MSG_GET_MAC_ID, Fault::DropConnection());
+    const auto result = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_EQ(result.status, COMM_ERROR_TRANSMIT);
-    EXPECT_EQ(device.simulator.RequestCount(CODE_MAC), 2);
-    EXPECT_EQ(device.simulator.AppliedCount(CODE_MAC), 0);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_GET_MAC_ID), 2);
+    EXPECT_EQ(device.simulator.AppliedCount(MSG_GET_MAC_ID), 0);
 }
 
 TEST(SerialComm, RequestDuringARestartReachesTheDeviceWhenItIsBack) {
-    Device device(10, 1000);
+    SimulatedDevice device(Config(10, 1000));
     ASSERT_TRUE(device.started);
-    CSerialComm link;
-    OpenLink(link, Address(10));
-    EXPECT_EQ(RunRequest(link, CODE_RESTART, false).status, 0u);
-    const auto status = RunRequest(link, CODE_STATUS, false);
+    EXPECT_EQ(RunRequest(device.link, MSG_RESTART_DEVICE, false).status, 0u);
+    const auto status = RunRequest(device.link, MSG_GET_STATUS_ID, false);
     EXPECT_TRUE(status.busyAtFirstPoll);
     EXPECT_EQ(status.status, 0u);
     EXPECT_EQ(status.reply.size(), 32);
@@ -265,78 +233,81 @@ TEST(SerialComm, RequestDuringARestartReachesTheDeviceWhenItIsBack) {
 }
 
 TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
-    Device device(11);
+    SimulatedDevice device(Config(11));
     ASSERT_TRUE(device.started);
-    CSerialComm link;
-    OpenLink(link, Address(11));
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
     struct Row {
         BYTE blockFlags;
         const char* payload;
     };
     const Row rows[] = {{0x01, "00112233"}, {0x00, "44"}, {0x02, "5566"}};
     for (const auto& row : rows) {
-        link.m_byBlockFlags = row.blockFlags;
-        EXPECT_EQ(RunRequest(link, CODE_BLOCK, true, Hex(row.payload)).status, 0u);
+        device.link.m_byBlockFlags = row.blockFlags;
+        EXPECT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex(row.payload)).status, 0u);
     }
     const auto requests = device.simulator.Requests();
     ASSERT_EQ(requests.size(), 4u);
-    EXPECT_EQ(requests[0].code, CODE_BOOT);
+    EXPECT_EQ(requests[0].code, MSG_EXECUTE_BOOT);
     EXPECT_FALSE(requests[0].flag);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const auto& request = requests[static_cast<std::size_t>(i) + 1];
-        EXPECT_EQ(request.code, CODE_BLOCK);
+        EXPECT_EQ(request.code, MSG_FIRMWARE_BLOCK);
         EXPECT_TRUE(request.flag);
         EXPECT_EQ(request.blockFlags, rows[i].blockFlags);
         EXPECT_EQ(request.payload.toHex(), QByteArray(rows[i].payload));
         EXPECT_EQ(request.sequence, requests[0].sequence + static_cast<std::uint32_t>(i) + 1);
     }
-    EXPECT_EQ(link.m_dwProgressCount, 7u);
+    EXPECT_EQ(device.link.m_dwProgressCount, 7u);
 }
 
 TEST(SerialComm, RefusesRequestsBeforeSetUpAndBadArguments) {
     CSerialComm link;
     BYTE response[100];
     DWORD length = 0;
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
-              COMM_ERROR_NOT_INITIALIZED);
-    OpenLink(link, Address(12));
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, nullptr, 100, &length),
-              COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, nullptr),
-              COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 4, response, 100, &length),
-              COMM_ERROR_INVALID_ARGUMENT);
-    BYTE big[513] = {};
     EXPECT_EQ(
-        link.ProccessMsgCode_NoThread(CODE_BLOCK, true, big, sizeof big, response, 100, &length),
+        link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, response, 100, &length),
+        COMM_ERROR_NOT_INITIALIZED);
+    OpenLink(link, Address(12));
+    EXPECT_EQ(
+        link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, nullptr, 100, &length),
         COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(
+        link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, response, 100, nullptr),
+        COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(
+        link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 4, response, 100, &length),
+        COMM_ERROR_INVALID_ARGUMENT);
+    BYTE big[513] = {};
+    EXPECT_EQ(link.ProccessMsgCode_NoThread(MSG_FIRMWARE_BLOCK, true, big, sizeof big, response,
+                                            100, &length),
+              COMM_ERROR_INVALID_ARGUMENT);
     link.CloseComPort();
     link.EthernetClose();
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
-              COMM_ERROR_NOT_INITIALIZED);
+    EXPECT_EQ(
+        link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, response, 100, &length),
+        COMM_ERROR_NOT_INITIALIZED);
 }
 
 TEST(SerialComm, ClosingDuringAnExchangeAbandonsItAndTheLinkCanBeReopened) {
-    Device device(13);
+    SimulatedDevice device(Config(13));
     ASSERT_TRUE(device.started);
-    device.simulator.SetFault(CODE_STATUS, Fault::NoReply(false));
-    CSerialComm link;
-    OpenLink(link, Address(13));
+    device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::NoReply(false));
     BYTE response[100];
     DWORD length = 0;
-    ASSERT_EQ(link.ProccessMsgCode_NoThread(CODE_STATUS, false, nullptr, 0, response, 100, &length),
+    ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, response,
+                                                   100, &length),
               0u);
-    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
-    EXPECT_EQ(link.ProccessMsgCode_NoThread(CODE_MAC, false, nullptr, 0, response, 100, &length),
+    EXPECT_EQ(device.link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
+    EXPECT_EQ(device.link.ProccessMsgCode_NoThread(MSG_GET_MAC_ID, false, nullptr, 0, response, 100,
+                                                   &length),
               COMM_ERROR_PORT_CONFLICT);
-    link.CloseComPort();
-    link.EthernetClose();
-    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
+    device.link.CloseComPort();
+    device.link.EthernetClose();
+    EXPECT_EQ(device.link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
 
-    OpenLink(link, Address(13));
-    const auto result = RunRequest(link, CODE_MAC, false);
+    OpenLink(device.link, Address(13));
+    const auto result = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_EQ(result.status, 0u);
     EXPECT_EQ(result.reply.size(), 9);
 }
@@ -375,7 +346,7 @@ TEST(SerialComm, UntrustedRepliesEndAsFailureCodes) {
          After::KeepOpen, COMM_ERROR_SEQUENCE},
         {"right reply after a late one",
          [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence - 3, CODE_SET, 0, Hex("01")) +
+             return ReplyFrame(sequence - 3, MSG_SET_ETHERNET_PARAMS, 0, Hex("01")) +
                     ReplyFrame(sequence, code, 0, Hex("0203"));
          },
          After::KeepOpen, 0},
@@ -387,7 +358,7 @@ TEST(SerialComm, UntrustedRepliesEndAsFailureCodes) {
         ASSERT_TRUE(device.Start());
         CSerialComm link;
         OpenLink(link, Address(host));
-        const auto result = RunRequest(link, CODE_STATUS, false);
+        const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);
         EXPECT_EQ(result.status, row.status);
         if (row.status == 0)
             EXPECT_EQ(result.reply.toHex(), QByteArray("0203"));
@@ -416,7 +387,7 @@ TEST(SerialComm, RandomBytesFromTheDeviceNeverCrashOrHang) {
         SCOPED_TRACE(round);
         CSerialComm link;
         OpenLink(link, Address(120));
-        const auto result = RunRequest(link, CODE_STATUS, false, {}, 10000);
+        const auto result = RunRequest(link, MSG_GET_STATUS_ID, false, {}, 10000);
         EXPECT_NE(result.status, COMM_STATUS_BUSY);
         EXPECT_LE(result.reply.size(), 100);
     }

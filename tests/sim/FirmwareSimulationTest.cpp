@@ -1,34 +1,29 @@
+#include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
 #include "commdll/SerialComm.h"
 #include "sim/EncoderSimulator.h"
 
 #include "tests/commdll/RequestRunner.h"
+#include "tests/commdll/SimulatedDevice.h"
+
+#include "LoopbackAddress.h"
+#include "SimulatorSupport.h"
 
 #include <gtest/gtest.h>
 
-using sim::CEncoderSimulator;
 using testsupport::Hex;
-using testsupport::OpenLink;
 using testsupport::RunRequest;
+using testsupport::SimulatedDevice;
 
-// Firmware tests use 127.0.2.100 and up.
 namespace {
 
-constexpr BYTE CODE_STATUS = 0x12;
-constexpr BYTE CODE_BLOCK = 0x1A;
-constexpr BYTE CODE_BOOT = 0x1B;
-constexpr BYTE CODE_EXEC = 0x1C;
 constexpr int BLOCK_SIZE = 230;
 
-QString Address(int host) {
-    return QStringLiteral("127.0.2.%1").arg(host);
-}
-
+// Firmware tests use 127.0.2.100 and up.
 sim::SimulatorConfig Config(int host) {
-    sim::SimulatorConfig config;
-    config.address = Address(host);
-    return config;
+    return testsupport::SimulatorConfigAt(
+        testsupport::NumberedLoopbackAddress(testsupport::kSimSubnet, host));
 }
 
 QByteArray Image(int size) {
@@ -60,7 +55,8 @@ DWORD SendBlocks(CSerialComm& link, const QByteArray& image) {
         if (last)
             flags |= BLOCK_FLAG_LAST;
         link.m_byBlockFlags = flags;
-        const auto result = RunRequest(link, CODE_BLOCK, true, image.mid(offset, BLOCK_SIZE));
+        const auto result =
+            RunRequest(link, MSG_FIRMWARE_BLOCK, true, image.mid(offset, BLOCK_SIZE));
         if (result.status != 0)
             return result.status;
         flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
@@ -80,18 +76,16 @@ TEST(FirmwareSimulation, CollectsBlocksChecksTheImageAndRaisesTheExecRevision) {
         {231, {0x01, 0x02}},
         {1000, {0x01, 0x00, 0x00, 0x00, 0x02}},
     };
-    CEncoderSimulator simulator(Config(100));
-    ASSERT_TRUE(simulator.Start());
-    CSerialComm link;
-    OpenLink(link, Address(100));
-    BYTE execNumber = simulator.Identity().execNumber;
+    SimulatedDevice device(Config(100));
+    ASSERT_TRUE(device.started);
+    BYTE execNumber = device.simulator.Identity().execNumber;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.imageSize);
         const QByteArray image = Image(row.imageSize);
-        EXPECT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-        EXPECT_TRUE(simulator.InBootMode());
-        EXPECT_EQ(SendBlocks(link, image), 0u);
-        const auto blocks = simulator.FirmwareBlocks();
+        EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+        EXPECT_TRUE(device.simulator.InBootMode());
+        EXPECT_EQ(SendBlocks(device.link, image), 0u);
+        const auto blocks = device.simulator.FirmwareBlocks();
         ASSERT_EQ(blocks.size(), row.flags.size());
         QByteArray collected;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
@@ -99,23 +93,23 @@ TEST(FirmwareSimulation, CollectsBlocksChecksTheImageAndRaisesTheExecRevision) {
             collected += blocks[i].data;
         }
         EXPECT_EQ(collected, image);
-        EXPECT_EQ(RunRequest(link, CODE_EXEC, false, ExecPayloadFor(image)).status, 0u);
-        EXPECT_FALSE(simulator.InBootMode());
+        EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, ExecPayloadFor(image)).status,
+                  0u);
+        EXPECT_FALSE(device.simulator.InBootMode());
         ++execNumber;
-        EXPECT_EQ(simulator.Identity().execNumber, execNumber);
-        EXPECT_EQ(static_cast<BYTE>(RunRequest(link, CODE_STATUS, false).reply[5]), execNumber);
+        EXPECT_EQ(device.simulator.Identity().execNumber, execNumber);
+        EXPECT_EQ(static_cast<BYTE>(RunRequest(device.link, MSG_GET_STATUS_ID, false).reply[5]),
+                  execNumber);
     }
 }
 
 TEST(FirmwareSimulation, ExecRefusesAnImageThatDoesNotMatch) {
-    CEncoderSimulator simulator(Config(101));
-    ASSERT_TRUE(simulator.Start());
-    CSerialComm link;
-    OpenLink(link, Address(101));
+    SimulatedDevice device(Config(101));
+    ASSERT_TRUE(device.started);
     const QByteArray image = Image(500);
     const auto crc = commdll::Crc16Xmodem(image.constData(), image.size());
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    ASSERT_EQ(SendBlocks(link, image), 0u);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    ASSERT_EQ(SendBlocks(device.link, image), 0u);
     struct Row {
         const char* name;
         QByteArray payload;
@@ -128,70 +122,65 @@ TEST(FirmwareSimulation, ExecRefusesAnImageThatDoesNotMatch) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(RunRequest(link, CODE_EXEC, false, row.payload).status, row.status);
+        EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, row.payload).status, row.status);
     }
-    EXPECT_EQ(simulator.Identity().execNumber, sim::DeviceIdentity{}.execNumber);
-    EXPECT_EQ(RunRequest(link, CODE_EXEC, false, ExecPayload(500, crc)).status, 0u);
+    EXPECT_EQ(device.simulator.Identity().execNumber, sim::DeviceIdentity{}.execNumber);
+    EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, ExecPayload(500, crc)).status, 0u);
 }
 
 TEST(FirmwareSimulation, EmptyImageAndIncompleteImage) {
-    CEncoderSimulator simulator(Config(102));
-    ASSERT_TRUE(simulator.Start());
-    CSerialComm link;
-    OpenLink(link, Address(102));
+    SimulatedDevice device(Config(102));
+    ASSERT_TRUE(device.started);
     // Blocks outside boot mode are refused.
-    link.m_byBlockFlags = BLOCK_FLAG_FIRST | BLOCK_FLAG_LAST;
-    EXPECT_EQ(RunRequest(link, CODE_BLOCK, true, Image(10)).status, 19u);
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST | BLOCK_FLAG_LAST;
+    EXPECT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Image(10)).status, 19u);
     // Boot, then exec of an empty image (the checksum of nothing is 0).
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    EXPECT_EQ(RunRequest(link, CODE_EXEC, false, Hex("000000000000")).status, 0u);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000000000")).status, 0u);
     // Boot, a first block without its last one: the image is incomplete.
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    link.m_byBlockFlags = BLOCK_FLAG_FIRST;
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST;
     const QByteArray part = Image(230);
-    ASSERT_EQ(RunRequest(link, CODE_BLOCK, true, part).status, 0u);
-    EXPECT_EQ(RunRequest(link, CODE_EXEC, false, ExecPayloadFor(part)).status, 16u);
+    ASSERT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, part).status, 0u);
+    EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, ExecPayloadFor(part)).status, 16u);
 }
 
 TEST(FirmwareSimulation, BlockFaults) {
-    CEncoderSimulator simulator(Config(103));
-    ASSERT_TRUE(simulator.Start());
+    SimulatedDevice device(Config(103));
+    ASSERT_TRUE(device.started);
     const QByteArray image = Image(1000);
-    CSerialComm link;
-    OpenLink(link, Address(103));
 
-    simulator.RejectBlock(3, 11);
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    EXPECT_EQ(SendBlocks(link, image), 11u);
-    EXPECT_EQ(simulator.FirmwareBlocks().size(), 2u);
-    EXPECT_EQ(simulator.RequestCount(CODE_BLOCK), 3);
+    device.simulator.RejectBlock(3, 11);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    EXPECT_EQ(SendBlocks(device.link, image), 11u);
+    EXPECT_EQ(device.simulator.FirmwareBlocks().size(), 2u);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_FIRMWARE_BLOCK), 3);
 
-    simulator.ClearBlockFaults();
-    simulator.DropAtBlock(2);
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    EXPECT_EQ(SendBlocks(link, image), COMM_ERROR_TRANSMIT); // dropped, resent, dropped again
-    EXPECT_EQ(simulator.FirmwareBlocks().size(), 1u);
-    EXPECT_EQ(simulator.RequestCount(CODE_BLOCK), 3 + 1 + 2);
+    device.simulator.ClearBlockFaults();
+    device.simulator.DropAtBlock(2);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    // Dropped, resent, dropped again.
+    EXPECT_EQ(SendBlocks(device.link, image), COMM_ERROR_TRANSMIT);
+    EXPECT_EQ(device.simulator.FirmwareBlocks().size(), 1u);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_FIRMWARE_BLOCK), 3 + 1 + 2);
 
     // A first block starts the collection afresh.
-    simulator.ClearBlockFaults();
-    ASSERT_EQ(RunRequest(link, CODE_BOOT, false).status, 0u);
-    EXPECT_EQ(SendBlocks(link, image), 0u);
-    EXPECT_EQ(simulator.FirmwareBlocks().size(), 5u);
-    EXPECT_EQ(RunRequest(link, CODE_EXEC, false, ExecPayloadFor(image)).status, 0u);
+    device.simulator.ClearBlockFaults();
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    EXPECT_EQ(SendBlocks(device.link, image), 0u);
+    EXPECT_EQ(device.simulator.FirmwareBlocks().size(), 5u);
+    EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, ExecPayloadFor(image)).status, 0u);
 }
 
 TEST(FirmwareSimulation, BootAndExecDelaysKeepTheClientBusy) {
-    CEncoderSimulator simulator(Config(104));
-    ASSERT_TRUE(simulator.Start());
-    simulator.SetBootDelayMs(300);
-    simulator.SetExecDelayMs(300);
-    CSerialComm link;
-    OpenLink(link, Address(104));
-    const auto boot = RunRequest(link, CODE_BOOT, false);
+    SimulatedDevice device(Config(104));
+    ASSERT_TRUE(device.started);
+    device.simulator.SetBootDelayMs(300);
+    device.simulator.SetExecDelayMs(300);
+    const auto boot = RunRequest(device.link, MSG_EXECUTE_BOOT, false);
     EXPECT_TRUE(boot.busyAtFirstPoll);
     EXPECT_EQ(boot.status, 0u);
-    const auto exec = RunRequest(link, CODE_EXEC, false, Hex("000000000000"));
+    const auto exec = RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000000000"));
     EXPECT_TRUE(exec.busyAtFirstPoll);
     EXPECT_EQ(exec.status, 0u);
 }
