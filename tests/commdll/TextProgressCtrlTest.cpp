@@ -22,6 +22,15 @@ struct BarInDialog {
     QProgressBar* other;
 };
 
+// A control attached to a bar of its own, as most cases want it.
+class AttachedTextProgressCtrl : public ::testing::Test {
+protected:
+    AttachedTextProgressCtrl() { m_progress.Attach(&m_bar); }
+
+    QProgressBar m_bar;
+    CTextProgressCtrl m_progress;
+};
+
 } // namespace
 
 TEST(TextProgressCtrl, AttachesToTheBarWithTheControlId) {
@@ -38,10 +47,7 @@ TEST(TextProgressCtrl, AttachesToTheBarWithTheControlId) {
     EXPECT_EQ(window.other->value(), -1); // untouched: still without a position
 }
 
-TEST(TextProgressCtrl, StepItWrapsPastTheMaximum) {
-    QProgressBar bar;
-    CTextProgressCtrl progress;
-    progress.Attach(&bar);
+TEST_F(AttachedTextProgressCtrl, StepItWrapsPastTheMaximum) {
     struct Row {
         int lower, upper, step, start;
         std::vector<int> positions; // after each StepIt
@@ -53,54 +59,45 @@ TEST(TextProgressCtrl, StepItWrapsPastTheMaximum) {
         {10, 20, 4, 18, {12, 16, 20, 14}},
     };
     for (const auto& row : rows) {
-        progress.SetRange(row.lower, row.upper);
-        progress.SetStep(row.step);
-        progress.SetPos(row.start);
+        m_progress.SetRange(row.lower, row.upper);
+        m_progress.SetStep(row.step);
+        m_progress.SetPos(row.start);
         for (int expected : row.positions) {
-            progress.StepIt();
-            EXPECT_EQ(bar.value(), expected)
+            m_progress.StepIt();
+            EXPECT_EQ(m_bar.value(), expected)
                 << row.lower << ".." << row.upper << " step " << row.step;
         }
     }
 }
 
-TEST(TextProgressCtrl, SetPosStaysInsideTheRange) {
-    QProgressBar bar;
-    CTextProgressCtrl progress;
-    progress.Attach(&bar);
-    progress.SetRange(0, 100);
-    progress.SetPos(250);
-    EXPECT_EQ(bar.value(), 100);
-    progress.SetPos(-5);
-    EXPECT_EQ(bar.value(), 0);
+TEST_F(AttachedTextProgressCtrl, SetPosStaysInsideTheRange) {
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(250);
+    EXPECT_EQ(m_bar.value(), 100);
+    m_progress.SetPos(-5);
+    EXPECT_EQ(m_bar.value(), 0);
 }
 
-TEST(TextProgressCtrl, ShowsItsWindowTextOnlyWhenAsked) {
-    QProgressBar bar;
-    CTextProgressCtrl progress;
-    progress.Attach(&bar);
-    EXPECT_FALSE(bar.isTextVisible());
-    progress.SetShowText(true);
-    progress.SetWindowText(QStringLiteral("42%"));
-    EXPECT_TRUE(bar.isTextVisible());
-    EXPECT_EQ(bar.text(), QStringLiteral("42%"));
-    progress.SetShowText(false);
-    EXPECT_FALSE(bar.isTextVisible());
+TEST_F(AttachedTextProgressCtrl, ShowsItsWindowTextOnlyWhenAsked) {
+    EXPECT_FALSE(m_bar.isTextVisible());
+    m_progress.SetShowText(true);
+    m_progress.SetWindowText(QStringLiteral("42%"));
+    EXPECT_TRUE(m_bar.isTextVisible());
+    EXPECT_EQ(m_bar.text(), QStringLiteral("42%"));
+    m_progress.SetShowText(false);
+    EXPECT_FALSE(m_bar.isTextVisible());
 }
 
-TEST(TextProgressCtrl, CallsFromAnotherThreadReachTheBar) {
-    QProgressBar bar;
-    CTextProgressCtrl progress;
-    progress.Attach(&bar);
-    progress.SetRange(0, 100);
-    progress.SetPos(0);
-    progress.SetStep(5);
+TEST_F(AttachedTextProgressCtrl, CallsFromAnotherThreadReachTheBar) {
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    m_progress.SetStep(5);
     std::unique_ptr<QThread> worker(QThread::create([&] {
         for (int i = 0; i < 3; ++i)
-            progress.StepIt();
+            m_progress.StepIt();
     }));
     worker->start();
-    EXPECT_TRUE(testsupport::WaitFor([&] { return bar.value() == 15; }));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return m_bar.value() == 15; }));
     worker->wait();
 }
 
