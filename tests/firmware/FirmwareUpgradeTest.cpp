@@ -2,7 +2,10 @@
 // place of the progress window.
 #include "firmware/FirmwareUpgrade.h"
 
+#include "Bytes.h"
+#include "LoopbackAddress.h"
 #include "MessageRecorder.h"
+#include "SimulatorSupport.h"
 #include "comm/CommInterface.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
@@ -17,20 +20,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <string>
 
 namespace {
 
-// Each test has a device address of its own in 127.40.0.0/16, so that tests of this and
-// other executables can run at the same time on the fixed device port.
-QString OwnLoopbackAddress() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::size_t hash =
-        std::hash<std::string>{}(std::string(test->test_suite_name()) + "." + test->name());
-    return QStringLiteral("127.40.%1.%2").arg(hash % 250 + 1).arg(hash / 250 % 250 + 1);
-}
+using testsupport::Bytes;
 
 class RecordedProgress : public UpgradeProgress {
 public:
@@ -56,13 +50,6 @@ std::vector<BYTE> Image(std::size_t length) {
     return image;
 }
 
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray bytes;
-    for (const int value : values)
-        bytes.append(static_cast<char>(value));
-    return bytes;
-}
-
 QByteArray AsBytes(const std::vector<BYTE>& image) {
     return QByteArray(reinterpret_cast<const char*>(image.data()),
                       static_cast<qsizetype>(image.size()));
@@ -72,13 +59,11 @@ class FirmwareUpgrade : public ::testing::Test {
 protected:
     void SetUp() override {
         DeviceData = {};
-        sim::SimulatorConfig config;
-        config.address = OwnLoopbackAddress();
-        m_sim = std::make_unique<sim::CEncoderSimulator>(config);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->ErrorString().toStdString();
-        const QStringList octets = config.address.split(u'.');
-        for (std::size_t i = 0; i < 4; ++i)
-            DeviceData.m_DeviceIp[i] = static_cast<BYTE>(octets[static_cast<int>(i)].toInt());
+        // Each test has a device address of its own, see LoopbackAddress.h.
+        const QString address = testsupport::UniqueLoopbackAddress(testsupport::kFirmwareArea);
+        m_sim = std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
+        ASSERT_TRUE(testsupport::Started(*m_sim));
+        DeviceData.m_DeviceIp = testsupport::Octets(address);
     }
 
     // As the dialog's handler does it: a local link of its own for one upgrade.
@@ -101,6 +86,18 @@ protected:
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().text, QString(text));
         EXPECT_EQ(messages.back().icon, icon);
+    }
+
+    // How many firmware blocks and exec requests reached the device.
+    void ExpectSent(int blocks, int execs) const {
+        EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), blocks);
+        EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_EXEC), execs);
+    }
+
+    // A failed upgrade ends on its own error message; the device's error may come first.
+    void ExpectFailureReported(QLatin1String text) {
+        EXPECT_LE(m_messages.count(), 2u);
+        ExpectLastMessage(text, platform::MessageIcon::Error);
     }
 
     std::unique_ptr<sim::CEncoderSimulator> m_sim;
@@ -198,33 +195,27 @@ TEST_F(FirmwareUpgrade, FileOfTheNineDigitsSendsLengthNineAndCrc31C3) {
 TEST_F(FirmwareUpgrade, RejectedThirdBlockEndsTheTransferWithoutExec) {
     m_sim->RejectBlock(3);
     EXPECT_EQ(Upgrade(Image(1000)), UpgradeOutcome::TransferFailed);
-    EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), 3);
-    EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_EXEC), 0);
+    ExpectSent(3, 0);
     EXPECT_EQ(m_progress.positions, (std::vector<int>{0, 23}));
     EXPECT_EQ(m_progress.statuses.last(), QString(res::text::StatusUpgradingFirmware));
-    EXPECT_LE(m_messages.count(), 2u); // the device's error may come first
-    ExpectLastMessage(res::text::UpgradeFirmwareFailed, platform::MessageIcon::Error);
+    ExpectFailureReported(res::text::UpgradeFirmwareFailed);
 }
 
 TEST_F(FirmwareUpgrade, FailedBootSendsNothingElse) {
     m_sim->SetFault(MSG_EXECUTE_BOOT, sim::Fault::DeviceError(11));
     EXPECT_EQ(Upgrade(Image(1000)), UpgradeOutcome::BootFailed);
-    EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), 0);
-    EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_EXEC), 0);
+    ExpectSent(0, 0);
     EXPECT_EQ(m_progress.statuses, QStringList{QString(res::text::StatusExecutingBoot)});
     EXPECT_TRUE(m_progress.positions.empty());
-    EXPECT_LE(m_messages.count(), 2u);
-    ExpectLastMessage(res::text::ExecutingBootFailed, platform::MessageIcon::Error);
+    ExpectFailureReported(res::text::ExecutingBootFailed);
 }
 
 TEST_F(FirmwareUpgrade, FailedExecIsReportedAfterAllBlocks) {
     m_sim->SetFault(MSG_EXECUTE_EXEC, sim::Fault::DeviceError(16));
     EXPECT_EQ(Upgrade(Image(460)), UpgradeOutcome::ExecFailed);
-    EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), 2);
-    EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_EXEC), 1);
+    ExpectSent(2, 1);
     EXPECT_EQ(m_progress.statuses.last(), QString(res::text::StatusExecutingExec));
-    EXPECT_LE(m_messages.count(), 2u);
-    ExpectLastMessage(res::text::ExecutingExecFailed, platform::MessageIcon::Error);
+    ExpectFailureReported(res::text::ExecutingExecFailed);
 }
 
 TEST_F(FirmwareUpgrade, ConnectionDroppedAtAnyBlockFailsAndTheNextUpgradeSucceeds) {
