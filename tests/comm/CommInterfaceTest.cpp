@@ -1,6 +1,8 @@
 #include "comm/CommInterface.h"
+#include "Bytes.h"
 #include "LoopbackAddress.h"
 #include "MessageRecorder.h"
+#include "SimulatorSupport.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
 #include "res/Texts.h"
@@ -11,23 +13,10 @@
 #include <memory>
 
 using namespace res;
+using testsupport::Bytes;
+using testsupport::Octets;
 
 namespace {
-std::array<BYTE, 4> Octets(const QString& address) {
-    std::array<BYTE, 4> result{};
-    const QStringList parts = address.split(u'.');
-    for (int i = 0; i < 4; ++i)
-        result[static_cast<std::size_t>(i)] = static_cast<BYTE>(parts.value(i).toInt());
-    return result;
-}
-
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray bytes;
-    for (int v : values)
-        bytes.append(static_cast<char>(v));
-    return bytes;
-}
-
 QByteArray Filled(int length, int first = 1) {
     QByteArray bytes;
     for (int i = 0; i < length; ++i)
@@ -39,7 +28,7 @@ QByteArray Filled(int length, int first = 1) {
 // The command layer against a simulated encoder of the test's own on loopback.
 class CommInterfaceTest : public ::testing::Test {
 protected:
-    static constexpr int kAddressArea = 20;
+    static constexpr int kAddressArea = testsupport::kCommArea;
 
     void SetUp() override {
         DeviceData = {};
@@ -49,13 +38,9 @@ protected:
     }
 
     static std::unique_ptr<sim::CEncoderSimulator> StartSimulator(const QString& address) {
-        sim::SimulatorConfig config;
-        config.address = address;
-        auto simulator = std::make_unique<sim::CEncoderSimulator>(config);
-        sim::NetworkSettings settings = simulator->Settings();
-        settings.ip = Octets(address);
-        simulator->SetSettings(settings);
-        EXPECT_TRUE(simulator->Start()) << simulator->ErrorString().toStdString();
+        auto simulator =
+            std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
+        EXPECT_TRUE(testsupport::Started(*simulator));
         return simulator;
     }
 

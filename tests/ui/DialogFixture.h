@@ -2,6 +2,7 @@
 
 #include "LoopbackAddress.h"
 #include "MessageRecorder.h"
+#include "SimulatorSupport.h"
 #include "WaitFor.h"
 #include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
@@ -23,7 +24,7 @@
 // this test's own, registry hives in a temporary folder, and every message box recorded.
 class DialogFixture : public ::testing::Test {
 protected:
-    static constexpr int kAddressArea = 10;
+    static constexpr int kAddressArea = testsupport::kUiArea;
 
     void SetUp() override {
         DeviceData = {};
@@ -43,15 +44,10 @@ protected:
     }
 
     void StartSimulator(const QString& address, BYTE protocolByte = 0x21) {
-        sim::SimulatorConfig config;
-        config.address = address;
+        sim::SimulatorConfig config = testsupport::SimulatorConfigAt(address);
         config.protocolByte = protocolByte;
         m_sim = std::make_unique<sim::CEncoderSimulator>(config);
-        sim::NetworkSettings settings = m_sim->Settings();
-        settings.ip = Octets(address);
-        settings.options[3] = protocolByte;
-        m_sim->SetSettings(settings);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->ErrorString().toStdString();
+        ASSERT_TRUE(testsupport::Started(*m_sim));
     }
 
     CDELVOREncoderDlg& Dialog() {
@@ -85,14 +81,6 @@ protected:
     QString Text(int controlId) {
         QWidget* control = Dialog().GetDlgItem(controlId);
         return control ? control->property("text").toString() : QString();
-    }
-
-    static std::array<BYTE, 4> Octets(const QString& address) {
-        std::array<BYTE, 4> result{};
-        const QStringList parts = address.split(u'.');
-        for (int i = 0; i < 4 && i < parts.size(); ++i)
-            result[static_cast<std::size_t>(i)] = static_cast<BYTE>(parts[i].toInt());
-        return result;
     }
 
     QTemporaryDir m_hives;

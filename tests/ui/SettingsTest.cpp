@@ -31,7 +31,7 @@ TEST_F(SettingsTest, SetNewIpWithoutEditingRewritesTheSameAddressAndReconnects) 
     ASSERT_EQ(Texts(), QStringList{QString(text::SetNewIpSuccessful)});
     EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Information);
     ASSERT_EQ(LastSetPayload().size(), 21);
-    const auto octets = Octets(m_address);
+    const auto octets = testsupport::Octets(m_address);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(static_cast<BYTE>(LastSetPayload()[5 + i]), octets[i]);
     EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 1);
