@@ -28,7 +28,7 @@ QByteArray Filled(int length, int first = 1) {
 // The command layer against a simulated encoder of the test's own on loopback.
 class CommInterfaceTest : public ::testing::Test {
 protected:
-    static constexpr int kAddressArea = testsupport::kCommArea;
+    static constexpr auto kAddressArea = testsupport::LoopbackArea::Comm;
 
     void SetUp() override {
         DeviceData = {};

@@ -28,7 +28,7 @@ namespace {
 
 // Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
 QString Address(int host) {
-    return testsupport::NumberedLoopbackAddress(testsupport::kCommdllSubnet, host);
+    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Commdll, host);
 }
 
 sim::SimulatorConfig Config(int host, int restartAwayMs = sim::SimulatorConfig{}.restartAwayMs) {

@@ -60,7 +60,8 @@ protected:
     void SetUp() override {
         DeviceData = {};
         // Each test has a device address of its own, see LoopbackAddress.h.
-        const QString address = testsupport::UniqueLoopbackAddress(testsupport::kFirmwareArea);
+        const QString address =
+            testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Firmware);
         m_sim = std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
         ASSERT_TRUE(testsupport::Started(*m_sim));
         DeviceData.m_DeviceIp = testsupport::Octets(address);

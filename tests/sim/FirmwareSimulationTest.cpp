@@ -23,7 +23,7 @@ constexpr int BLOCK_SIZE = 230;
 // Firmware tests use 127.0.2.100 and up.
 sim::SimulatorConfig Config(int host) {
     return testsupport::SimulatorConfigAt(
-        testsupport::NumberedLoopbackAddress(testsupport::kSimSubnet, host));
+        testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Sim, host));
 }
 
 QByteArray Image(int size) {

@@ -21,7 +21,7 @@ namespace {
 
 // Every test has its own device address in 127.0.2.0/24, so tests can run in parallel.
 QString Address(int host) {
-    return testsupport::NumberedLoopbackAddress(testsupport::kSimSubnet, host);
+    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Sim, host);
 }
 
 // A short time away on restart keeps the restart tests quick.

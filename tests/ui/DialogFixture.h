@@ -24,7 +24,7 @@
 // this test's own, registry hives in a temporary folder, and every message box recorded.
 class DialogFixture : public ::testing::Test {
 protected:
-    static constexpr int kAddressArea = testsupport::kUiArea;
+    static constexpr auto kAddressArea = testsupport::LoopbackArea::Ui;
 
     void SetUp() override {
         DeviceData = {};
