@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
@@ -146,5 +147,6 @@ TEST_F(MainDialogTest, ConnectedWindowRendersAndIsSavedAsAPicture) {
     Dialog().m_ipTargetDevice->SetFocus();
     const QPixmap picture = Dialog().grab();
     EXPECT_EQ(picture.size(), Dialog().size());
-    EXPECT_TRUE(picture.save(QStringLiteral("main-window.png")));
+    EXPECT_TRUE(picture.save(
+        QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("main-window.png"))));
 }
