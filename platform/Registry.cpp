@@ -261,21 +261,35 @@ bool isKnownType(DWORD type) {
     return type == REG_NONE || type == REG_SZ || type == REG_BINARY || type == REG_DWORD;
 }
 
-} // namespace
+// A key named by a root handle and a path below it, with its hive loaded.
+struct KeyLookup {
+    HKEY hiveRoot{};
+    QString path;
+    Hive hive;
+};
 
-LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result,
-                    DWORD* disposition) {
-    std::lock_guard lock(registryMutex());
+LONG lookUpKey(HKEY root, const QString& subKey, const HKEY* result, KeyLookup& key) {
     QString relative;
     if (result == nullptr || !normalizeKeyPath(subKey, relative))
         return ERROR_INVALID_PARAMETER;
     if (!isValidHandle(root))
         return ERROR_INVALID_HANDLE;
-    const HKEY hiveRoot = rootOf(root);
-    const QString path = joinPath(root, relative);
-    Hive hive;
-    if (const LONG loaded = loadHive(hiveRoot, hive); loaded != ERROR_SUCCESS)
-        return loaded;
+    key.hiveRoot = rootOf(root);
+    key.path = joinPath(root, relative);
+    return loadHive(key.hiveRoot, key.hive);
+}
+
+} // namespace
+
+LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result,
+                    DWORD* disposition) {
+    std::lock_guard lock(registryMutex());
+    KeyLookup key;
+    if (const LONG found = lookUpKey(root, subKey, result, key); found != ERROR_SUCCESS)
+        return found;
+    const HKEY hiveRoot = key.hiveRoot;
+    const QString& path = key.path;
+    Hive& hive = key.hive;
     const bool exists = path.isEmpty() || findKey(hive, path) != nullptr;
     if (!exists) {
         QDir().mkpath(hiveDir(hiveRoot));
@@ -293,16 +307,12 @@ LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* resul
 
 LONG RegOpenKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result) {
     std::lock_guard lock(registryMutex());
-    QString relative;
-    if (result == nullptr || !normalizeKeyPath(subKey, relative))
-        return ERROR_INVALID_PARAMETER;
-    if (!isValidHandle(root))
-        return ERROR_INVALID_HANDLE;
-    const HKEY hiveRoot = rootOf(root);
-    const QString path = joinPath(root, relative);
-    Hive hive;
-    if (const LONG loaded = loadHive(hiveRoot, hive); loaded != ERROR_SUCCESS)
-        return loaded;
+    KeyLookup key;
+    if (const LONG found = lookUpKey(root, subKey, result, key); found != ERROR_SUCCESS)
+        return found;
+    const HKEY hiveRoot = key.hiveRoot;
+    const QString& path = key.path;
+    Hive& hive = key.hive;
     if (!path.isEmpty() && findKey(hive, path) == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (wantsWrite(access) && !isHiveWritable(hiveRoot))

@@ -64,10 +64,10 @@ TEST_F(RegistrySettingsTest, ReadResultsByStoredValue) {
         QString text;
     };
     const std::vector<Case> cases{
-        {"address", REG_SZ, QByteArrayLiteral("10.1.2.3"), true, QStringLiteral("10.1.2.3")},
+        {"address", REG_SZ, QByteArrayLiteral("127.1.2.3"), true, QStringLiteral("127.1.2.3")},
         {"empty text", REG_SZ, QByteArray(), true, QString()},
         {"number", REG_DWORD, QByteArray("\x14\x00\xa8\xc0", 4), true, QString()},
-        {"binary", REG_BINARY, QByteArrayLiteral("10.1.2.3"), true, QString()},
+        {"binary", REG_BINARY, QByteArrayLiteral("127.1.2.3"), true, QString()},
         {"260 characters", REG_SZ, QByteArray(260, '7'), true, QString(260, QLatin1Char('7'))},
         {"261 characters", REG_SZ, QByteArray(261, '7'), false, QString()},
         {"300 characters", REG_SZ, QByteArray(300, '7'), false, QString()},
@@ -92,18 +92,18 @@ TEST_F(RegistrySettingsTest, ReadFailsWhenNoRootHasTheValue) {
 }
 
 TEST_F(RegistrySettingsTest, UsersValueComesFirstAndTheMachinesServesAsFallback) {
-    store(HKEY_LOCAL_MACHINE, REG_SZ, QByteArrayLiteral("10.9.9.9"));
+    store(HKEY_LOCAL_MACHINE, REG_SZ, QByteArrayLiteral("127.9.9.9"));
     QString text;
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
-    EXPECT_EQ(text, QStringLiteral("10.9.9.9"));
+    EXPECT_EQ(text, QStringLiteral("127.9.9.9"));
 
     CreateSettingsKey(); // a user key without the value still falls back
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
-    EXPECT_EQ(text, QStringLiteral("10.9.9.9"));
+    EXPECT_EQ(text, QStringLiteral("127.9.9.9"));
 
-    store(HKEY_CURRENT_USER, REG_SZ, QByteArrayLiteral("10.1.1.1"));
+    store(HKEY_CURRENT_USER, REG_SZ, QByteArrayLiteral("127.1.1.1"));
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
-    EXPECT_EQ(text, QStringLiteral("10.1.1.1"));
+    EXPECT_EQ(text, QStringLiteral("127.1.1.1"));
 }
 
 TEST_F(RegistrySettingsTest, WriteStoresTheTextWithoutItsTerminatingZero) {
@@ -125,16 +125,16 @@ TEST_F(RegistrySettingsTest, WriteStoresTheTextWithoutItsTerminatingZero) {
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
     EXPECT_EQ(text, QStringLiteral("192.168.0.20"));
 
-    ASSERT_TRUE(WriteRegistryString(kDeviceIp, QStringLiteral("10.1.2.3")));
+    ASSERT_TRUE(WriteRegistryString(kDeviceIp, QStringLiteral("127.1.2.3")));
     EXPECT_EQ(stored(HKEY_CURRENT_USER).data.size(), 8);
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
-    EXPECT_EQ(text, QStringLiteral("10.1.2.3"));
+    EXPECT_EQ(text, QStringLiteral("127.1.2.3"));
 }
 
 TEST_F(RegistrySettingsTest, WriteFailsOnAHiveThatCannotBeWritten) {
     ASSERT_TRUE(CreateSettingsKey());
     QFile::setPermissions(RegistryHivePath(HKEY_CURRENT_USER), QFile::ReadOwner | QFile::ReadOther);
-    EXPECT_FALSE(WriteRegistryString(kDeviceIp, QStringLiteral("10.1.2.3")));
+    EXPECT_FALSE(WriteRegistryString(kDeviceIp, QStringLiteral("127.1.2.3")));
 }
 
 } // namespace
