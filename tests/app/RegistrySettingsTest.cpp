@@ -126,7 +126,7 @@ TEST_F(RegistrySettingsTest, WriteStoresTheTextWithoutItsTerminatingZero) {
     EXPECT_EQ(text, QStringLiteral("192.168.0.20"));
 
     ASSERT_TRUE(WriteRegistryString(kDeviceIp, QStringLiteral("127.1.2.3")));
-    EXPECT_EQ(stored(HKEY_CURRENT_USER).data.size(), 8);
+    EXPECT_EQ(stored(HKEY_CURRENT_USER).data.size(), 9);
     EXPECT_TRUE(ReadRegistryString(kDeviceIp, text));
     EXPECT_EQ(text, QStringLiteral("127.1.2.3"));
 }
