@@ -152,26 +152,32 @@ bool CCommInterface::GetStatusId() {
     return true;
 }
 
-bool CCommInterface::GetMacId() {
-    if (!ExecuteCommand(MSG_GET_MAC_ID, false, QString(res::text::CmdGettingMacId), nullptr, 0))
+// One read request whose reply must hold at least `minimum` bytes; a shorter one is told to
+// the operator with `failure` and changes nothing.
+bool CCommInterface::ReadReply(const ReadRequest& request) {
+    if (!ExecuteCommand(request.code, request.flag, QString(request.text), request.payload,
+                        request.payload ? 1 : 0))
         return false;
-    if (DeviceData.m_dwResponseLength < kMacReplyMinimum) {
-        ShowReadFailure(res::text::UnableToReadMacId);
+    if (DeviceData.m_dwResponseLength < request.minimum) {
+        ShowReadFailure(request.failure);
         return false;
     }
+    return true;
+}
+
+bool CCommInterface::GetMacId() {
+    if (!ReadReply({MSG_GET_MAC_ID, false, res::text::CmdGettingMacId, nullptr, kMacReplyMinimum,
+                    res::text::UnableToReadMacId}))
+        return false;
     CopyReply(DeviceData.m_Current.m_Mac, 3);
     return true;
 }
 
 bool CCommInterface::GetEthernetParams() {
     const BYTE selector = PARAMS_SELECTOR_ETHERNET;
-    if (!ExecuteCommand(MSG_GET_PARAMS, true, QString(res::text::CmdGettingEthernetParams),
-                        &selector, 1))
+    if (!ReadReply({MSG_GET_PARAMS, true, res::text::CmdGettingEthernetParams, &selector,
+                    kEthernetReplyMinimum, res::text::UnableToReadEthernetParams}))
         return false;
-    if (DeviceData.m_dwResponseLength < kEthernetReplyMinimum) {
-        ShowReadFailure(res::text::UnableToReadEthernetParams);
-        return false;
-    }
     EthernetSettings& current = DeviceData.m_Current;
     CopyReply(current.m_Ip, 5);
     CopyReply(current.m_SubnetMask, 9);
@@ -185,13 +191,9 @@ bool CCommInterface::GetEthernetParams() {
 
 bool CCommInterface::GetEadkParams() {
     const BYTE selector = PARAMS_SELECTOR_EADK;
-    if (!ExecuteCommand(MSG_GET_PARAMS, true, QString(res::text::CmdGettingEadkParams), &selector,
-                        1))
+    if (!ReadReply({MSG_GET_PARAMS, true, res::text::CmdGettingEadkParams, &selector,
+                    kEadkReplyMinimum, res::text::UnableToReadEadkParams}))
         return false;
-    if (DeviceData.m_dwResponseLength < kEadkReplyMinimum) {
-        ShowReadFailure(res::text::UnableToReadEadkParams);
-        return false;
-    }
     EthernetSettings& current = DeviceData.m_Current;
     CopyReply(current.m_wOutputSize, 7);
     CopyReply(current.m_wInputSize, 9);

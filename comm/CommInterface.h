@@ -4,6 +4,7 @@
 #include "platform/ProgressIndicator.h"
 #include "platform/WinTypes.h"
 
+#include <QLatin1String>
 #include <QString>
 
 #include <atomic>
@@ -43,6 +44,15 @@ public:
     platform::StatusText* m_pStatusWnd = nullptr; // not owned
 
 private:
+    struct ReadRequest {
+        BYTE code;
+        bool flag;
+        QLatin1String text;
+        const BYTE* payload; // a one-byte selector, or none
+        DWORD minimum;       // reply bytes the command needs
+        QLatin1String failure;
+    };
+    bool ReadReply(const ReadRequest& request);
     void SleepWhileBusy();
     void ShowProgressPercentage();
 
