@@ -2,6 +2,7 @@
 // plainest stop-and-wait request/reply over loopback TCP measured in the same run (our own
 // echo server and client, frames of the same sizes). Prints both, their ratio (target: within
 // 3x) and the number of 400 ms busy sleeps the command layer took (target: none).
+#include "BenchSimulator.h"
 #include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
 #include "comm/DeviceData.h"
@@ -46,7 +47,7 @@ double StatusRequestsMilliseconds() {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
+    bench::PrepareBenchEnvironment();
     QCoreApplication app(argc, argv);
     int messages = 0;
     platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& request) {
@@ -54,13 +55,9 @@ int main(int argc, char** argv) {
         ++messages;
     });
 
-    sim::SimulatorConfig config;
-    config.address = kSimulatorAddress;
-    sim::CEncoderSimulator simulator(config);
-    if (!simulator.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(simulator.ErrorString()));
+    const auto simulator = bench::StartSimulator(kSimulatorAddress);
+    if (!simulator)
         return 1;
-    }
     DeviceData.m_DeviceIp = {127, 0, 78, 1};
 
     double reference = std::numeric_limits<double>::max();
@@ -84,8 +81,8 @@ int main(int argc, char** argv) {
                 reference, reference * 1000.0 / kCalls);
     std::printf("GetStatusId via CCommInterface: %d calls in %.1f ms (%.1f us each); the "
                 "simulator answered %d status requests over %d connections\n",
-                kCalls, status, status * 1000.0 / kCalls, simulator.RequestCount(0x12),
-                simulator.ConnectionCount());
+                kCalls, status, status * 1000.0 / kCalls, simulator->RequestCount(0x12),
+                simulator->ConnectionCount());
     std::printf("ratio %.2f (target <= %.1f), 400 ms busy sleeps: %ld (target 0)\n", ratio,
                 kTargetRatio, sleeps);
     return ratio <= kTargetRatio && sleeps == 0 ? 0 : 2;

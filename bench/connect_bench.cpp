@@ -3,6 +3,7 @@
 // 400 ms busy sleeps taken meanwhile (target: none). Beside it, the plainest stop-and-wait
 // round trip over loopback measured in the same run; a read-out is four requests, so the
 // ratio printed is read-out / (4 x raw round trip). Target: read-out well under 100 ms.
+#include "BenchSimulator.h"
 #include "DialogSession.h"
 #include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
@@ -151,9 +152,7 @@ void Print(const Figures& figures, double rawRttUs) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
+    bench::PrepareBenchEnvironment();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -168,16 +167,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    sim::SimulatorConfig config;
-    config.address = kSimulatorAddress;
-    sim::CEncoderSimulator simulator(config);
-    sim::NetworkSettings settings = simulator.Settings();
-    settings.ip = {127, 0, 79, 1};
-    simulator.SetSettings(settings);
-    if (!simulator.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(simulator.ErrorString()));
+    const auto started = bench::StartSimulator(kSimulatorAddress);
+    if (!started)
         return 1;
-    }
+    sim::CEncoderSimulator& simulator = *started;
 
     const double rawRttUs = RawRoundTripMicroseconds();
     Figures figures;

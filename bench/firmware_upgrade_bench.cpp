@@ -1,6 +1,8 @@
 // A full firmware upgrade of a 2 MiB image against the encoder simulator (no simulated flash
 // time), against a plain loopback stop-and-wait exchange of the same number of 230-byte
 // blocks measured in the same run. Prints both times and the ratio (target: within 3x).
+#include "BenchSimulator.h"
+#include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
 #include "comm/DeviceData.h"
 #include "firmware/FirmwareUpgrade.h"
@@ -9,13 +11,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -29,7 +26,6 @@ constexpr int kIoTimeoutMs = 5000;
 // Both ends stay on loopback.
 const QString kSimulatorAddress = QStringLiteral("127.0.77.1");
 const QString kReferenceAddress = QStringLiteral("127.0.77.2");
-constexpr quint16 kReferencePort = 49999;
 // The reference frames: a request of a small header plus the block, a reply of a header.
 constexpr int kFrameHeader = 12;
 
@@ -40,68 +36,14 @@ public:
     void Repaint() override {}
 };
 
-bool ReadExactly(QTcpSocket& socket, char* data, qint64 length) {
-    qint64 done = 0;
-    while (done < length) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(kIoTimeoutMs))
-            return false;
-        const qint64 got = socket.read(data + done, length - done);
-        if (got < 0)
-            return false;
-        done += got;
-    }
-    return true;
-}
-
-bool WriteAll(QTcpSocket& socket, const char* data, qint64 length) {
-    if (socket.write(data, length) != length)
-        return false;
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(kIoTimeoutMs))
-            return false;
-    return true;
-}
-
 // The least that one block can cost on this machine: send it, wait for a short answer.
 double ReferenceMilliseconds(int exchanges) {
-    QTcpServer server;
-    if (!server.listen(QHostAddress(kReferenceAddress), kReferencePort))
-        return -1;
-    std::atomic<bool> served{true};
-    std::unique_ptr<QThread> peer(QThread::create([&] {
-        QTcpSocket client;
-        client.connectToHost(QHostAddress(kReferenceAddress), kReferencePort);
-        if (!client.waitForConnected(kIoTimeoutMs)) {
-            served = false;
-            return;
-        }
-        client.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        QByteArray request(kFrameHeader + FIRMWARE_BLOCK_SIZE, '\x5A');
-        QByteArray reply(kFrameHeader, '\0');
-        for (int i = 0; i < exchanges; ++i) {
-            if (!WriteAll(client, request.constData(), request.size()) ||
-                !ReadExactly(client, reply.data(), reply.size())) {
-                served = false;
-                return;
-            }
-        }
-    }));
-    QElapsedTimer timer;
-    timer.start();
-    peer->start();
-    bool ok = server.waitForNewConnection(kIoTimeoutMs);
-    std::unique_ptr<QTcpSocket> device(ok ? server.nextPendingConnection() : nullptr);
-    if (device) {
-        device->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        QByteArray request(kFrameHeader + FIRMWARE_BLOCK_SIZE, '\0');
-        const QByteArray reply(kFrameHeader, '\x01');
-        for (int i = 0; ok && i < exchanges; ++i)
-            ok = ReadExactly(*device, request.data(), request.size()) &&
-                 WriteAll(*device, reply.constData(), reply.size());
-    }
-    peer->wait();
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    return ok && device && served ? ms : -1;
+    bench::StopAndWaitConfig config;
+    config.address = kReferenceAddress;
+    config.roundTrips = exchanges;
+    config.requestSize = kFrameHeader + FIRMWARE_BLOCK_SIZE;
+    config.replySize = kFrameHeader;
+    return bench::RawStopAndWaitMilliseconds(config);
 }
 
 double UpgradeMilliseconds(const std::vector<BYTE>& image) {
@@ -128,7 +70,7 @@ template <typename Measure> double Best(Measure measure) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
+    bench::PrepareBenchEnvironment();
     QCoreApplication app(argc, argv);
     int messages = 0;
     platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& request) {
@@ -137,13 +79,9 @@ int main(int argc, char** argv) {
         ++messages;
     });
 
-    sim::SimulatorConfig config;
-    config.address = kSimulatorAddress;
-    sim::CEncoderSimulator simulator(config);
-    if (!simulator.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(simulator.ErrorString()));
+    const auto simulator = bench::StartSimulator(kSimulatorAddress); // kept until the end
+    if (!simulator)
         return 1;
-    }
     DeviceData.m_DeviceIp = {127, 0, 77, 1};
 
     std::vector<BYTE> image(kImageSize);

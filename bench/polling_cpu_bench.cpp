@@ -4,6 +4,7 @@
 // before it connects. The encoder is the encoder-sim program as a child process, so that only
 // the tool is measured (its own share is printed beside); --in-process runs the simulator in
 // this process instead, and its share is then included. Target: under 1% of one core.
+#include "BenchSimulator.h"
 #include "DialogSession.h"
 #include "EventLoopWait.h"
 #include "ProcessCpu.h"
@@ -130,9 +131,7 @@ void Print(const Usage& idle, const Usage& polling, bool inProcess) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
+    bench::PrepareBenchEnvironment();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -156,13 +155,9 @@ int main(int argc, char** argv) {
     SimulatorProcess child;
     std::unique_ptr<sim::CEncoderSimulator> simulator;
     if (inProcess) {
-        sim::SimulatorConfig config;
-        config.address = kSimulatorAddress;
-        simulator = std::make_unique<sim::CEncoderSimulator>(config);
-        if (!simulator->Start()) {
-            std::fprintf(stderr, "simulator: %s\n", qPrintable(simulator->ErrorString()));
+        simulator = bench::StartSimulator(kSimulatorAddress);
+        if (!simulator)
             return 1;
-        }
     } else if (!child.Start(error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;

@@ -3,6 +3,7 @@
 // the set and restart requests, the wait for the device to come back, and the read-out that
 // follows. The phases are timed again on a bare link, one after the other, so each shows on
 // its own.
+#include "BenchSimulator.h"
 #include "DialogSession.h"
 #include "comm/CommInterface.h"
 #include "comm/DeviceData.h"
@@ -70,22 +71,14 @@ bool MeasurePhases(Phases& phases) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
+    bench::PrepareBenchEnvironment();
     QApplication app(argc, argv);
 
-    sim::SimulatorConfig config;
-    config.address = kSimulatorAddress;
-    sim::CEncoderSimulator simulator(config);
-    sim::NetworkSettings settings = simulator.Settings();
-    settings.ip = kSimulatorOctets;
-    simulator.SetSettings(settings);
-    if (!simulator.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(simulator.ErrorString()));
+    const auto started = bench::StartSimulator(kSimulatorAddress);
+    if (!started)
         return 1;
-    }
-    const int restartAwayMs = config.restartAwayMs;
+    sim::CEncoderSimulator& simulator = *started;
+    const int restartAwayMs = sim::SimulatorConfig{}.restartAwayMs;
 
     bench::DialogSession session;
     QString error;
