@@ -18,12 +18,7 @@ std::unique_ptr<sim::CEncoderSimulator> StartDemoEncoder() {
     for (const char* address : kDemoAddresses) {
         sim::SimulatorConfig config;
         config.address = QLatin1String(address);
-        auto encoder = std::make_unique<sim::CEncoderSimulator>(config);
-        sim::NetworkSettings settings = encoder->Settings();
-        const QStringList octets = config.address.split(QLatin1Char('.'));
-        for (int i = 0; i < 4; ++i)
-            settings.ip[static_cast<std::size_t>(i)] = static_cast<BYTE>(octets[i].toInt());
-        encoder->SetSettings(settings);
+        auto encoder = std::make_unique<sim::CEncoderSimulator>(config); // reports it as its IP
         if (encoder->Start())
             return encoder;
     }
