@@ -55,8 +55,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "rivivozuzuvod: no loopback address free for the demo encoder\n");
             return 1;
         }
-        // The demo's Connect must not overwrite the operator's stored address.
+        // The demo's Connect must not overwrite the operator's stored address, and the demo
+        // never talks to anything but loopback, whatever address is typed.
         qputenv("RIVIVOZUZUVOD_HKCU_DIR", QFile::encodeName(demoSettings.path()));
+        qputenv("RIVIVOZUZUVOD_LOOPBACK_ONLY", "1");
         app.SetDemoAddress(demoEncoder->Address());
     }
     app.InitInstance();
