@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <QWindow>
 
 #include <atomic>
 
@@ -24,6 +25,14 @@ void StepTargetBar() {
     CTextProgressCtrl bar;
     bar.Attach(g_pStepTarget);
     bar.StepIt();
+}
+// The window has no parent widget (it must stay enabled while its owner is disabled), but
+// the window system keeps it above its owner, as an owned window.
+void KeepAbove(QWidget* window, QWidget* owner) {
+    window->winId();
+    owner->window()->winId();
+    if (QWindow* handle = window->windowHandle())
+        handle->setTransientParent(owner->window()->windowHandle());
 }
 } // namespace
 
@@ -57,6 +66,7 @@ void CQxProgressDlg::CreateAndShow(QWidget* owner, const QString& caption) {
     SetCaptionText(caption);
     SetStatusText(QString());
     m_window->move(owner->geometry().center() - m_window->rect().center());
+    KeepAbove(m_window, owner);
     m_window->show();
 }
 
