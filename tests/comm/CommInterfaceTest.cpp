@@ -76,6 +76,10 @@ struct LengthCase {
     QLatin1String failure;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CommandLengthTest : public CommInterfaceTest,
                           public ::testing::WithParamInterface<LengthCase> {};
 
@@ -191,6 +195,10 @@ struct FaultCase {
     sim::Fault fault;
     int stringId;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TransportFaultTest : public CommInterfaceTest,
                            public ::testing::WithParamInterface<FaultCase> {};

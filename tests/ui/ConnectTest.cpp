@@ -102,6 +102,10 @@ struct ProtocolCase {
     bool rslogixPanel, modbusPanel, groupBox, trademark;
 };
 
+void PrintTo(const ProtocolCase& c, std::ostream* os) {
+    *os << "protocol/mode byte 0x" << std::hex << int(c.protocolByte);
+}
+
 class ConnectProtocolTest : public ConnectTest,
                             public ::testing::WithParamInterface<ProtocolCase> {};
 

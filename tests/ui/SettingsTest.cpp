@@ -111,6 +111,10 @@ struct ProtocolChange {
     BYTE sentByte;
 };
 
+void PrintTo(const ProtocolChange& c, std::ostream* os) {
+    *os << "from 0x" << std::hex << int(c.startByte) << " to " << c.chosenName;
+}
+
 class ChangeProtocolTest : public SettingsTest,
                            public ::testing::WithParamInterface<ProtocolChange> {};
 
