@@ -150,3 +150,12 @@ TEST_F(MainDialogTest, ConnectedWindowRendersAndIsSavedAsAPicture) {
     EXPECT_TRUE(picture.save(
         QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("main-window.png"))));
 }
+
+// The address of a good Connect is what the next start of the program shows.
+TEST_F(MainDialogTest, NextStartShowsTheAddressOfTheLastGoodConnect) {
+    ConnectToSimulator();
+    m_dialog.reset(); // the program ends
+    DeviceData = {};
+    EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), m_address);
+    EXPECT_EQ(DeviceData.m_DeviceIp, testsupport::Octets(m_address));
+}
