@@ -2,6 +2,7 @@
 
 #include "commdll/SerialComm.h"
 #include "platform/ProgressIndicator.h"
+#include "platform/StatusText.h"
 #include "platform/WinTypes.h"
 
 #include <QLatin1String>
