@@ -26,6 +26,7 @@ void StepTargetBar() {
     bar.Attach(g_pStepTarget);
     bar.StepIt();
 }
+
 // The window has no parent widget (it must stay enabled while its owner is disabled), but
 // the window system keeps it above its owner, as an owned window.
 void KeepAbove(QWidget* window, QWidget* owner) {
