@@ -31,7 +31,7 @@ done
 # The S-record reader's fuzz target needs clang (installed by install-deps.sh); a crash, a
 # sanitizer report or a broken invariant fails this script.
 if command -v clang++ >/dev/null 2>&1; then
-  echo "=== fuzz: S-record reader (60 s) ==="
+  echo "=== fuzz: S-record reader (60 s) and frame reader (20 s) ==="
   ./fuzz/run-fuzz.sh 60
 else
   echo "=== fuzz: skipped, clang++ not installed ==="
