@@ -28,7 +28,7 @@ for preset in default asan; do
   failed=$((failed + failures))
 done
 
-# The S-record reader's fuzz target needs clang (installed by install-deps.sh); a crash, a
+# The fuzz targets need clang (installed by install-deps.sh); a crash, a
 # sanitizer report or a broken invariant fails this script.
 if command -v clang++ >/dev/null 2>&1; then
   echo "=== fuzz: S-record reader (60 s) and frame reader (20 s) ==="
