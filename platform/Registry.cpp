@@ -279,6 +279,17 @@ LONG lookUpKey(HKEY root, const QString& subKey, const HKEY* result, KeyLookup& 
     return loadHive(key.hiveRoot, key.hive);
 }
 
+// The entry of an open key, for a handle that holds `right`; the hive it lies in is loaded
+// into `hive`. ERROR_KEY_DELETED when the key has gone since it was opened.
+LONG loadEntry(HKEY key, REGSAM right, Hive& hive, RegKeyEntry*& entry) {
+    if ((key->access & right) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
+        return loaded;
+    entry = findKey(hive, key->path);
+    return entry != nullptr ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
 } // namespace
 
 LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* result,
@@ -327,14 +338,10 @@ LONG RegQueryValueEx(HKEY key, const QString& valueName, DWORD* type, BYTE* data
         return ERROR_INVALID_HANDLE;
     if (data != nullptr && size == nullptr)
         return ERROR_INVALID_PARAMETER;
-    if ((key->access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
     Hive hive;
-    if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
-        return loaded;
-    RegKeyEntry* entry = findKey(hive, key->path);
-    if (entry == nullptr)
-        return isRoot(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    RegKeyEntry* entry = nullptr;
+    if (const LONG found = loadEntry(key, KEY_QUERY_VALUE, hive, entry); found != ERROR_SUCCESS)
+        return found == ERROR_KEY_DELETED && isRoot(key) ? ERROR_FILE_NOT_FOUND : found;
     const RegValue* value = findValue(*entry, valueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
@@ -361,14 +368,10 @@ LONG RegSetValueEx(HKEY key, const QString& valueName, DWORD type, const BYTE* d
     if (!isKnownType(type) || size > kMaxValueBytes || (data == nullptr && size > 0) ||
         valueName.size() > kMaxValueNameLength || (type == REG_DWORD && size != sizeof(DWORD)))
         return ERROR_INVALID_PARAMETER;
-    if ((key->access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
     Hive hive;
-    if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
-        return loaded;
-    RegKeyEntry* entry = findKey(hive, key->path);
-    if (entry == nullptr)
-        return ERROR_KEY_DELETED;
+    RegKeyEntry* entry = nullptr;
+    if (const LONG found = loadEntry(key, KEY_SET_VALUE, hive, entry); found != ERROR_SUCCESS)
+        return found;
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     if (RegValue* value = findValue(*entry, valueName)) {
         value->type = type;

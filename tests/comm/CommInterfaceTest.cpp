@@ -297,3 +297,44 @@ TEST_F(CommInterfaceTest, ResponsiveDeviceTakesNoBusySleepAndASlowOneFinishesInT
     EXPECT_GE(CCommInterface::BusySleepCount(), sleepsBefore + 1);
     EXPECT_EQ(m_messages.count(), 0u);
 }
+
+// A progress bar attached to the link: reset before the wait, stepped once per busy look,
+// full when the exchange is over; with a total it shows the transferred share instead.
+namespace {
+class RecordedBar : public platform::ProgressIndicator {
+public:
+    void SetRange(int lower, int upper) override {
+        calls << QStringLiteral("range %1-%2").arg(lower).arg(upper);
+    }
+    void SetPos(int position) override { calls << QStringLiteral("pos %1").arg(position); }
+    void SetStep(int step) override { calls << QStringLiteral("step %1").arg(step); }
+    void StepIt() override { calls << QStringLiteral("stepit"); }
+    void SetShowText(bool show) override { calls << QStringLiteral("text %1").arg(show); }
+    void SetWindowText(const QString& text) override { calls << QStringLiteral("caption ") + text; }
+    QStringList calls;
+};
+} // namespace
+
+TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
+    RecordedBar bar;
+    m_comm.m_pProgressCtrl = &bar;
+    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    ASSERT_TRUE(m_comm.GetStatusId());
+    ASSERT_GE(bar.calls.size(), 5);
+    EXPECT_EQ(bar.calls.mid(0, 2),
+              (QStringList{QStringLiteral("range 0-100"), QStringLiteral("pos 0")}));
+    EXPECT_EQ(bar.calls.mid(2, 2),
+              (QStringList{QStringLiteral("text 0"), QStringLiteral("stepit")}));
+    EXPECT_EQ(bar.calls.last(), QStringLiteral("pos 100"));
+    EXPECT_EQ(m_comm.m_SerialComm.m_pProgress, &bar) << "handed to the link after success";
+
+    // With a total, the share of it already transferred: 21 units of 42.
+    bar.calls.clear();
+    m_comm.m_dwTotal = 42;
+    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_comm.m_SerialComm.m_dwProgressCount = 21;
+    ASSERT_TRUE(m_comm.GetStatusId());
+    EXPECT_TRUE(bar.calls.contains(QStringLiteral("pos 50")));
+    EXPECT_TRUE(bar.calls.contains(QStringLiteral("caption 50%")));
+    EXPECT_EQ(m_comm.m_dwTotal, 0u) << "the total is used up by one wait";
+}
