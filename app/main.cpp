@@ -29,7 +29,7 @@ std::unique_ptr<sim::CEncoderSimulator> StartDemoEncoder() {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("rivivozuzuvod"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(RIVIVOZUZUVOD_PRODUCT_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -113,6 +113,7 @@ void AddOptions(QCommandLineParser& parser) {
                        "--fault: ") +
         sim::FaultSpec::Syntax() + QStringLiteral("."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("address"),
          QStringLiteral("Loopback address to listen on (default 127.0.0.2)."),
@@ -174,6 +175,7 @@ void Apply(const Options& options, sim::CEncoderSimulator& simulator) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("encoder-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RIVIVOZUZUVOD_PRODUCT_VERSION));
     QCommandLineParser parser;
     AddOptions(parser);
     parser.process(app);

@@ -16,7 +16,9 @@
 
 namespace {
 
-constexpr std::array kSizes{16, 32, 48, 256};
+// The sizes of the program's own window icon, and the others that desktop menus and panels
+// look up in the icon theme.
+constexpr std::array kSizes{16, 22, 24, 32, 48, 64, 128, 256};
 
 void drawDisc(QPainter& p, double size) {
     const QPointF centre(size * 0.46, size * 0.46);

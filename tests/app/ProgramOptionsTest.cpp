@@ -30,7 +30,8 @@ ProgramRun RunProgram(const QStringList& arguments) {
 TEST(ProgramOptionsTest, VersionHelpAndUnknownOptions) {
     const ProgramRun version = RunProgram({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.output.trimmed(), QStringLiteral("rivivozuzuvod 1.0"));
+    EXPECT_EQ(version.output.trimmed(),
+              QStringLiteral("rivivozuzuvod " RIVIVOZUZUVOD_PRODUCT_VERSION));
 
     const ProgramRun help = RunProgram({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
