@@ -6,7 +6,7 @@
 #   check-package.sh lintian <folder>                         lintian: no errors
 set -euo pipefail
 
-app_id=com.delvor.RivivozUzuvod
+app_id=com.delvor.rivivozuzuvod
 help_file="DELVOR Rivivoz Uzuvod.chm"
 help_title="DELVOR RivivozUzuvod Help"
 icon_sizes=(16 22 24 32 48 64 128 256)
