@@ -14,6 +14,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 passed=0
 failed=0
+# The package checks (Packaging.*) run in the default build only: the asan preset builds
+# neither the man pages nor the package.
 for preset in default asan; do
   echo "=== build: $preset ==="
   cmake --preset "$preset" >/dev/null
