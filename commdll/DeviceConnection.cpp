@@ -1,6 +1,7 @@
 #include "commdll/DeviceConnection.h"
 
 #include "commdll/CommStatus.h"
+#include "commdll/RestartWatch.h"
 #include "commdll/SerialComm.h"
 
 #include <QTcpSocket>
@@ -47,10 +48,27 @@ LinkOutcome Failure(DWORD status, int systemError = 0) {
     return {status, systemError, {}};
 }
 
-// A device status that collides with the library's own "busy" value would make the caller
-// wait forever; it is reported as a reply of the wrong type instead.
 DWORD DeviceStatusAsLibraryStatus(BYTE status) {
-    return status == COMM_STATUS_BUSY ? COMM_ERROR_TYPE : status;
+    for (const DWORD own : kLibraryStatusCodes) {
+        if (status == own)
+            return COMM_ERROR_DEVICE_STATUS;
+    }
+    return status;
+}
+
+// Requests whose meaning the link follows: a set announces where the device comes back, a
+// restart sends it away for a while.
+constexpr BYTE CODE_RESTART = 0x01;
+constexpr BYTE CODE_SET_PARAMS = 0x2A;
+constexpr int SET_PAYLOAD_IP_OFFSET = 5;
+
+QString AddressIn(const QByteArray& setPayload) {
+    if (setPayload.size() < SET_PAYLOAD_IP_OFFSET + 4)
+        return {};
+    const auto octet = [&](int i) {
+        return static_cast<BYTE>(setPayload[SET_PAYLOAD_IP_OFFSET + i]);
+    };
+    return QStringLiteral("%1.%2.%3.%4").arg(octet(0)).arg(octet(1)).arg(octet(2)).arg(octet(3));
 }
 
 } // namespace
@@ -68,21 +86,30 @@ bool CDeviceConnection::RefusedByLoopbackSwitch(const QHostAddress& destination)
     return !destination.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
 }
 
-LinkOutcome CDeviceConnection::Exchange(const Frame& request, const QDeadlineTimer& deadline) {
+LinkOutcome CDeviceConnection::Exchange(const Frame& request, int timeoutMs) {
     const QByteArray bytes = EncodeFrame(request);
     if (bytes.isEmpty())
         return Failure(COMM_ERROR_INVALID_ARGUMENT);
+    QDeadlineTimer deadline(timeoutMs);
     bool resent = false;
     for (;;) {
         int systemError = 0;
-        if (!EnsureConnected(deadline, systemError))
-            return m_stop ? Failure(COMM_STATUS_FAILED_SILENT)
-                          : Failure(COMM_ERROR_CONNECT, systemError);
-        ReadResult result{ReadEnd::Dropped, {}};
+        const Connect connect = EnsureConnected(deadline, systemError);
+        if (m_stop && connect != Connect::Ready)
+            return Failure(COMM_STATUS_FAILED_SILENT);
+        if (connect == Connect::Failed)
+            return Failure(COMM_ERROR_CONNECT, systemError);
+        if (connect == Connect::RestartTimedOut)
+            return Failure(COMM_ERROR_TIMEOUT, ETIMEDOUT);
+        if (connect == Connect::BackFromRestart)
+            deadline = QDeadlineTimer(timeoutMs); // the ordinary time-out counts from here
+        ReadResult result{ReadEnd::Dropped, false, {}};
         if (Send(bytes, deadline))
             result = AwaitReply(request, deadline);
-        if (result.end == ReadEnd::Reply)
+        if (result.end == ReadEnd::Reply) {
+            FollowDevice(request, result);
             return result.outcome;
+        }
         Drop();
         if (m_stop)
             return Failure(COMM_STATUS_FAILED_SILENT);
@@ -92,25 +119,46 @@ LinkOutcome CDeviceConnection::Exchange(const Frame& request, const QDeadlineTim
     }
 }
 
-bool CDeviceConnection::EnsureConnected(const QDeadlineTimer& deadline, int& systemError) {
+// A device that answers is there: a restart watch on its address ends. A restart request
+// that went out starts one, for the address the link talks to and for the one a set before it
+// announced, where the device comes back.
+void CDeviceConnection::FollowDevice(const Frame& request, const ReadResult& result) {
+    if (result.answered && request.code != CODE_RESTART)
+        CRestartWatch::End(m_address, m_port);
+    if (request.code == CODE_SET_PARAMS && result.outcome.status == COMM_STATUS_DONE)
+        m_announcedAddress = AddressIn(request.payload);
+    if (request.code != CODE_RESTART)
+        return;
+    CRestartWatch::Begin(m_address,
+                         m_announcedAddress == m_address ? QString() : m_announcedAddress, m_port);
+    m_announcedAddress.clear();
+}
+
+CDeviceConnection::Connect CDeviceConnection::EnsureConnected(const QDeadlineTimer& deadline,
+                                                              int& systemError) {
     const QHostAddress destination(m_address);
     if (destination.isNull() || destination.protocol() != QAbstractSocket::IPv4Protocol) {
         systemError = EINVAL;
-        return false;
+        return Connect::Failed;
     }
     if (RefusedByLoopbackSwitch(destination)) {
         systemError = ENETUNREACH;
-        return false;
+        return Connect::Failed;
     }
     if (StillConnected())
-        return true;
+        return Connect::Ready;
+    // A restarting device refuses connections for a while: wait for it as long as the restart
+    // may take, when that is longer than the request's own time-out.
+    const std::optional<QDeadlineTimer> restart = CRestartWatch::Deadline(m_address, m_port);
+    const bool awaitRestart = restart && deadline < *restart;
+    const QDeadlineTimer until = awaitRestart ? *restart : deadline;
     systemError = ETIMEDOUT;
-    while (!m_stop && !deadline.hasExpired()) {
-        if (ConnectOnce(deadline, systemError))
-            return true;
-        Pause(deadline);
+    while (!m_stop && !until.hasExpired()) {
+        if (ConnectOnce(until, systemError))
+            return awaitRestart ? Connect::BackFromRestart : Connect::Ready;
+        Pause(until);
     }
-    return false;
+    return awaitRestart ? Connect::RestartTimedOut : Connect::Failed;
 }
 
 // A device that restarted has closed its side; looking once without blocking lets the
@@ -120,7 +168,9 @@ bool CDeviceConnection::StillConnected() {
         return false;
     if (m_socket->bytesAvailable() == 0)
         m_socket->waitForReadyRead(0);
-    if (m_socket->state() == QAbstractSocket::ConnectedState)
+    // Bytes before a request went out belong to no request (the rest of an earlier reply, a
+    // stray frame): the next request starts on a clean connection.
+    if (m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0)
         return true;
     Drop();
     return false;
@@ -160,21 +210,28 @@ CDeviceConnection::ReadResult CDeviceConnection::AwaitReply(const Frame& request
     for (;;) {
         while (FeedAvailableBytes()) {
             if (m_reader.GetState() != CFrameReader::State::Complete)
-                return {ReadEnd::Reply, FramingError()};
+                return {ReadEnd::Reply, false, FramingError()};
             LinkOutcome outcome;
             if (Judge(request, m_reader.TakeFrame(), outcome) == Verdict::Accept)
-                return {ReadEnd::Reply, outcome};
+                return {ReadEnd::Reply, true, outcome};
         }
         if (m_stop)
-            return {ReadEnd::Reply, Failure(COMM_STATUS_FAILED_SILENT)};
+            return {ReadEnd::Reply, false, Failure(COMM_STATUS_FAILED_SILENT)};
         const bool partial = m_reader.HasPartialFrame();
-        if (deadline.hasExpired())
-            return {ReadEnd::Reply, Failure(partial ? COMM_ERROR_LENGTH : COMM_ERROR_TIMEOUT)};
+        if (deadline.hasExpired()) {
+            // What arrives later (the rest of a cut-short frame, the late reply) must never be
+            // read as the answer to a later request: that one starts on a new connection.
+            Drop();
+            return {ReadEnd::Reply, false,
+                    Failure(partial ? COMM_ERROR_LENGTH : COMM_ERROR_TIMEOUT)};
+        }
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             // Part of a reply and then the end of the link: the reply was cut short.
-            if (partial)
-                return {ReadEnd::Reply, Failure(COMM_ERROR_LENGTH)};
-            return {ReadEnd::Dropped, {}};
+            if (partial) {
+                Drop();
+                return {ReadEnd::Reply, false, Failure(COMM_ERROR_LENGTH)};
+            }
+            return {ReadEnd::Dropped, false, {}};
         }
         m_socket->waitForReadyRead(std::max(1, Remaining(deadline, WAIT_SLICE_MS)));
     }

@@ -32,11 +32,12 @@ public:
     CDeviceConnection(const CDeviceConnection&) = delete;
     CDeviceConnection& operator=(const CDeviceConnection&) = delete;
 
-    // Runs one exchange to its end: connects (retrying until the deadline, so a restarting
-    // device is reached), sends, and waits for the reply to this request. A link that breaks
-    // before any byte of the reply arrived is reconnected and the request resent once, with
-    // the same sequence number.
-    LinkOutcome Exchange(const Frame& request, const QDeadlineTimer& deadline);
+    // Runs one exchange to its end within `timeoutMs`: connects (retrying until the time-out,
+    // or while a restarting device may still be away, see CRestartWatch), sends, and waits for
+    // the reply to this request. A link that breaks before any byte of the reply arrived is
+    // reconnected and the request resent once, with the same sequence number. After a
+    // time-out or a broken frame the connection is dropped, so the next request starts clean.
+    LinkOutcome Exchange(const Frame& request, int timeoutMs);
 
     // Whether RIVIVOZUZUVOD_LOOPBACK_ONLY=1 forbids the destination.
     static bool RefusedByLoopbackSwitch(const QHostAddress& destination);
@@ -45,11 +46,14 @@ private:
     enum class ReadEnd { Reply, Dropped };
     struct ReadResult {
         ReadEnd end = ReadEnd::Reply;
+        bool answered = false; // the device's reply to this request arrived
         LinkOutcome outcome;
     };
     enum class Verdict { Accept, Discard };
+    enum class Connect { Ready, BackFromRestart, Failed, RestartTimedOut };
 
-    bool EnsureConnected(const QDeadlineTimer& deadline, int& systemError);
+    Connect EnsureConnected(const QDeadlineTimer& deadline, int& systemError);
+    void FollowDevice(const Frame& request, const ReadResult& result);
     bool StillConnected();
     bool ConnectOnce(const QDeadlineTimer& deadline, int& systemError);
     bool Send(const QByteArray& bytes, const QDeadlineTimer& deadline);
@@ -65,6 +69,7 @@ private:
     const std::atomic<bool>& m_stop;
     std::unique_ptr<QTcpSocket> m_socket;
     CFrameReader m_reader{FRAME_KIND_REPLY};
+    QString m_announcedAddress; // where the last accepted set tells the device to come back
 };
 
 } // namespace commdll

@@ -22,6 +22,7 @@ constexpr int EXEC_MAX_TIMEOUT_MS = 120000;
 // so the caller never takes its 400 ms busy sleep.
 constexpr int FAST_PATH_MS = 50;
 
+constexpr BYTE CODE_FIRMWARE_BLOCK = 26;
 constexpr BYTE CODE_EXECUTE_BOOT = 27;
 constexpr BYTE CODE_EXECUTE_EXEC = 28;
 
@@ -70,7 +71,10 @@ DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
 
     LinkRequest request;
     request.code = code;
-    request.flags = commdll::RequestFlags(flag, m_byBlockFlags);
+    // Block flags belong to firmware blocks only; they stay set in m_byBlockFlags after the
+    // last block, and an exec carrying the last-block bit would read as one more block.
+    request.flags =
+        commdll::RequestFlags(flag, code == CODE_FIRMWARE_BLOCK ? m_byBlockFlags : BYTE{0});
     request.payload =
         QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
     request.timeoutMs = TimeoutFor(code, payload, payloadLength);

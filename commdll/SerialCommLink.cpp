@@ -57,7 +57,7 @@ bool SerialCommLink::Start(LinkRequest request) {
         frame.flagsOrStatus = request.flags;
         frame.payload = std::move(request.payload);
         m_pending = std::move(frame);
-        m_pendingDeadline = QDeadlineTimer(request.timeoutMs);
+        m_pendingTimeoutMs = request.timeoutMs;
         m_done = false;
         m_handOver = true;
     }
@@ -86,7 +86,7 @@ void SerialCommLink::Run() {
     commdll::CDeviceConnection connection(m_address, m_port, m_stop);
     for (;;) {
         commdll::Frame request;
-        QDeadlineTimer deadline;
+        int timeoutMs = 0;
         SpinUntil([this] { return m_handOver || m_stop; }, WORKER_SPIN);
         {
             std::unique_lock lock(m_mutex);
@@ -94,10 +94,10 @@ void SerialCommLink::Run() {
             if (m_stop)
                 return;
             request = std::move(*m_pending);
-            deadline = m_pendingDeadline;
+            timeoutMs = m_pendingTimeoutMs;
             m_pending.reset();
         }
-        commdll::LinkOutcome outcome = connection.Exchange(request, deadline);
+        commdll::LinkOutcome outcome = connection.Exchange(request, timeoutMs);
         {
             std::lock_guard lock(m_mutex);
             m_outcome = std::move(outcome);

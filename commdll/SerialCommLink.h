@@ -48,7 +48,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<commdll::Frame> m_pending;
-    QDeadlineTimer m_pendingDeadline;
+    int m_pendingTimeoutMs = 0;
     bool m_done = true;
     // True from Start until the worker has finished: read without the lock while spinning.
     std::atomic<bool> m_handOver{false};

@@ -4,6 +4,7 @@
 #include "res/Texts.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -81,8 +82,8 @@ bool EnsureRoom(CSRecordReader& reader, std::size_t extra) {
     return true;
 }
 
-// Takes one line from `rest`, without its LF and without a CR right before the line end (the
-// text-mode read of the original file drops it).
+// Takes one line from `rest`, without its LF and without a CR right before the line end (a
+// text-mode read drops it too).
 std::string_view TakeLine(std::string_view& rest) {
     const std::size_t lf = rest.find('\n');
     std::string_view line = rest.substr(0, lf);
@@ -132,21 +133,48 @@ int HexDigitValue(char digit) {
     return kHexDigitTable[static_cast<unsigned char>(digit)];
 }
 
+namespace {
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+bool IsHexText(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+}
+
+// The checksum byte is the ones' complement of the low byte of the sum of every byte from the
+// count up to the last data byte; so all of them together with it sum to 0xFF.
+bool ChecksumMatches(std::string_view line) {
+    unsigned sum = 0;
+    for (std::size_t i = 2; i + 1 < line.size(); i += 2)
+        sum += HexByte(line[i], line[i + 1]);
+    return (sum & 0xFF) == 0xFF;
+}
+
+} // namespace
+
 SRecordLine ParseSRecord(CSRecordReader& reader, std::string_view line) {
-    if (line.size() < 2 || (line[0] != 'S' && line[0] != 's'))
+    if (IsBlank(line))
         return SRecordSkipped;
+    // A firmware file is records and nothing else: a foreign line means a foreign file.
+    if (line.size() < 2 || (line[0] != 'S' && line[0] != 's'))
+        return SRecordDamaged;
     const std::size_t addressBytes = AddressBytesOfType(DigitAt(line, 1));
     if (addressBytes == 0)
-        return SRecordSkipped; // header, end records (their start address is unused), others
+        return SRecordSkipped; // header, end records (their start address is unused), 4 to 6
 
-    // A data record must be whole: mark, type, count, then exactly `count` bytes as hex pairs.
-    if (line.size() > kMaxRecordLineLength || line.size() < 4)
+    // A data record must be whole: mark, type, count, then exactly `count` bytes as hex pairs,
+    // every one a hexadecimal digit, and the checksum must match.
+    if (line.size() > kMaxRecordLineLength || line.size() < 4 || !IsHexText(line.substr(2)))
         return SRecordDamaged;
     const std::size_t byteCount = HexByte(line[2], line[3]);
     if (byteCount < addressBytes + 1 || line.size() != 4 + 2 * byteCount)
         return SRecordDamaged;
     const std::size_t dataCount = byteCount - addressBytes - 1;
-    if (dataCount > kMaxRecordDataBytes)
+    if (dataCount > kMaxRecordDataBytes || !ChecksumMatches(line))
         return SRecordDamaged;
 
     DWORD address = 0;
@@ -215,10 +243,16 @@ BuildFirmwareImage(CSRecordReader& reader, std::string_view fileContents, int& n
     return image;
 }
 
+bool OpenFirmwareFile(QFile& file) {
+    // A FIFO or a device node would block the open (or the read) for good; a folder has no
+    // records. Only a regular file (or a link to one) is opened.
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
+}
+
 std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const QString& path,
                                                    int& nImageLength) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!OpenFirmwareFile(file)) {
         platform::ShowAppMessage(QString(res::text::UnableToOpenFile),
                                  platform::MessageIcon::Error);
         return std::nullopt;

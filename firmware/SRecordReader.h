@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QFile;
+
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -34,9 +36,15 @@ struct CSRecordReader {
 // What ParseSRecord made of one line.
 enum SRecordLine : int {
     SRecordData = 0,    // a data record: m_nDataCount, m_dwRecordAddress and m_szData describe it
-    SRecordSkipped = 1, // header, end record, unknown type or not a record at all
-    SRecordDamaged = 2, // a data record whose fields cannot be trusted: the file is refused
+    SRecordSkipped = 1, // header, end record, types 4 to 6, an empty or blank line
+    SRecordDamaged = 2, // a line that is not a record, or a data record whose count, address,
+                        // data or checksum is not hexadecimal or does not add up: the file is
+                        // refused
 };
+
+// Opens `file` for reading when it names a regular file; anything else (a folder, a FIFO, a
+// device node) is refused at once, without an open that could block.
+bool OpenFirmwareFile(QFile& file);
 
 // Reads the file at `path`. Returns the image and sets `nImageLength` to its length; or shows
 // "Unable to open file" / "Unable to read firmware file" (error icon) and returns nothing.
@@ -57,7 +65,8 @@ bool FillAddressGap(CSRecordReader& reader);
 // Appends the current record's data bytes to the image. False as for FillAddressGap.
 bool StoreRecordData(CSRecordReader& reader);
 
-// The value of one hexadecimal digit by the reader's single rule, used for every field: a
-// decimal digit gives its value, an upper-case letter its code minus 55, any other character
-// (taken as an unsigned byte) its code minus 87. No character is refused.
+// The value of one hexadecimal digit by the reader's single rule: a decimal digit gives its
+// value, an upper-case letter its code minus 55, any other character (taken as an unsigned
+// byte) its code minus 87. ParseSRecord refuses a data record with any other character than
+// 0-9, A-F, a-f before it takes a value from it; the type digit alone is read unchecked.
 int HexDigitValue(char digit);

@@ -1,17 +1,21 @@
 #include "Registry.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -51,8 +55,9 @@ struct Hive {
     std::vector<RegKeyEntry> keys;
 };
 
-// Every call loads, changes and saves a whole hive; one lock keeps two threads of this
-// process from interleaving that.
+// Every call loads, changes and saves a whole hive. One lock keeps two threads of this
+// process from interleaving that; the hive's lock file (lockHive) does the same for two
+// processes.
 std::mutex& registryMutex() {
     static std::mutex mutex;
     return mutex;
@@ -178,12 +183,43 @@ bool parseKey(const QJsonObject& object, RegKeyEntry& key) {
     return true;
 }
 
-// A missing hive file is an empty hive.
+// How long a call waits for another program's read or write of the same hive; one takes
+// milliseconds, so a lock held longer than this belongs to a program that hangs.
+constexpr int kHiveLockWaitMs = 5000;
+constexpr unsigned long kHiveLockPauseMs = 2;
+
+// Takes the lock file beside the hive for one read, or one read-modify-write, so that another
+// program never writes between this call's read and its write (its value would be lost) and
+// never replaces the file while this call reads it. Without a folder, or in a folder nobody
+// may write to, there is no lock file to take and no writer to fear: the call goes on without.
+LONG lockHive(HKEY root, std::unique_ptr<QLockFile>& lock) {
+    if (!QFileInfo(hiveDir(root)).isDir())
+        return ERROR_SUCCESS;
+    lock = std::make_unique<QLockFile>(hivePath(root) + QStringLiteral(".lock"));
+    // QLockFile's own wait doubles its pause from 100 ms; another program's call is over in
+    // a millisecond or two, so this one looks again every few milliseconds instead.
+    const QDeadlineTimer deadline(kHiveLockWaitMs);
+    while (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError || deadline.hasExpired()) {
+            const QLockFile::LockError error = lock->error();
+            lock.reset();
+            return error == QLockFile::PermissionError ? ERROR_SUCCESS : ERROR_SHARING_VIOLATION;
+        }
+        QThread::msleep(kHiveLockPauseMs);
+    }
+    return ERROR_SUCCESS;
+}
+
+// A missing hive file is an empty hive. Anything there that is not a regular file (a FIFO,
+// a device node, a folder) is never opened: its open could block for good.
 LONG loadHive(HKEY root, Hive& hive) {
     hive = {};
-    QFile file(hivePath(root));
-    if (!file.exists())
+    const QFileInfo info(hivePath(root));
+    if (!info.exists() && !info.isSymLink())
         return ERROR_SUCCESS;
+    if (!info.isFile())
+        return ERROR_BADDB;
+    QFile file(info.filePath());
     if (file.size() > kMaxHiveFileBytes || !file.open(QIODevice::ReadOnly))
         return ERROR_BADDB;
     const QByteArray content = file.read(kMaxHiveFileBytes + 1);
@@ -261,14 +297,17 @@ bool isKnownType(DWORD type) {
     return type == REG_NONE || type == REG_SZ || type == REG_BINARY || type == REG_DWORD;
 }
 
-// A key named by a root handle and a path below it, with its hive loaded.
+// A key named by a root handle and a path below it, with its hive loaded and locked.
 struct KeyLookup {
     HKEY hiveRoot{};
     QString path;
     Hive hive;
+    std::unique_ptr<QLockFile> lock;
 };
 
-LONG lookUpKey(HKEY root, const QString& subKey, const HKEY* result, KeyLookup& key) {
+// `creating`: the hive's folder is made first, so that the lock is held from the read on.
+LONG lookUpKey(HKEY root, const QString& subKey, const HKEY* result, KeyLookup& key,
+               bool creating = false) {
     QString relative;
     if (result == nullptr || !normalizeKeyPath(subKey, relative))
         return ERROR_INVALID_PARAMETER;
@@ -276,14 +315,21 @@ LONG lookUpKey(HKEY root, const QString& subKey, const HKEY* result, KeyLookup& 
         return ERROR_INVALID_HANDLE;
     key.hiveRoot = rootOf(root);
     key.path = joinPath(root, relative);
+    if (creating && !key.path.isEmpty())
+        QDir().mkpath(hiveDir(key.hiveRoot));
+    if (const LONG locked = lockHive(key.hiveRoot, key.lock); locked != ERROR_SUCCESS)
+        return locked;
     return loadHive(key.hiveRoot, key.hive);
 }
 
-// The entry of an open key, for a handle that holds `right`; the hive it lies in is loaded
-// into `hive`. ERROR_KEY_DELETED when the key has gone since it was opened.
-LONG loadEntry(HKEY key, REGSAM right, Hive& hive, RegKeyEntry*& entry) {
+// The entry of an open key, for a handle that holds `right`; the hive it lies in is locked
+// and loaded into `hive`. ERROR_KEY_DELETED when the key has gone since it was opened.
+LONG loadEntry(HKEY key, REGSAM right, Hive& hive, RegKeyEntry*& entry,
+               std::unique_ptr<QLockFile>& lock) {
     if ((key->access & right) == 0)
         return ERROR_ACCESS_DENIED;
+    if (const LONG locked = lockHive(rootOf(key), lock); locked != ERROR_SUCCESS)
+        return locked;
     if (const LONG loaded = loadHive(rootOf(key), hive); loaded != ERROR_SUCCESS)
         return loaded;
     entry = findKey(hive, key->path);
@@ -296,14 +342,13 @@ LONG RegCreateKeyEx(HKEY root, const QString& subKey, REGSAM access, HKEY* resul
                     DWORD* disposition) {
     std::lock_guard lock(registryMutex());
     KeyLookup key;
-    if (const LONG found = lookUpKey(root, subKey, result, key); found != ERROR_SUCCESS)
+    if (const LONG found = lookUpKey(root, subKey, result, key, true); found != ERROR_SUCCESS)
         return found;
     const HKEY hiveRoot = key.hiveRoot;
     const QString& path = key.path;
     Hive& hive = key.hive;
     const bool exists = path.isEmpty() || findKey(hive, path) != nullptr;
     if (!exists) {
-        QDir().mkpath(hiveDir(hiveRoot));
         addKeyWithParents(hive, path);
         if (const LONG saved = saveHive(hiveRoot, hive); saved != ERROR_SUCCESS)
             return saved;
@@ -340,7 +385,9 @@ LONG RegQueryValueEx(HKEY key, const QString& valueName, DWORD* type, BYTE* data
         return ERROR_INVALID_PARAMETER;
     Hive hive;
     RegKeyEntry* entry = nullptr;
-    if (const LONG found = loadEntry(key, KEY_QUERY_VALUE, hive, entry); found != ERROR_SUCCESS)
+    std::unique_ptr<QLockFile> hiveLock;
+    if (const LONG found = loadEntry(key, KEY_QUERY_VALUE, hive, entry, hiveLock);
+        found != ERROR_SUCCESS)
         return found == ERROR_KEY_DELETED && isRoot(key) ? ERROR_FILE_NOT_FOUND : found;
     const RegValue* value = findValue(*entry, valueName);
     if (value == nullptr)
@@ -370,7 +417,9 @@ LONG RegSetValueEx(HKEY key, const QString& valueName, DWORD type, const BYTE* d
         return ERROR_INVALID_PARAMETER;
     Hive hive;
     RegKeyEntry* entry = nullptr;
-    if (const LONG found = loadEntry(key, KEY_SET_VALUE, hive, entry); found != ERROR_SUCCESS)
+    std::unique_ptr<QLockFile> hiveLock;
+    if (const LONG found = loadEntry(key, KEY_SET_VALUE, hive, entry, hiveLock);
+        found != ERROR_SUCCESS)
         return found;
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     if (RegValue* value = findValue(*entry, valueName)) {

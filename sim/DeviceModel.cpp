@@ -86,17 +86,23 @@ bool IsLoopback(const std::array<BYTE, 4>& octets) {
 
 CDeviceModel::CDeviceModel(const SimulatorConfig& config)
     : m_restartAwayMs(config.restartAwayMs), m_bootDelayMs(config.bootDelayMs),
-      m_execDelayMs(config.execDelayMs) {
+      m_execDelayMs(config.execDelayMs), m_blockTimeMs(config.blockTimeMs) {
     m_settings.ip = OctetsOf(config.address);
     m_settings.options[3] = config.protocolByte;
 }
 
 ReplyPlan CDeviceModel::Handle(const commdll::Frame& request) {
     std::lock_guard lock(m_mutex);
+    FinishExec();
     Log(request);
-    // A resend of the request answered last gets the same answer and is not acted on again.
-    if (IsResend(request))
-        return {m_lastReply->bytes, 0, false, m_lastReply->restart};
+    // A resend of the request answered last gets the same answer and is not acted on again;
+    // while the first copy is still being worked on, the answer waits for that work to end.
+    if (IsResend(request)) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(m_lastReply->readyAt - Clock::now());
+        return {m_lastReply->bytes, static_cast<int>(std::max<qint64>(0, left.count())), false,
+                m_lastReply->restart};
+    }
 
     const Fault fault = TakeFault(request.code);
     switch (fault.kind) {
@@ -118,8 +124,11 @@ ReplyPlan CDeviceModel::Handle(const commdll::Frame& request) {
         answer.payload = *payload;
     ReplyPlan plan{ReplyFrame(request, answer.status, answer.payload), answer.delayMs, false,
                    answer.restart};
-    m_lastReply =
-        LastReply{request.sequence, request.code, request.payload, plan.bytes, answer.restart};
+    m_lastReply = LastReply{
+        request.sequence, request.code,   request.payload,
+        plan.bytes,       answer.restart, Clock::now() + std::chrono::milliseconds(answer.delayMs)};
+    if (answer.dropReply)
+        return Disturb(request, Fault::FailFirstAttempt(), plan);
     return Disturb(request, fault, plan);
 }
 
@@ -155,8 +164,10 @@ ReplyPlan CDeviceModel::Disturb(const commdll::Frame& request, const Fault& faul
         plan.dropAfter = true;
         break;
     case FaultKind::FailFirstAttempt:
-        // Acted on and remembered, but the answer (and a restart) waits for the resend.
+        // Acted on and remembered, but the connection drops at once, while the work goes on;
+        // the answer (and a restart) waits for the resend.
         plan.bytes.clear();
+        plan.delayMs = 0;
         plan.dropAfter = true;
         plan.restartAfter = false;
         break;
@@ -272,25 +283,37 @@ CDeviceModel::Answer CDeviceModel::TakeBlock(const commdll::Frame& request) {
     m_imageSize += request.payload.size();
     m_blocks.push_back({flags, request.payload});
     m_imageComplete = (flags & 0x02) != 0;
-    return {};
+    const bool dropReply = m_droppedReplyBlocks.erase(blockNumber) != 0;
+    return {0, {}, m_blockTimeMs, false, false, dropReply};
 }
 
 CDeviceModel::Answer CDeviceModel::CheckAndExec(const QByteArray& payload) {
+    if (!m_bootMode)
+        return {STATUS_PROTECTION, {}, 0, false, false};
     if (payload.size() != EXEC_PAYLOAD_SIZE)
         return {STATUS_FORMAT, {}, 0, false, false};
     QByteArray image;
     for (const auto& block : m_blocks)
         image.append(block.data);
     // An empty image needs no blocks; any other must have arrived up to its last block.
-    const bool complete = m_imageComplete || (image.isEmpty() && m_bootMode);
+    const bool complete = m_imageComplete || image.isEmpty();
     const auto length = BigEndianAt(payload, 0, 4);
     const auto crc = BigEndianAt(payload, 4, 2);
     if (!complete || length != static_cast<std::uint32_t>(image.size()) ||
         crc != commdll::Crc16Xmodem(image.constData(), image.size()))
         return {STATUS_NO_IMAGE, {}, 0, false, false};
-    m_identity.execNumber = static_cast<BYTE>(m_identity.execNumber + 1);
+    // Boot mode ends now (a second exec is refused); the new revision counts once the image
+    // has been programmed, when the reply goes out.
     m_bootMode = false;
+    m_execDoneAt = Clock::now() + std::chrono::milliseconds(m_execDelayMs);
     return {0, {}, m_execDelayMs, false, false};
+}
+
+void CDeviceModel::FinishExec() {
+    if (!m_execDoneAt || Clock::now() < *m_execDoneAt)
+        return;
+    m_identity.execNumber = static_cast<BYTE>(m_identity.execNumber + 1);
+    m_execDoneAt.reset();
 }
 
 QString CDeviceModel::ApplyRestart(const QString& currentAddress) {
@@ -367,7 +390,10 @@ QByteArray CDeviceModel::ReplyFrame(const commdll::Frame& request, BYTE status,
 
 DeviceIdentity CDeviceModel::Identity() const {
     std::lock_guard lock(m_mutex);
-    return m_identity;
+    DeviceIdentity identity = m_identity;
+    if (m_execDoneAt && Clock::now() >= *m_execDoneAt)
+        identity.execNumber = static_cast<BYTE>(identity.execNumber + 1);
+    return identity;
 }
 
 void CDeviceModel::SetIdentity(const DeviceIdentity& identity) {
@@ -435,6 +461,11 @@ void CDeviceModel::SetExecDelayMs(int ms) {
     m_execDelayMs = ms;
 }
 
+void CDeviceModel::SetBlockTimeMs(int ms) {
+    std::lock_guard lock(m_mutex);
+    m_blockTimeMs = ms;
+}
+
 void CDeviceModel::SetKeepOldProtocol(bool keep) {
     std::lock_guard lock(m_mutex);
     m_keepOldProtocol = keep;
@@ -464,6 +495,7 @@ void CDeviceModel::ClearFaults() {
     m_overrides.clear();
     m_rejectedBlocks.clear();
     m_droppedBlocks.clear();
+    m_droppedReplyBlocks.clear();
 }
 
 void CDeviceModel::SetReplyOverride(BYTE code, const QByteArray& payload, bool persistent) {
@@ -486,10 +518,16 @@ void CDeviceModel::DropAtBlock(int blockNumber) {
     m_droppedBlocks.insert(blockNumber);
 }
 
+void CDeviceModel::DropReplyAtBlock(int blockNumber) {
+    std::lock_guard lock(m_mutex);
+    m_droppedReplyBlocks.insert(blockNumber);
+}
+
 void CDeviceModel::ClearBlockFaults() {
     std::lock_guard lock(m_mutex);
     m_rejectedBlocks.clear();
     m_droppedBlocks.clear();
+    m_droppedReplyBlocks.clear();
 }
 
 std::vector<ReceivedRequest> CDeviceModel::Requests() const {

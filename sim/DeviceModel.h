@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+
 #include <map>
 #include <mutex>
 #include <optional>
@@ -49,6 +51,7 @@ public:
     void SetRestartAwayMs(int ms);
     void SetBootDelayMs(int ms);
     void SetExecDelayMs(int ms);
+    void SetBlockTimeMs(int ms);
     void SetKeepOldProtocol(bool keep);
     void SetKeepOldMode(bool keep);
 
@@ -59,6 +62,7 @@ public:
     void ClearReplyOverride(BYTE code);
     void RejectBlock(int blockNumber, BYTE status);
     void DropAtBlock(int blockNumber);
+    void DropReplyAtBlock(int blockNumber);
     void ClearBlockFaults();
 
     std::vector<ReceivedRequest> Requests() const;
@@ -70,12 +74,14 @@ public:
 
 private:
     // The device's own answer before any fault is applied.
+    using Clock = std::chrono::steady_clock;
     struct Answer {
         BYTE status = 0;
         QByteArray payload;
         int delayMs = 0;
         bool drop = false;
         bool restart = false;
+        bool dropReply = false; // acted on and remembered, but the connection drops unanswered
     };
     struct LastReply {
         std::uint32_t sequence = 0;
@@ -83,6 +89,7 @@ private:
         QByteArray payload;
         QByteArray bytes;
         bool restart = false;
+        Clock::time_point readyAt; // when the work on the request ends
     };
     struct Override {
         QByteArray payload;
@@ -90,6 +97,7 @@ private:
     };
 
     void Log(const commdll::Frame& request);
+    void FinishExec();
     bool IsResend(const commdll::Frame& request) const;
     Fault TakeFault(BYTE code);
     std::optional<QByteArray> TakeOverride(BYTE code);
@@ -116,10 +124,12 @@ private:
     std::vector<FirmwareBlock> m_blocks;
     qsizetype m_imageSize = 0;
     bool m_imageComplete = false;
+    std::optional<Clock::time_point> m_execDoneAt; // an accepted exec still programming
 
     int m_restartAwayMs;
     int m_bootDelayMs;
     int m_execDelayMs;
+    int m_blockTimeMs;
     bool m_keepOldProtocol = false;
     bool m_keepOldMode = false;
 
@@ -127,6 +137,7 @@ private:
     std::map<BYTE, Override> m_overrides;
     std::map<int, BYTE> m_rejectedBlocks;
     std::set<int> m_droppedBlocks;
+    std::set<int> m_droppedReplyBlocks;
 
     std::optional<LastReply> m_lastReply;
     std::vector<ReceivedRequest> m_requests;

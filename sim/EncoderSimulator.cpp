@@ -153,6 +153,10 @@ void CEncoderSimulator::SetExecDelayMs(int ms) {
     m_core->model.SetExecDelayMs(ms);
 }
 
+void CEncoderSimulator::SetBlockTimeMs(int ms) {
+    m_core->model.SetBlockTimeMs(ms);
+}
+
 void CEncoderSimulator::SetKeepOldProtocol(bool keep) {
     m_core->model.SetKeepOldProtocol(keep);
 }
@@ -193,6 +197,10 @@ void CEncoderSimulator::RejectBlock(int blockNumber, BYTE status) {
 
 void CEncoderSimulator::DropAtBlock(int blockNumber) {
     m_core->model.DropAtBlock(blockNumber);
+}
+
+void CEncoderSimulator::DropReplyAtBlock(int blockNumber) {
+    m_core->model.DropReplyAtBlock(blockNumber);
 }
 
 void CEncoderSimulator::ClearBlockFaults() {

@@ -95,7 +95,8 @@ struct SimulatorConfig {
     quint16 port = 49999;
     int restartAwayMs = 1000; // time the device is away (refusing connections) on restart
     int bootDelayMs = 0;      // boot request: flash erase before the reply
-    int execDelayMs = 0;      // exec request: time before the reply
+    int execDelayMs = 0;      // exec request: time before the reply (and the new revision)
+    int blockTimeMs = 0;      // firmware block: flash write time before the reply
     BYTE protocolByte = 0x21; // initial protocol/mode byte
 };
 
@@ -155,6 +156,7 @@ public:
     void SetRestartAwayMs(int ms);
     void SetBootDelayMs(int ms);
     void SetExecDelayMs(int ms);
+    void SetBlockTimeMs(int ms);
     void SetKeepOldProtocol(bool keep); // the set is acknowledged, the protocol stays
     void SetKeepOldMode(bool keep);     // the set is acknowledged, the DM7 mode stays
 
@@ -168,6 +170,8 @@ public:
     // Block numbers count from 1 at the block flagged first.
     void RejectBlock(int blockNumber, BYTE status = 11);
     void DropAtBlock(int blockNumber);
+    // Stores block N, then drops the connection before its reply: the resend gets the reply.
+    void DropReplyAtBlock(int blockNumber);
     void ClearBlockFaults();
 
     // What arrived.

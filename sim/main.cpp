@@ -62,6 +62,7 @@ bool ReadOptions(const QCommandLineParser& parser, Options& options, QString& er
         !number(QStringLiteral("restart-ms"), 0, 600000, config.restartAwayMs) ||
         !number(QStringLiteral("boot-delay-ms"), 0, 600000, config.bootDelayMs) ||
         !number(QStringLiteral("exec-delay-ms"), 0, 600000, config.execDelayMs) ||
+        !number(QStringLiteral("block-time"), 0, 600000, config.blockTimeMs) ||
         !number(QStringLiteral("protocol-byte"), 0, 255, protocolByte))
         return false;
     config.port = static_cast<quint16>(port);
@@ -126,6 +127,9 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("Flash erase time before the boot reply (default 0)."),
          QStringLiteral("ms")},
         {QStringLiteral("exec-delay-ms"), QStringLiteral("Time before the exec reply (default 0)."),
+         QStringLiteral("ms")},
+        {QStringLiteral("block-time"),
+         QStringLiteral("Flash write time before each firmware block's reply (default 0)."),
          QStringLiteral("ms")},
         {QStringLiteral("protocol-byte"),
          QStringLiteral("Initial protocol/mode byte: low nibble protocol (1 Ethernet/IP, 2 Modbus "

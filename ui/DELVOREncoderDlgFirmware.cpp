@@ -35,7 +35,7 @@ void CDELVOREncoderDlg::OnUpgradeFirmware() {
         return;
     // Held open (others may read, not write) until the upgrade is over.
     QFile heldFile(*path);
-    if (!heldFile.open(QIODevice::ReadOnly)) {
+    if (!OpenFirmwareFile(heldFile)) {
         platform::ShowAppMessage(QString(text::UnableToOpenFile), platform::MessageIcon::Error);
         return;
     }
@@ -44,6 +44,12 @@ void CDELVOREncoderDlg::OnUpgradeFirmware() {
     std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, *path, imageLength);
     if (!image)
         return; // the reader has said why; nothing has been touched yet
+    // No data records: boot would erase the device's flash for nothing to write.
+    if (image->empty()) {
+        platform::ShowAppMessage(QString(text::UnableToReadFirmwareFile),
+                                 platform::MessageIcon::Error);
+        return;
+    }
 
     m_StatusPoller.Stop();
     DropMainLink();

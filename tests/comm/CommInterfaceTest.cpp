@@ -225,10 +225,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"StartAddress", sim::Fault::DeviceError(100), 130}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CommInterfaceTest, StatusEighteenFailsWithoutAMessage) {
-    m_sim->SetFault(MSG_GET_MAC_ID, sim::Fault::DeviceError(18));
-    EXPECT_FALSE(m_comm.GetMacId());
-    EXPECT_EQ(m_messages.count(), 0u);
+// A device status that is one of the library's own codes (18 would fail without a message,
+// 27 read as busy, 30 as "dll not initialized") reads as one device error: string 120.
+TEST_F(CommInterfaceTest, DeviceStatusesThatAreLibraryCodesReadAsOneDeviceError) {
+    for (const int status : {1, 2, 3, 4, 7, 8, 9, 17, 18, 27, 29, 30, 31, 35}) {
+        SCOPED_TRACE(status);
+        m_messages.clear();
+        m_sim->SetFault(MSG_GET_MAC_ID, sim::Fault::DeviceError(static_cast<BYTE>(status)));
+        EXPECT_FALSE(m_comm.GetMacId());
+        ASSERT_EQ(m_messages.count(), 1u);
+        EXPECT_EQ(m_messages.messages()[0].helpContext, 120);
+    }
 }
 
 TEST_F(CommInterfaceTest, UnlistedCodeShowsTheSystemTextOrTheUnknownErrorText) {

@@ -16,9 +16,11 @@ class QThread;
 
 namespace testsupport {
 
-// A device that answers every request with scripted bytes, right or wrong, for the cases
-// the simulator never produces (foreign frames, absurd lengths, cut headers). Runs in its
-// own thread on one loopback address, port 49999.
+struct RawClient;
+
+// A device that answers every request (of every connection, in turn) with scripted bytes, right or
+// wrong, for the cases the simulator never produces (foreign frames, absurd lengths, cut headers).
+// Runs in its own thread on one loopback address, port 49999.
 class RawDevice {
 public:
     // Builds the bytes to send from the request's sequence number and message code.
@@ -35,6 +37,7 @@ public:
 
 private:
     void Run();
+    bool Serve(RawClient& client);
 
     QString m_address;
     Script m_script;

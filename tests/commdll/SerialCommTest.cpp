@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -87,13 +88,11 @@ TEST(SerialComm, TransportFaultsGiveTheirCodes) {
         {"read only", Fault::DeviceError(14), 14},
         {"format", Fault::DeviceError(15), 15},
         {"image not found", Fault::DeviceError(16), 16},
-        {"silent failure", Fault::DeviceError(18), 18},
         {"protection", Fault::DeviceError(19), 19},
         {"password", Fault::DeviceError(20), 20},
         {"init", Fault::DeviceError(21), 21},
         {"starting address", Fault::DeviceError(100), 100},
         {"driver or hex file", Fault::DeviceError(101), 101},
-        {"status colliding with busy", Fault::DeviceError(27), COMM_ERROR_TYPE},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -190,7 +189,42 @@ TEST(SerialComm, LateReplyIsNotTakenForTheNextRequest) {
     const auto mac = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_EQ(mac.status, 0u);
     EXPECT_EQ(mac.reply.toHex(), QByteArray("010006001a2b3c4d5e"));
-    EXPECT_EQ(device.simulator.ConnectionCount(), 1); // both answers came on one link
+    EXPECT_EQ(device.simulator.ConnectionCount(), 2); // a timed-out connection is not reused
+}
+
+// Part of a reply, then silence: the request fails, and whatever the device sends later can
+// never be read as the answer to the next request.
+TEST(SerialComm, CutShortReplyLeavesTheNextRequestClean) {
+    using Fragment = QByteArray (*)(std::uint32_t sequence, BYTE code);
+    const std::pair<const char*, Fragment> rows[] = {
+        {"six stray bytes", [](std::uint32_t sequence,
+                               BYTE code) { return ReplyFrame(sequence, code, 0, {}).left(6); }},
+        {"header announcing 512 bytes",
+         [](std::uint32_t sequence, BYTE code) {
+             return ReplyFrame(sequence, code, 0, QByteArray(512, 'q')).left(10);
+         }},
+    };
+    int host = 130;
+    for (const auto& [name, fragment] : rows) {
+        SCOPED_TRACE(name);
+        int requests = 0;
+        testsupport::RawDevice device(
+            Address(host++),
+            [&requests, fragment](std::uint32_t sequence, BYTE code) {
+                return requests++ == 0 ? fragment(sequence, code)
+                                       : ReplyFrame(sequence, code, 0, Hex("0203"));
+            },
+            testsupport::RawDevice::AfterReply::KeepOpen);
+        ASSERT_TRUE(device.Start());
+        CSerialComm link;
+        OpenLink(link, Address(host - 1));
+        EXPECT_EQ(RunRequest(link, MSG_GET_STATUS_ID, false).status, COMM_ERROR_LENGTH);
+        for (int round = 0; round < 3; ++round) {
+            const auto next = RunRequest(link, MSG_GET_STATUS_ID, false);
+            EXPECT_EQ(next.status, 0u) << "round " << round;
+            EXPECT_EQ(next.reply.toHex(), QByteArray("0203"));
+        }
+    }
 }
 
 TEST(SerialComm, DroppedLinkIsResentOnceAndTheDeviceActsOnce) {
@@ -221,20 +255,43 @@ TEST(SerialComm, LinkDroppedTwiceGivesTransmitError) {
     EXPECT_EQ(device.simulator.AppliedCount(MSG_GET_MAC_ID), 0);
 }
 
-TEST(SerialComm, RequestDuringARestartReachesTheDeviceWhenItIsBack) {
-    SimulatedDevice device(Config(10, 1000));
-    ASSERT_TRUE(device.started);
-    EXPECT_EQ(RunRequest(device.link, MSG_RESTART_DEVICE, false).status, 0u);
-    const auto status = RunRequest(device.link, MSG_GET_STATUS_ID, false);
-    EXPECT_TRUE(status.busyAtFirstPoll);
-    EXPECT_EQ(status.status, 0u);
-    EXPECT_EQ(status.reply.size(), 32);
-    EXPECT_EQ(device.simulator.RestartCount(), 1);
+// After a restart request, any link of the process waits up to the restart time-out for the
+// device to come back; once it has answered, a refused connection fails as usual.
+TEST(SerialComm, LinksWaitForARestartingDeviceUpToTheRestartTimeOut) {
+    struct Row {
+        int host;
+        int awayMs;
+        DWORD status;
+    };
+    for (const Row row : {Row{10, 4000, 0}, Row{14, 60000, COMM_ERROR_TIMEOUT}}) {
+        SCOPED_TRACE(row.awayMs);
+        SimulatedDevice device(Config(row.host, row.awayMs));
+        ASSERT_TRUE(device.started);
+        EXPECT_EQ(RunRequest(device.link, MSG_RESTART_DEVICE, false).status, 0u);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        CSerialComm other; // as a reconnect after a settings change makes it
+        OpenLink(other, Address(row.host));
+        const auto status = RunRequest(other, MSG_GET_STATUS_ID, false, {}, 40000);
+        EXPECT_EQ(status.status, row.status);
+        if (row.status != 0) {
+            EXPECT_GE(elapsed.elapsed(), 19000);
+            EXPECT_LE(elapsed.elapsed(), 21000);
+            continue;
+        }
+        EXPECT_EQ(status.reply.size(), 32);
+        device.simulator.SetRefuseConnections(true);
+        other.CloseComPort();
+        elapsed.restart();
+        EXPECT_EQ(RunRequest(other, MSG_GET_STATUS_ID, false).status, COMM_ERROR_CONNECT);
+        EXPECT_LE(elapsed.elapsed(), 4000);
+    }
 }
 
 TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
     SimulatedDevice device(Config(11));
     ASSERT_TRUE(device.started);
+    device.link.m_byBlockFlags = 0x03; // left over: only block requests carry block flags
     ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
     struct Row {
         BYTE blockFlags;
@@ -245,10 +302,14 @@ TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
         device.link.m_byBlockFlags = row.blockFlags;
         EXPECT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex(row.payload)).status, 0u);
     }
+    RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000070000"));
+    RunRequest(device.link, MSG_GET_STATUS_ID, false);
     const auto requests = device.simulator.Requests();
-    ASSERT_EQ(requests.size(), 4u);
+    ASSERT_EQ(requests.size(), 6u);
     EXPECT_EQ(requests[0].code, MSG_EXECUTE_BOOT);
     EXPECT_FALSE(requests[0].flag);
+    for (const std::size_t other : {0u, 4u, 5u})
+        EXPECT_EQ(requests[other].blockFlags, 0) << "request " << other;
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const auto& request = requests[static_cast<std::size_t>(i) + 1];

@@ -242,4 +242,23 @@ TEST_F(FirmwareUpgrade, ConnectionDroppedAtAnyBlockFailsAndTheNextUpgradeSucceed
     }
 }
 
+// A real device is slow: a boot (flash erase) of 4 s, an exec whose programming time grows with
+// the image and stays inside its time-out (5 s + 1 ms per 64 bytes: 7 s for 128,000 bytes),
+// and a block reply lost on the way (the resend is answered, the block not written twice).
+TEST_F(FirmwareUpgrade, SlowBootLongExecAndALostBlockReplyStillSucceed) {
+    const auto image = Image(128000);
+    m_sim->SetBootDelayMs(4000);
+    m_sim->SetExecDelayMs(6500);
+    m_sim->DropReplyAtBlock(3);
+    ASSERT_EQ(Upgrade(image), UpgradeOutcome::Succeeded);
+    const int blocks = (128000 + FIRMWARE_BLOCK_SIZE - 1) / FIRMWARE_BLOCK_SIZE;
+    EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), blocks + 1);
+    EXPECT_EQ(m_sim->AppliedCount(MSG_FIRMWARE_BLOCK), blocks);
+    QByteArray arrived;
+    for (const auto& stored : m_sim->FirmwareBlocks())
+        arrived += stored.data;
+    EXPECT_EQ(arrived, AsBytes(image));
+    EXPECT_EQ(m_messages.texts(), QStringList{QString(res::text::UpgradeFirmwareSuccessful)});
+}
+
 } // namespace

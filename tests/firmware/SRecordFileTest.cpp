@@ -92,12 +92,11 @@ TEST_F(SRecordFile, RecordsBecomeOneContiguousImage) {
          "S107200001020304CE\nS10510000506DF\nS104100407E0\n", Hex("01020304 0506 FFFF 07")},
         {"lower-case marks and digits", QByteArray(kGapFile).toLower(), GapImage()},
         {"CRLF line ends", QByteArray(kGapFile).replace("\n", "\r\n"), GapImage()},
-        {"wrong checksum taken", "S10520001122FD\n", Hex("1122")},
         {"S9 in the middle does not end reading", "S1078000DEADBEEF40\nS9030000FC\nS1048004ABCC\n",
          Hex("DEADBEEF AB")},
-        {"empty, foreign and unknown lines skipped",
-         "\n# built 2024\nS5030003F9\nS1078000DEADBEEF40\n\r\nS70500001000EA\nS804001000EB\n"
-         "S4030000FC\nS6030000FC\n:00000001FF\n",
+        {"empty, blank and count records skipped, types 4 to 6 too",
+         "\n  \nS5030003F9\nS1078000DEADBEEF40\n\r\nS70500001000EA\nS804001000EB\n"
+         "S4030000FC\nS6030000FC\n",
          Hex("DEADBEEF")},
         {"last line without line end", "S1078000DEADBEEF40", Hex("DEADBEEF")},
         {"24- and 32-bit addresses", "S206123456A1B20A\nS3060012345AC396\n", Hex("A1B2 FFFF C3")},
@@ -178,9 +177,12 @@ QByteArray RecordFileOfSize(qsizetype size, std::vector<BYTE>& image) {
         for (int i = 0; i < 32; ++i)
             data[i] = static_cast<char>((address + i) * 7);
         image.insert(image.end(), data.begin(), data.end());
-        const QByteArray fields = QByteArray::number(address, 16).rightJustified(8, '0') +
-                                  data.toHex() + "00"; // checksum never read
-        text += "S325" + fields.toUpper() + "\n";
+        const QByteArray body = QByteArray::fromHex(
+            "25" + QByteArray::number(address, 16).rightJustified(8, '0') + data.toHex());
+        int sum = 0;
+        for (const char byte : body)
+            sum += static_cast<BYTE>(byte);
+        text += "S3" + (body + char(~sum & 0xFF)).toHex().toUpper() + "\n";
         address += 32;
     }
     text += "S0" + QByteArray(size - text.size() - 3, '0') + "\n";

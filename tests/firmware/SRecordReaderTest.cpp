@@ -36,9 +36,7 @@ TEST(ParseSRecord, DataRecordsGiveAddressCountAndDataText) {
         {"S206123456A1B20A", 0x123456, 2, "A1B2"},
         {"S30689ABCDEFC346", 0x89ABCDEF, 1, "C3"},
         {"s105abcdfedca8", 0xABCD, 2, "fedc"},
-        {"S1030000FC", 0x0000, 0, ""},         // no data bytes at all
-        {"S10520001122FD", 0x2000, 2, "1122"}, // checksum is wrong: never read
-        {"S1050G00112200", 0x1000, 2, "1122"}, // 'G' counts 16 by the single rule
+        {"S1030000FC", 0x0000, 0, ""}, // no data bytes at all
     };
     for (const auto& c : cases) {
         CSRecordReader reader{};
@@ -66,11 +64,18 @@ TEST(ParseSRecord, OtherLinesAreSkippedOrRefusedLeavingTheReaderAsItWas) {
         {"S4", SRecordSkipped},
         {"S6", SRecordSkipped},
         {"SX0300", SRecordSkipped},
-        {"S", SRecordSkipped},
         {"", SRecordSkipped},
-        {":10010000214601360121470136007EFE09D21901", SRecordSkipped},
-        {" S1030000FC", SRecordSkipped},
-        {"S1", SRecordDamaged},           // no byte count
+        {"  \t ", SRecordSkipped},
+        {"S", SRecordDamaged},
+        {":10010000214601360121470136007EFE09D21901", SRecordDamaged}, // Intel HEX
+        {" S1030000FC", SRecordDamaged},                               // not at the line start
+        {"S10520001122FD", SRecordDamaged},                            // wrong checksum
+        {"S10520001122FE", SRecordDamaged},                            // off by one
+        {"S1052000112GFC", SRecordDamaged},                            // 'G' in the data
+        {"S1052 001122FC", SRecordDamaged},                            // blank in the address
+        {"S1G52000112200", SRecordDamaged},                            // count not hex
+        {"S105200011220Z", SRecordDamaged},                            // checksum not hex
+        {"S1", SRecordDamaged},                                        // no byte count
         {"S103000", SRecordDamaged},      // line shorter than its count
         {"S1030000FC00", SRecordDamaged}, // line longer than its count
         {"S1030000F", SRecordDamaged},    // odd length
@@ -91,7 +96,8 @@ TEST(ParseSRecord, OtherLinesAreSkippedOrRefusedLeavingTheReaderAsItWas) {
         EXPECT_EQ(std::string(reader.m_szData, 4), "ABCD") << c.line;
     }
     CSRecordReader reader{};
-    EXPECT_EQ(ParseSRecord(reader, "S17D" + longest.substr(4)), SRecordData);
+    EXPECT_EQ(ParseSRecord(reader, "S17D" + longest.substr(4, longest.size() - 6) + "82"),
+              SRecordData);
     EXPECT_EQ(reader.m_nDataCount, 122);
     EXPECT_EQ(ParseSRecord(reader, "S17E" + tooLong.substr(4)), SRecordDamaged);
     EXPECT_EQ(ParseSRecord(reader, "S384" + std::string(2 * 0x84, '0')), SRecordDamaged);
@@ -102,7 +108,7 @@ TEST(ParseSRecord, NeverReadsPastTheLineItIsGiven) {
     const std::string text = "S1050000AABB00";
     CSRecordReader reader{};
     EXPECT_EQ(ParseSRecord(reader, std::string_view(text).substr(0, 9)), SRecordDamaged);
-    EXPECT_EQ(ParseSRecord(reader, std::string_view(text).substr(0, 1)), SRecordSkipped);
+    EXPECT_EQ(ParseSRecord(reader, std::string_view(text).substr(0, 1)), SRecordDamaged);
 }
 
 class ImageBuilding : public ::testing::Test {

@@ -4,9 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 
 #include <array>
 #include <cstring>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace platform;
@@ -17,6 +24,30 @@ const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
 
 class RegistryTest : public testsupport::TemporaryHives {
 protected:
+    QString readString(const QString& name) {
+        HKEY key = createKey(HKEY_CURRENT_USER);
+        char buffer[64] = {};
+        DWORD size = sizeof buffer;
+        const LONG result =
+            RegQueryValueEx(key, name, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS ? QString::fromLatin1(buffer, size) : QStringLiteral("?");
+    }
+
+    // Runs the helper program once per argument list, all at once; true when all succeeded.
+    static bool runWriters(const std::vector<QStringList>& argumentLists) {
+        std::vector<std::unique_ptr<QProcess>> writers;
+        for (const QStringList& arguments : argumentLists) {
+            writers.push_back(std::make_unique<QProcess>());
+            writers.back()->start(QStringLiteral(REGISTRY_WRITER), arguments);
+        }
+        bool ok = true;
+        for (const auto& writer : writers)
+            ok = writer->waitForFinished(120000) && writer->exitStatus() == QProcess::NormalExit &&
+                 writer->exitCode() == 0 && ok;
+        return ok;
+    }
+
     HKEY createKey(HKEY root, REGSAM access = KEY_ALL_ACCESS) {
         HKEY key = nullptr;
         EXPECT_EQ(RegCreateKeyEx(root, kKey, access, &key), ERROR_SUCCESS);
@@ -222,6 +253,60 @@ TEST_F(RegistryTest, DamagedOrOversizedHivesAreRefused) {
             << content.left(40).constData();
         EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key), ERROR_BADDB);
     }
+}
+
+// Two programs writing at once, 200 values each: the read-modify-write of each holds the
+// hive's lock file, so neither loses a value the other wrote.
+TEST_F(RegistryTest, TwoProgramsWritingAtOnceBothKeepTheirValues) {
+    RegCloseKey(createKey(HKEY_CURRENT_USER));
+    ASSERT_TRUE(
+        runWriters({{QStringLiteral("write"), QStringLiteral("A"), QStringLiteral("200")},
+                    {QStringLiteral("write"), QStringLiteral("B"), QStringLiteral("200")}}));
+    int lost = 0;
+    for (int i = 0; i < 200; ++i) {
+        for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")})
+            lost += readString(name + QString::number(i)) != QString::number(i);
+    }
+    EXPECT_EQ(lost, 0);
+}
+
+// Start-up's create-key while another program keeps replacing the hive: the key is always
+// found, so the hive is never saved anew with the stored value missing.
+TEST_F(RegistryTest, StartUpWhileAnotherProgramWritesNeverLosesAStoredValue) {
+    HKEY key = createKey(HKEY_CURRENT_USER);
+    const QByteArray stored = "127.0.0.9";
+    ASSERT_EQ(RegSetValueEx(key, QStringLiteral("DeviceIP"), REG_SZ,
+                            reinterpret_cast<const BYTE*>(stored.data()), 9),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_TRUE(
+        runWriters({{QStringLiteral("write"), QStringLiteral("Other"), QStringLiteral("100")},
+                    {QStringLiteral("create"), QStringLiteral("300")},
+                    {QStringLiteral("create"), QStringLiteral("300")}}));
+    EXPECT_EQ(readString(QStringLiteral("DeviceIP")), QStringLiteral("127.0.0.9"));
+}
+
+// A hive path that is a FIFO or a folder is refused at once, never opened (a FIFO's open
+// would wait for a writer for good).
+TEST_F(RegistryTest, HivePathThatIsNotARegularFileIsRefusedAtOnce) {
+    ASSERT_TRUE(QDir().mkpath(userDir()));
+    const QString hive = userDir() + QStringLiteral("/HKEY_CURRENT_USER.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(hive).constData(), 0600), 0);
+    auto call = std::async(std::launch::async, [] {
+        HKEY key = nullptr;
+        return RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key);
+    });
+    if (call.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Release the blocked open, so that the test ends with its failure.
+        const int writer = ::open(QFile::encodeName(hive).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        FAIL() << "the FIFO was opened";
+    }
+    EXPECT_EQ(call.get(), ERROR_BADDB);
+    ASSERT_TRUE(QFile::remove(hive));
+    ASSERT_TRUE(QDir().mkpath(hive));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_BADDB);
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 using testsupport::Hex;
 using testsupport::RunRequest;
 using testsupport::SimulatedDevice;
@@ -183,4 +185,49 @@ TEST(FirmwareSimulation, BootAndExecDelaysKeepTheClientBusy) {
     const auto exec = RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000000000"));
     EXPECT_TRUE(exec.busyAtFirstPoll);
     EXPECT_EQ(exec.status, 0u);
+}
+
+// As a device: exec only in boot mode, the new revision once the exec's work is over, a resend
+// that arrives during the work answered when the work ends, and a flash write time per block.
+TEST(FirmwareSimulation, ExecResendAndBlockTakeTheDevicesTime) {
+    SimulatedDevice device(Config(105));
+    ASSERT_TRUE(device.started);
+    const BYTE before = device.simulator.Identity().execNumber;
+    device.simulator.SetExecDelayMs(600);
+    ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
+    QByteArray exec = Hex("000000000000");
+    BYTE response[RESPONSE_BUFFER_SIZE];
+    DWORD length = 0;
+    ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_EXECUTE_EXEC, false,
+                                                   reinterpret_cast<BYTE*>(exec.data()), 6,
+                                                   response, RESPONSE_BUFFER_SIZE, &length),
+              0u);
+    EXPECT_EQ(device.simulator.Identity().execNumber, before) << "still programming";
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return device.link.GetCommunicationStatusOfDll() != COMM_STATUS_BUSY; }));
+    EXPECT_EQ(device.link.m_dwResult, 0u);
+    EXPECT_EQ(device.simulator.Identity().execNumber, before + 1);
+    EXPECT_EQ(RunRequest(device.link, MSG_EXECUTE_EXEC, false, exec).status, 19u) << "not in boot";
+    EXPECT_EQ(device.simulator.Identity().execNumber, before + 1);
+
+    struct Row {
+        const char* name;
+        BYTE code;
+        QByteArray payload;
+    };
+    device.simulator.SetBootDelayMs(800);
+    device.simulator.SetBlockTimeMs(800);
+    device.simulator.SetFault(MSG_EXECUTE_BOOT, sim::Fault::FailFirstAttempt());
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST | BLOCK_FLAG_LAST;
+    for (const Row& row : {Row{"resend during a boot", MSG_EXECUTE_BOOT, {}},
+                           Row{"block write", MSG_FIRMWARE_BLOCK, Image(10)}}) {
+        SCOPED_TRACE(row.name);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_EQ(
+            RunRequest(device.link, row.code, row.code == MSG_FIRMWARE_BLOCK, row.payload).status,
+            0u);
+        EXPECT_GE(elapsed.elapsed(), 750);
+        EXPECT_EQ(device.simulator.AppliedCount(row.code), row.code == MSG_EXECUTE_BOOT ? 2 : 1);
+    }
 }

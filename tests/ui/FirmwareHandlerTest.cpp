@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 using namespace res;
 
 namespace {
@@ -15,10 +17,12 @@ QByteArray SRecordFile(const QByteArray& image) {
     for (int offset = 0; offset < image.size(); offset += 16) {
         const QByteArray data = image.mid(offset, 16);
         const int address = 0x1000 + offset;
-        QByteArray line =
-            QByteArray("S1") + QByteArray::number(data.size() + 3, 16).rightJustified(2, '0') +
-            QByteArray::number(address, 16).rightJustified(4, '0') + data.toHex() + "00";
-        file += line.toUpper() + '\n';
+        QByteArray body =
+            QByteArray(1, char(data.size() + 3)) + char(address >> 8) + char(address & 0xFF) + data;
+        int sum = 0;
+        for (const char byte : body)
+            sum += static_cast<BYTE>(byte);
+        file += "S1" + (body + char(~sum & 0xFF)).toHex().toUpper() + '\n';
     }
     return file + "S9030000FC\n";
 }
@@ -63,19 +67,50 @@ TEST_F(FirmwareHandlerTest, CancelInTheFileDialogChangesNothing) {
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
 }
 
-TEST_F(FirmwareHandlerTest, FileThatCannotBeReadLeavesTheLinkAndThePollerAlone) {
+// Files that must never reach a device: refused with the reader's message before the link
+// or the poller is touched, and before boot could erase the device's flash.
+TEST_F(FirmwareHandlerTest, DamagedAndForeignFilesAreRefusedBeforeAnythingIsSent) {
     ConnectToSimulator();
-    AnswerFileDialog(m_hives.filePath(QStringLiteral("missing.hex")));
-    Click(IDC_UPGRADE_FIRMWARE);
-    EXPECT_EQ(m_messages.texts(), QStringList{QString(text::UnableToOpenFile)});
-
-    m_messages.clear();
-    AnswerFileDialog(WriteFile(QByteArray()));
-    Click(IDC_UPGRADE_FIRMWARE);
-    EXPECT_EQ(m_messages.texts(), QStringList{QString(text::UnableToReadFirmwareFile)});
-    EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_BOOT), 0);
-    EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    const QString fifo = m_hives.filePath(QStringLiteral("fifo.s19"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Row {
+        const char* name;
+        std::optional<QByteArray> contents; // none: `path` as it is
+        QString path;
+        QLatin1String message;
+    };
+    const auto unreadable = text::UnableToReadFirmwareFile;
+    const Row rows[] = {
+        {"missing", {}, m_hives.filePath(QStringLiteral("missing.hex")), text::UnableToOpenFile},
+        {"folder", {}, m_hives.path(), text::UnableToOpenFile},
+        {"FIFO", {}, fifo, text::UnableToOpenFile},
+        {"empty file", QByteArray(), {}, unreadable},
+        {"no data records", "S00600004844521B\nS9030000FC\n", {}, unreadable},
+        {"Intel HEX", ":10010000214601360121470136007EFE09D21901\n:00000001FF\n", {}, unreadable},
+        {"binary",
+         QByteArray("\x7f"
+                    "ELF\x02\x01\x01\0\0\0S1",
+                    12),
+         {},
+         unreadable},
+        {"wrong checksum", "S1078000DEADBEEF41\n", {}, unreadable},
+        {"G in the data", "S1078000DEADBEGF40\n", {}, unreadable},
+        {"text with a stray line",
+         "S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n",
+         {},
+         unreadable},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_messages.clear();
+        AnswerFileDialog(row.contents ? WriteFile(*row.contents) : row.path);
+        Click(IDC_UPGRADE_FIRMWARE);
+        EXPECT_EQ(m_messages.texts(), QStringList{QString(row.message)});
+        EXPECT_EQ(m_messages.messages().at(0).icon, platform::MessageIcon::Error);
+        EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    }
+    for (const BYTE code : {MSG_EXECUTE_BOOT, MSG_FIRMWARE_BLOCK, MSG_EXECUTE_EXEC})
+        EXPECT_EQ(m_sim->RequestCount(code), 0);
 }
 
 TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndLeavesThePollerStopped) {
