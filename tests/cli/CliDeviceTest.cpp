@@ -85,8 +85,9 @@ TEST_F(CliDeviceTest, InfoShowsTheReadOutAsTextAndAsJson) {
     for (const QByteArray& line : lines)
         EXPECT_EQ(valueColumn(line), valueColumn(lines[0])) << line.toStdString();
 
-    const QJsonObject json = RunCli({QStringLiteral("info"), address, QStringLiteral("--format"),
-                                     QStringLiteral("json")})
+    // --format may come before the subcommand as well.
+    const QJsonObject json = RunCli({QStringLiteral("--format"), QStringLiteral("json"),
+                                     QStringLiteral("info"), address})
                                  .Json();
     EXPECT_TRUE(json[u"ok"].toBool());
     const QJsonObject device = json[u"device"].toObject();
