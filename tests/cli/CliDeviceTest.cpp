@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -219,6 +220,27 @@ TEST_F(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     EXPECT_EQ(lastPercent, 100);
     EXPECT_EQ(json.Json()[u"device"].toObject()[u"exec_revision"].toString(),
               QStringLiteral("C.5"));
+}
+
+// On a terminal the upgrade draws its bar on standard error (here under script(1), which
+// gives the program a pseudo-terminal).
+TEST_F(CliDeviceTest, UpgradeDrawsAProgressBarOnATerminal) {
+    const QString address = CliAddress(10);
+    auto sim = StartedSimulator(address);
+    const QString file = m_folder.filePath(QStringLiteral("image.s19"));
+    ASSERT_TRUE(testsupport::WriteSRecordFile(file, testsupport::TestImage(20000)));
+    QProcess script;
+    script.start(QStringLiteral("script"),
+                 {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                  QStringLiteral("%1 upgrade %2 %3")
+                      .arg(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), address, file),
+                  QStringLiteral("/dev/null")});
+    ASSERT_TRUE(script.waitForFinished(60000));
+    EXPECT_EQ(script.exitCode(), 0);
+    const QByteArray screen = script.readAllStandardOutput();
+    EXPECT_TRUE(screen.contains("] 100%  19.5 KiB / 19.5 KiB  ")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains(" KiB/s  0:00 left")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("Exec revision: C.4")) << screen.toStdString();
 }
 
 struct ExitCase {

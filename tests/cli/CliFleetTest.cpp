@@ -168,6 +168,10 @@ TEST_P(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
             done << step.toString();
         EXPECT_EQ(done, steps[static_cast<std::size_t>(i)]) << i;
     }
+    int stepEvents = 0;
+    for (const QJsonObject& event : run.JsonLines())
+        stepEvents += event[u"event"].toString() == QLatin1String("step") && event[u"ok"].toBool();
+    EXPECT_EQ(stepEvents, 6) << "one event per step done";
     EXPECT_EQ(devices[1].toObject()[u"address"].toString(), Host(5));
     EXPECT_EQ(devices[3].toObject()[u"error"].toObject()[u"code"].toString(),
               QStringLiteral("link-failure"));
