@@ -106,9 +106,9 @@ QList<QCommandLineOption> CDeviceCommands::WatchOptions() {
             {QStringLiteral("count"), QString(cli::CountHelp), QStringLiteral("N")}};
 }
 
-// The Connect read-out, then one status request per interval on the same link, as the
-// window's poller does. A failed poll is told and the next one tries again; a device that no
-// longer reports itself valid ends the watch.
+// The Connect read-out (its failure ends the watch), then one status request per interval
+// on the same link, as the window's poller does. A failed poll is told and the next one
+// tries again; a device that no longer reports itself valid ends the watch.
 ExitCode CDeviceCommands::Watch(const CommandContext& context) {
     const auto address = DeviceAddress(context.arguments[0]);
     const auto interval =
@@ -118,17 +118,22 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
         return ExitCode::Usage;
     CDeviceJob job(*address);
     COutput& output = context.output;
+    const auto reportError = [&](const DeviceOutcome& failure) {
+        output.Error(job.Address(), failure.messages);
+        if (output.IsJson())
+            output.Json(
+                {{QStringLiteral("event"), QStringLiteral("error")},
+                 {QStringLiteral("error"),
+                  COutput::ErrorObject(job.Address(), failure.errorCode, failure.messages)}});
+    };
     DeviceOutcome outcome = job.ReadOut();
     ExitCode exit = ExitCode::Success;
-    for (int poll = 0; outcome.Succeeded() || outcome.errorCode != cli::CodeNotValidDevice;) {
+    for (int poll = 1;; ++poll) {
         if (!outcome.Succeeded()) {
+            reportError(outcome);
             exit = ExitCode::DeviceFailure;
-            output.Error(job.Address(), outcome.messages);
-            if (output.IsJson())
-                output.Json(
-                    {{QStringLiteral("event"), QStringLiteral("error")},
-                     {QStringLiteral("error"),
-                      COutput::ErrorObject(job.Address(), outcome.errorCode, outcome.messages)}});
+            if (poll == 1 || outcome.errorCode == cli::CodeNotValidDevice)
+                return exit;
         } else if (output.IsJson()) {
             output.Json(WatchEvent(job, QDateTime::currentDateTime()));
         } else {
@@ -136,17 +141,11 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
                             .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
                             .arg(job.Record().ResolverPosition()));
         }
-        if (++poll == *count)
+        if (poll == *count)
             return exit;
         QThread::msleep(static_cast<unsigned long>(*interval));
         outcome = job.Poll();
     }
-    output.Error(job.Address(), outcome.messages);
-    if (output.IsJson())
-        output.Json({{QStringLiteral("event"), QStringLiteral("error")},
-                     {QStringLiteral("error"),
-                      COutput::ErrorObject(job.Address(), outcome.errorCode, outcome.messages)}});
-    return ExitCode::DeviceFailure;
 }
 
 QList<QCommandLineOption> CDeviceCommands::SetIpOptions() {

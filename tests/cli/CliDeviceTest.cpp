@@ -4,6 +4,7 @@
 #include "LoopbackAddress.h"
 #include "SRecordFile.h"
 #include "SimulatorSupport.h"
+#include "WaitFor.h"
 #include "comm/MessageCodes.h"
 #include "sim/EncoderSimulator.h"
 
@@ -129,6 +130,28 @@ TEST_F(CliDeviceTest, WatchPrintsOneLinePerPollAndJsonEvents) {
     EXPECT_EQ(events[0][u"event"].toString(), QStringLiteral("position"));
     EXPECT_EQ(events[1][u"position"].toInt() - events[0][u"position"].toInt(), 1);
     EXPECT_FALSE(QDateTime::fromString(events[1][u"time"].toString(), Qt::ISODateWithMs).isNull());
+}
+
+// A poll that fails is told and the next one tries again; the run then ends with 1.
+TEST_F(CliDeviceTest, WatchGoesOnAfterAFailedPoll) {
+    const QString address = CliAddress(11);
+    auto sim = StartedSimulator(address);
+    QProcess watch;
+    watch.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM),
+                Args({"watch", "127.0.111.11", "--count", "3", "--interval", "500"}, true));
+    // The read-out's status request has been answered; the first poll gets the error.
+    ASSERT_TRUE(testsupport::WaitFor([&] { return sim->RequestCount(MSG_GET_STATUS_ID) >= 1; }));
+    sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::DeviceError(6, /*persistent=*/false));
+    ASSERT_TRUE(watch.waitForFinished(30000));
+    EXPECT_EQ(watch.exitCode(), 1);
+    CliRun run;
+    run.out = watch.readAllStandardOutput();
+    QStringList events;
+    for (const QJsonObject& event : run.JsonLines())
+        events << event[u"event"].toString();
+    EXPECT_EQ(events, (QStringList{QStringLiteral("position"), QStringLiteral("error"),
+                                   QStringLiteral("position")}));
+    EXPECT_TRUE(watch.readAllStandardError().startsWith((address + u':').toUtf8()));
 }
 
 struct ChangeCase {
