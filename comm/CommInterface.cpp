@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 std::atomic<long> CCommInterface::s_busySleeps{0};
 
@@ -30,13 +31,19 @@ void ShowReadFailure(QLatin1String text) {
     platform::ShowAppMessage(QString(text), platform::MessageIcon::Error);
 }
 
-template <std::size_t N> void CopyReply(std::array<BYTE, N>& destination, int firstByte) {
-    std::memcpy(destination.data(), &DeviceData.m_Response[firstByte], N);
+template <std::size_t N>
+void CopyReply(const DeviceDataRecord& data, std::array<BYTE, N>& destination, int firstByte) {
+    std::memcpy(destination.data(), &data.m_Response[firstByte], N);
 }
 } // namespace
 
-CCommInterface::CCommInterface() {
-    CSerialComm::m_enumAppType = COM_APP_TYPE_ENCODER;
+CCommInterface::CCommInterface() : CCommInterface(DeviceData) {}
+
+CCommInterface::CCommInterface(DeviceDataRecord& record) : m_Data(record) {
+    // Links may be made on several threads at once; the library's application type is
+    // program-wide and is set once.
+    static std::once_flag appTypeSet;
+    std::call_once(appTypeSet, [] { CSerialComm::m_enumAppType = COM_APP_TYPE_ENCODER; });
 }
 
 CCommInterface::~CCommInterface() {
@@ -53,7 +60,7 @@ bool CCommInterface::OpenConnection() {
     if (m_bConnected)
         return true; // an open link keeps the address it was opened with
     m_SerialComm.SetCommModeToEthernetCE();
-    const auto& ip = DeviceData.m_DeviceIp;
+    const auto& ip = m_Data.m_DeviceIp;
     m_SerialComm.SetIPAndPort(
         QString::asprintf(res::text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]),
         DEVICE_PORT);
@@ -64,8 +71,8 @@ bool CCommInterface::OpenConnection() {
 bool CCommInterface::SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length) {
     OpenConnection();
     const DWORD result = m_SerialComm.ProccessMsgCode_NoThread(
-        code, flag, const_cast<BYTE*>(payload), payload ? length : 0, DeviceData.m_Response.data(),
-        RESPONSE_BUFFER_SIZE, &DeviceData.m_dwResponseLength);
+        code, flag, const_cast<BYTE*>(payload), payload ? length : 0, m_Data.m_Response.data(),
+        RESPONSE_BUFFER_SIZE, &m_Data.m_dwResponseLength);
     if (result == COMM_STATUS_DONE) {
         if (!WaitForCompletion())
             return false;
@@ -131,7 +138,7 @@ void CCommInterface::ShowProgressPercentage() {
 
 bool CCommInterface::ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
                                     DWORD length) {
-    DeviceData.m_Response.fill(0);
+    m_Data.m_Response.fill(0);
     if (m_pStatusWnd)
         m_pStatusWnd->SetWindowText(text + QString(res::text::CmdRunningSuffix));
     const bool success = SendRequest(code, flag, payload, length);
@@ -145,10 +152,9 @@ bool CCommInterface::GetStatusId() {
                         0))
         return false;
     // No minimum length: the callers judge the record by its first byte.
-    DeviceData.m_dwResponseLength = std::min(DeviceData.m_dwResponseLength, STATUS_RECORD_SIZE);
-    DeviceData.m_Status.fill(0);
-    std::memcpy(DeviceData.m_Status.data(), DeviceData.m_Response.data(),
-                DeviceData.m_dwResponseLength);
+    m_Data.m_dwResponseLength = std::min(m_Data.m_dwResponseLength, STATUS_RECORD_SIZE);
+    m_Data.m_Status.fill(0);
+    std::memcpy(m_Data.m_Status.data(), m_Data.m_Response.data(), m_Data.m_dwResponseLength);
     return true;
 }
 
@@ -158,7 +164,7 @@ bool CCommInterface::ReadReply(const ReadRequest& request) {
     if (!ExecuteCommand(request.code, request.flag, QString(request.text), request.payload,
                         request.payload ? 1 : 0))
         return false;
-    if (DeviceData.m_dwResponseLength < request.minimum) {
+    if (m_Data.m_dwResponseLength < request.minimum) {
         ShowReadFailure(request.failure);
         return false;
     }
@@ -169,7 +175,7 @@ bool CCommInterface::GetMacId() {
     if (!ReadReply({MSG_GET_MAC_ID, false, res::text::CmdGettingMacId, nullptr, kMacReplyMinimum,
                     res::text::UnableToReadMacId}))
         return false;
-    CopyReply(DeviceData.m_Current.m_Mac, 3);
+    CopyReply(m_Data, m_Data.m_Current.m_Mac, 3);
     return true;
 }
 
@@ -178,12 +184,12 @@ bool CCommInterface::GetEthernetParams() {
     if (!ReadReply({MSG_GET_PARAMS, true, res::text::CmdGettingEthernetParams, &selector,
                     kEthernetReplyMinimum, res::text::UnableToReadEthernetParams}))
         return false;
-    EthernetSettings& current = DeviceData.m_Current;
-    CopyReply(current.m_Ip, 5);
-    CopyReply(current.m_SubnetMask, 9);
-    CopyReply(current.m_Gateway, 13);
-    CopyReply(current.m_Options, 17);
-    const BYTE protocolMode = DeviceData.m_Response[20];
+    EthernetSettings& current = m_Data.m_Current;
+    CopyReply(m_Data, current.m_Ip, 5);
+    CopyReply(m_Data, current.m_SubnetMask, 9);
+    CopyReply(m_Data, current.m_Gateway, 13);
+    CopyReply(m_Data, current.m_Options, 17);
+    const BYTE protocolMode = m_Data.m_Response[20];
     current.m_nProtocol = EthernetSettings::ProtocolOf(protocolMode);
     current.m_bModeDM7 = EthernetSettings::IsModeDM7(protocolMode);
     return true;
@@ -194,16 +200,16 @@ bool CCommInterface::GetEadkParams() {
     if (!ReadReply({MSG_GET_PARAMS, true, res::text::CmdGettingEadkParams, &selector,
                     kEadkReplyMinimum, res::text::UnableToReadEadkParams}))
         return false;
-    EthernetSettings& current = DeviceData.m_Current;
-    CopyReply(current.m_wOutputSize, 7);
-    CopyReply(current.m_wInputSize, 9);
-    CopyReply(current.m_wOutputInstance, 14);
-    CopyReply(current.m_wInputInstance, 16);
+    EthernetSettings& current = m_Data.m_Current;
+    CopyReply(m_Data, current.m_wOutputSize, 7);
+    CopyReply(m_Data, current.m_wInputSize, 9);
+    CopyReply(m_Data, current.m_wOutputInstance, 14);
+    CopyReply(m_Data, current.m_wInputInstance, 16);
     return true;
 }
 
 bool CCommInterface::SetNewIpAndRestart() {
-    EthernetSettings& pending = DeviceData.m_Pending;
+    EthernetSettings& pending = m_Data.m_Pending;
     pending.m_Options[3] =
         EthernetSettings::PackProtocolMode(pending.m_nProtocol, pending.m_bModeDM7);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/DeviceData.h"
 #include "commdll/SerialComm.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/StatusText.h"
@@ -10,11 +11,14 @@
 
 #include <atomic>
 
-// One device link with one method per device command. Each command fills DeviceData from
-// the reply and returns true, or tells the operator what went wrong (once) and returns false.
+// One device link with one method per device command. Each command fills the link's device
+// record from the reply and returns true, or tells the operator what went wrong (once) and
+// returns false. The window's links use the program-wide DeviceData; a caller that runs
+// several devices at once gives each link a record of its own.
 class CCommInterface {
 public:
     CCommInterface();
+    explicit CCommInterface(DeviceDataRecord& record);
     virtual ~CCommInterface();
     CCommInterface(const CCommInterface&) = delete;
     CCommInterface& operator=(const CCommInterface&) = delete;
@@ -35,6 +39,9 @@ public:
     // DeviceData holds then.
     void DropLink();
 
+    // The record this link reads into and writes from; it outlives the link.
+    DeviceDataRecord& Data() const { return m_Data; }
+
     // How many 400 ms busy sleeps all links have taken so far (for benchmarks).
     static long BusySleepCount() { return s_busySleeps.load(); }
 
@@ -45,6 +52,8 @@ public:
     platform::StatusText* m_pStatusWnd = nullptr; // not owned
 
 private:
+    DeviceDataRecord& m_Data;
+
     struct ReadRequest {
         BYTE code;
         bool flag;

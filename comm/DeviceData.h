@@ -30,6 +30,7 @@ struct DeviceDataRecord {
     long ResolverPosition() const;
 };
 
-// One record for the whole run. The user-interface thread and the status poller share it;
-// the callers make sure that only one of them talks to the device at a time.
+// The window's record for the whole run. The user-interface thread and the status poller
+// share it; the callers make sure that only one of them talks to the device at a time.
+// Links that run devices concurrently (the command line) each have a record of their own.
 extern DeviceDataRecord DeviceData;

@@ -3,12 +3,13 @@
 
 #include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
+#include "comm/DeviceSequences.h"
+#include "comm/ProtocolNames.h"
 #include "platform/GuiThread.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 #include "ui/ExtParamsChildDlg.h"
-#include "ui/ProtocolNames.h"
 #include "ui/QxProgressDlg.h"
 
 #include <QComboBox>
@@ -58,24 +59,15 @@ void CDELVOREncoderDlg::OnConnect() {
 // remembered, the controls are enabled, every field is filled and polling starts.
 bool CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterface& comm) {
     progress.PrepareStepBar(0, 4, 1);
-    if (!comm.GetStatusId())
+    const auto afterStep = [&progress](int completed) {
+        progress.StepProgress();
+        if (completed == 1)
+            progress.SetCaptionText(QString(text::ProgressGettingMacId));
+        else if (completed == 2)
+            progress.SetCaptionText(QString(text::ProgressGettingEthernetParams));
+    };
+    if (!CDeviceSequences::ReadOut(comm, afterStep))
         return false;
-    progress.StepProgress();
-    progress.SetCaptionText(QString(text::ProgressGettingMacId));
-    if (!comm.GetMacId())
-        return false;
-    if (!DeviceData.IsValidDevice()) {
-        platform::ShowAppMessage(QString(text::NotAValidDevice), platform::MessageIcon::Error);
-        return false;
-    }
-    progress.StepProgress();
-    progress.SetCaptionText(QString(text::ProgressGettingEthernetParams));
-    if (!comm.GetEthernetParams())
-        return false;
-    progress.StepProgress();
-    if (!comm.GetEadkParams())
-        return false;
-    progress.StepProgress();
     WriteRegistryString(QString(text::DeviceIpValueName), m_ipTargetDevice->GetWindowText());
     EnableDeviceControls(true);
     ShowDeviceInfo();

@@ -3,6 +3,7 @@
 #include "DELVOREncoderDlg.h"
 
 #include "comm/DeviceData.h"
+#include "comm/DeviceSequences.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
@@ -19,13 +20,6 @@ void ShowOutcome(bool success, QLatin1String successText, QLatin1String failureT
     else
         platform::ShowAppMessage(QString(failureText), platform::MessageIcon::Error);
 }
-
-// Protocol and mode changes keep the addresses the device reported last.
-void KeepCurrentAddresses() {
-    DeviceData.m_Pending.m_Ip = DeviceData.m_Current.m_Ip;
-    DeviceData.m_Pending.m_SubnetMask = DeviceData.m_Current.m_SubnetMask;
-    DeviceData.m_Pending.m_Gateway = DeviceData.m_Current.m_Gateway;
-}
 } // namespace
 
 void CDELVOREncoderDlg::OnSetNewIpAddress() {
@@ -35,26 +29,24 @@ void CDELVOREncoderDlg::OnSetNewIpAddress() {
                            pending.m_SubnetMask) ||
         !ValidateIpAddress(m_ipGateway, QString(text::InvalidGateway), pending.m_Gateway))
         return;
-    pending.m_bModeDM7 = DeviceData.m_Current.m_bModeDM7;
-    pending.m_nProtocol = DeviceData.m_Current.m_nProtocol;
+    CDeviceSequences::PrepareChange(
+        DeviceData, SettingsChange::Network(pending.m_Ip, pending.m_SubnetMask, pending.m_Gateway));
     const bool applied = ApplyDeviceSetting(QString(text::SettingNewIpAddress));
     ShowOutcome(applied, text::SetNewIpSuccessful, text::SetNewIpFailed);
 }
 
 void CDELVOREncoderDlg::OnChangeProtocol() {
     const int selected = m_comboProtocol->GetCurSel();
-    DeviceData.m_Pending.m_nProtocol = m_comboProtocol->GetItemData(selected).toInt();
-    KeepCurrentAddresses();
-    DeviceData.m_Pending.m_bModeDM7 = DeviceData.m_Current.m_bModeDM7;
+    CDeviceSequences::PrepareChange(
+        DeviceData, SettingsChange::Protocol(m_comboProtocol->GetItemData(selected).toInt()));
     const bool applied = ApplyDeviceSetting(QString(text::SettingProtocol));
     ShowOutcome(applied && DeviceData.m_Pending.m_nProtocol == DeviceData.m_Current.m_nProtocol,
                 text::ChangeProtocolSuccessful, text::ChangeProtocolFailed);
 }
 
 void CDELVOREncoderDlg::OnChangeMode() {
-    DeviceData.m_Pending.m_bModeDM7 = !DeviceData.m_Current.m_bModeDM7;
-    KeepCurrentAddresses();
-    DeviceData.m_Pending.m_nProtocol = DeviceData.m_Current.m_nProtocol;
+    CDeviceSequences::PrepareChange(DeviceData,
+                                    SettingsChange::Mode(!DeviceData.m_Current.m_bModeDM7));
     const bool applied = ApplyDeviceSetting(QString(text::SettingResolverMode));
     ShowOutcome(applied && DeviceData.m_Pending.m_bModeDM7 == DeviceData.m_Current.m_bModeDM7,
                 text::ChangeModeSuccessful, text::ChangeModeFailed);
@@ -63,7 +55,6 @@ void CDELVOREncoderDlg::OnChangeMode() {
 // Writes the pending settings, points the target field at the address just written and
 // reconnects at once; the reconnect reports its own failures and does not change the result.
 bool CDELVOREncoderDlg::ApplyDeviceSetting(const QString& name) {
-    DeviceData.m_Pending.m_Options = DeviceData.m_Current.m_Options;
     if (!SendDeviceSetting(name))
         return false;
     const auto& ip = DeviceData.m_Pending.m_Ip;
@@ -83,11 +74,7 @@ bool CDELVOREncoderDlg::SendDeviceSetting(const QString& name) {
     bool written = false;
     {
         CCommInterface comm;
-        written = comm.SetNewIpAndRestart();
-        if (!written)
-            platform::ShowAppMessage(
-                QString::asprintf(text::UnableToSetFormat.data(), qPrintable(name)),
-                platform::MessageIcon::Error);
+        written = CDeviceSequences::SendSetting(comm, name);
     } // the local link closes before the progress window
     return written;
 }

@@ -15,10 +15,11 @@ namespace testsupport {
 
 // Every test executable has device addresses of its own, so that executables running at the
 // same time never meet on the fixed device port, and no two tests of one executable share an
-// address either. The benchmarks keep to 127.0.77.x - 127.0.79.x.
+// address either. The benchmarks keep to 127.0.75.x - 127.0.79.x.
 
-// commdll_tests and sim_tests number their tests' devices by hand: 127.0.<subnet>.<host>.
-enum class LoopbackSubnet { Commdll = 1, Sim = 2 };
+// commdll_tests, sim_tests and cli_tests number their tests' devices by hand:
+// 127.0.<subnet>.<host>. cli_tests' scans search 127.0.110.x, where nothing else listens.
+enum class LoopbackSubnet { Commdll = 1, Sim = 2, CliScan = 110, Cli = 111 };
 
 inline QString NumberedLoopbackAddress(LoopbackSubnet subnet, int host) {
     return QStringLiteral("127.0.%1.%2").arg(static_cast<int>(subnet)).arg(host);

@@ -1,4 +1,4 @@
-#include "ProtocolNames.h"
+#include "comm/ProtocolNames.h"
 
 #include "res/Texts.h"
 

@@ -1,0 +1,98 @@
+#include "cli/BatchRunner.h"
+
+#include "cli/DeviceJob.h"
+#include "cli/Output.h"
+#include "cli/ParallelRunner.h"
+#include "cli/UpgradeReporter.h"
+#include "res/Texts.h"
+
+#include <QJsonObject>
+
+using namespace res;
+
+namespace {
+const QString kFirmware = QStringLiteral("firmware");
+const QString kProtocol = QStringLiteral("protocol");
+const QString kMode = QStringLiteral("mode");
+const QString kAddress = QStringLiteral("address");
+
+bool HasNetworkChange(const SettingsChange& change) {
+    return change.ip || change.subnetMask || change.gateway;
+}
+
+bool NetworkDiffers(const SettingsChange& change, const EthernetSettings& current) {
+    return change.ip.value_or(current.m_Ip) != current.m_Ip ||
+           change.subnetMask.value_or(current.m_SubnetMask) != current.m_SubnetMask ||
+           change.gateway.value_or(current.m_Gateway) != current.m_Gateway;
+}
+} // namespace
+
+CBatchRunner::CBatchRunner(const CBatchPlan& plan, COutput& output, CProgressBar* bar)
+    : m_plan(plan), m_output(output), m_bar(bar) {}
+
+std::vector<BatchResult> CBatchRunner::Run(int jobs) {
+    const auto& rows = m_plan.Rows();
+    std::vector<BatchResult> results(rows.size());
+    CParallelRunner::Run(static_cast<int>(rows.size()), jobs, [&](int index) {
+        const auto i = static_cast<std::size_t>(index);
+        results[i] = RunRow(rows[i]);
+    });
+    return results;
+}
+
+QStringList CBatchRunner::PlannedSteps(const PlanRow& row) {
+    QStringList steps;
+    if (!row.firmware.isEmpty())
+        steps << kFirmware;
+    if (row.protocol)
+        steps << kProtocol;
+    if (row.modeDM7)
+        steps << kMode;
+    if (HasNetworkChange(row.network))
+        steps << kAddress;
+    return steps;
+}
+
+BatchResult CBatchRunner::RunRow(const PlanRow& row) {
+    CDeviceJob job(row.address);
+    BatchResult result{row.device, row.device, {}, job.ReadOut()};
+    const auto step = [&](const QString& name, bool wanted, const auto& run) {
+        if (!result.outcome.Succeeded() || !wanted)
+            return;
+        result.outcome = run();
+        result.address = job.Address();
+        if (result.outcome.Succeeded())
+            result.steps << name;
+        Event(result, name, result.outcome.Succeeded());
+    };
+    const EthernetSettings& current = job.Record().m_Current;
+    step(kFirmware, !row.firmware.isEmpty(), [&] {
+        const std::vector<BYTE>& image = m_plan.Image(row.firmware);
+        CUpgradeReporter reporter(job, static_cast<qint64>(image.size()), m_bar, m_output);
+        return job.Upgrade(image, reporter);
+    });
+    step(kProtocol, row.protocol && *row.protocol != current.m_nProtocol, [&] {
+        return job.ChangeSettings(SettingsChange::Protocol(*row.protocol), text::SettingProtocol,
+                                  text::ChangeProtocolFailed);
+    });
+    step(kMode, row.modeDM7 && *row.modeDM7 != current.m_bModeDM7, [&] {
+        return job.ChangeSettings(SettingsChange::Mode(*row.modeDM7), text::SettingResolverMode,
+                                  text::ChangeModeFailed);
+    });
+    step(kAddress, NetworkDiffers(row.network, current), [&] {
+        return job.ChangeSettings(row.network, text::SettingNewIpAddress, text::SetNewIpFailed);
+    });
+    if (!result.outcome.Succeeded())
+        m_output.Error(row.device, result.outcome.messages);
+    return result;
+}
+
+void CBatchRunner::Event(const BatchResult& result, const QString& step, bool ok) {
+    if (!m_output.IsJson())
+        return;
+    m_output.Json({{QStringLiteral("event"), QStringLiteral("step")},
+                   {QStringLiteral("device"), result.device},
+                   {QStringLiteral("step"), step},
+                   {QStringLiteral("ok"), ok},
+                   {QStringLiteral("address"), result.address}});
+}

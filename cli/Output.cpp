@@ -1,0 +1,75 @@
+#include "cli/Output.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <cstdio>
+
+void COutput::Record(const std::vector<DeviceField>& fields) {
+    qsizetype width = 0;
+    for (const DeviceField& field : fields)
+        width = std::max(width, field.label.size());
+    QString text;
+    for (const DeviceField& field : fields)
+        text += (field.label + QLatin1Char(':')).leftJustified(width + 2) + field.text +
+                QLatin1Char('\n');
+    Write(stdout, text.toUtf8());
+}
+
+void COutput::Table(const QStringList& headings, const std::vector<QStringList>& rows) {
+    Write(stdout, AlignedTable(headings, rows).toUtf8());
+}
+
+QString COutput::AlignedTable(const QStringList& headings, const std::vector<QStringList>& rows) {
+    std::vector<qsizetype> widths(static_cast<std::size_t>(headings.size()), 0);
+    const auto measure = [&widths](const QStringList& row) {
+        for (qsizetype i = 0; i < row.size() && i < static_cast<qsizetype>(widths.size()); ++i)
+            widths[static_cast<std::size_t>(i)] =
+                std::max(widths[static_cast<std::size_t>(i)], row[i].size());
+    };
+    measure(headings);
+    for (const QStringList& row : rows)
+        measure(row);
+    const auto format = [&widths](const QStringList& row) {
+        QString line;
+        for (std::size_t i = 0; i < widths.size(); ++i) {
+            const QString cell = row.value(static_cast<qsizetype>(i));
+            line += i + 1 < widths.size() ? cell.leftJustified(widths[i] + 2) : cell;
+        }
+        return line + QLatin1Char('\n');
+    };
+    QString text = format(headings);
+    for (const QStringList& row : rows)
+        text += format(row);
+    return text;
+}
+
+void COutput::Json(const QJsonObject& object) {
+    Write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void COutput::Line(const QString& text) {
+    Write(stdout, (text + QLatin1Char('\n')).toUtf8());
+}
+
+void COutput::Error(const QString& device, const QStringList& messages) {
+    QString text;
+    for (const QString& message : messages)
+        text += device + QStringLiteral(": ") + message + QLatin1Char('\n');
+    Write(stderr, text.toUtf8());
+}
+
+QJsonObject COutput::ErrorObject(const QString& device, const QString& code,
+                                 const QStringList& messages) {
+    return {{QStringLiteral("device"), device},
+            {QStringLiteral("code"), code},
+            {QStringLiteral("message"), messages.join(QStringLiteral(" "))},
+            {QStringLiteral("messages"), QJsonArray::fromStringList(messages)}};
+}
+
+void COutput::Write(std::FILE* stream, const QByteArray& bytes) {
+    std::lock_guard lock(m_mutex);
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "cli/DeviceFields.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <vector>
+
+// Everything the command line writes: results on standard output, as aligned text or as
+// JSON made with QJsonDocument, and errors on standard error in the window's words with the
+// device address. Safe to use from several threads; each call writes whole lines.
+class COutput {
+public:
+    enum class Format { Text, Json };
+
+    explicit COutput(Format format) : m_format(format) {}
+
+    bool IsJson() const { return m_format == Format::Json; }
+
+    // Aligned "label: value" lines.
+    void Record(const std::vector<DeviceField>& fields);
+    // A table with one heading row; every column as wide as its widest cell.
+    void Table(const QStringList& headings, const std::vector<QStringList>& rows);
+    // One JSON document on one line (a JSON Lines event or a run's document).
+    void Json(const QJsonObject& object);
+    void Line(const QString& text);
+    // One line per message on standard error: "ADDRESS: message".
+    void Error(const QString& device, const QStringList& messages);
+
+    // The error object of JSON output.
+    static QJsonObject ErrorObject(const QString& device, const QString& code,
+                                   const QStringList& messages);
+    static QString AlignedTable(const QStringList& headings, const std::vector<QStringList>& rows);
+
+private:
+    void Write(std::FILE* stream, const QByteArray& bytes);
+
+    Format m_format;
+    std::mutex m_mutex;
+};
