@@ -23,11 +23,11 @@ using testsupport::NumberedLoopbackAddress;
 namespace {
 using Simulators = std::vector<std::unique_ptr<sim::CEncoderSimulator>>;
 
-Simulators StartAt(LoopbackSubnet subnet, const std::vector<int>& hosts) {
+Simulators StartAt(const QStringList& addresses) {
     Simulators simulators;
-    for (const int host : hosts) {
-        simulators.push_back(std::make_unique<sim::CEncoderSimulator>(
-            testsupport::SimulatorConfigAt(NumberedLoopbackAddress(subnet, host), 20)));
+    for (const QString& address : addresses) {
+        simulators.push_back(
+            std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address, 20)));
         EXPECT_TRUE(testsupport::Started(*simulators.back()));
     }
     return simulators;
@@ -50,6 +50,7 @@ QStringList Hosts(LoopbackSubnet subnet, const std::vector<int>& hosts) {
 
 struct ScanCase {
     const char* name;
+    LoopbackSubnet subnet; // each case scans a subnet of its own: cases run in parallel
     const char* range;
     int scanned;
     std::vector<int> found;
@@ -64,7 +65,7 @@ protected:
     // 127.0.110.64 lies just outside the /26; 127.0.110.30 accepts connections but is no
     // encoder.
     void SetUp() override {
-        m_simulators = StartAt(LoopbackSubnet::CliScan, {40, 3, 63, 17, 64, 30});
+        m_simulators = StartAt(Hosts(GetParam().subnet, {40, 3, 63, 17, 64, 30}));
         m_simulators[5]->SetFault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice());
     }
     Simulators m_simulators;
@@ -72,7 +73,7 @@ protected:
 
 TEST_P(CliScanTest, FindsExactlyTheEncodersInTheRangeSortedByAddress) {
     const ScanCase& c = GetParam();
-    const QStringList expected = Hosts(LoopbackSubnet::CliScan, c.found);
+    const QStringList expected = Hosts(c.subnet, c.found);
     const CliRun json = RunCli({QStringLiteral("scan"), QLatin1String(c.range),
                                 QStringLiteral("--format"), QStringLiteral("json")});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
@@ -103,24 +104,24 @@ TEST_P(CliScanTest, FindsExactlyTheEncodersInTheRangeSortedByAddress) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliScanTest,
-    ::testing::Values(ScanCase{"Cidr64", "127.0.110.0/26", 64, {3, 17, 40, 63}},
-                      ScanCase{"FirstLast", "127.0.110.10-127.0.110.50", 41, {17, 40}}),
+    ::testing::Values(
+        ScanCase{"Cidr64", LoopbackSubnet::CliScan, "127.0.110.0/26", 64, {3, 17, 40, 63}},
+        ScanCase{"FirstLast", LoopbackSubnet::CliRange, "127.0.112.10-127.0.112.50", 41, {17, 40}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Four devices, the last of which cannot be read: the plan runs on the others.
 class CliBatchTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        m_first = 50 + 10 * GetParam(); // each jobs value on hosts of its own
-        m_simulators =
-            StartAt(LoopbackSubnet::Cli, {m_first, m_first + 1, m_first + 2, m_first + 3});
+        m_simulators = StartAt({Host(0), Host(1), Host(2), Host(3)});
         m_simulators[3]->SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(6));
         ASSERT_TRUE(testsupport::WriteSRecordFile(m_folder.filePath(QStringLiteral("fw.s19")),
                                                   testsupport::TestImage(3000)));
     }
 
-    QString Host(int offset) const {
-        return NumberedLoopbackAddress(LoopbackSubnet::Cli, m_first + offset);
+    // Every test has addresses of its own, so that the tests run in parallel.
+    static QString Host(int offset) {
+        return testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::CliBatch, offset);
     }
 
     QString WritePlan(const QString& firmware) {
@@ -138,7 +139,6 @@ protected:
         return path;
     }
 
-    int m_first = 0;
     Simulators m_simulators;
     QTemporaryDir m_folder;
 };
