@@ -3,7 +3,6 @@
 #include "platform/VersionInfo.h"
 #include "res/ResourceIds.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -40,11 +39,6 @@ TEST(AboutDlgTest, ShowsNameAndVersionAndClosesWithOk) {
     EXPECT_TRUE(ok->isDefault());
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
-
-    // A picture of the box for the documentation and for a person to look at.
-    const QString picture =
-        QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("about-box.png"));
-    EXPECT_TRUE(about.grab().save(picture)) << qPrintable(picture);
 
     QSignalSpy accepted(&about, &QDialog::accepted);
     QTest::mouseClick(ok, Qt::LeftButton);

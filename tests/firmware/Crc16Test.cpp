@@ -33,28 +33,6 @@ TEST(Crc16, MatchesTheXmodemVariant) {
         EXPECT_EQ(ComputeCrc16(c.data), c.crc) << "length " << c.data.size();
 }
 
-// The polynomial division one bit at a time, as the algorithm is defined.
-WORD BitwiseCrc16(const std::vector<BYTE>& data) {
-    WORD crc = 0;
-    for (const BYTE byte : data) {
-        crc ^= static_cast<WORD>(byte << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? static_cast<WORD>((crc << 1) ^ 0x1021)
-                                 : static_cast<WORD>(crc << 1);
-    }
-    return crc;
-}
-
-TEST(Crc16, TableAgreesWithBitwiseDivisionForEveryByteValue) {
-    std::vector<BYTE> data;
-    for (int value = 0; value < 256; ++value) {
-        data.push_back(static_cast<BYTE>(value * 37 + 11));
-        EXPECT_EQ(ComputeCrc16(std::vector<BYTE>{static_cast<BYTE>(value)}),
-                  BitwiseCrc16({static_cast<BYTE>(value)}));
-        EXPECT_EQ(ComputeCrc16(data), BitwiseCrc16(data)) << "length " << data.size();
-    }
-}
-
 TEST(Crc16, RunsOnInPieces) {
     const auto digits = Bytes("123456789");
     const std::span<const BYTE> all(digits);
