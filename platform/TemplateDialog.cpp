@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -305,6 +306,14 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+    if (!m_closeAllowed) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void TemplateDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -24,7 +24,7 @@ namespace platform {
 // - Alt+Space or a right-click on the background opens the window menu; choosing an entry
 //   calls OnSysCommand with its command id.
 // - F1 calls WinHelp.
-// - The IDOK button calls OnOK (accept); the close box rejects.
+// - The IDOK button calls OnOK (accept); the close box rejects, unless closing is refused.
 // A template with the child style makes a panel: a plain child widget of `parent`, which
 // passes F1, Alt+Space and right-clicks on to the dialog around it.
 class TemplateDialog : public QDialog {
@@ -50,6 +50,11 @@ public:
     QMenu* windowMenu() const { return m_windowMenu; }
     void ShowWindowMenu(const QPoint& globalPosition);
 
+    // A dialog that may not be closed ignores the close box, the window menu's Close and
+    // every other close request; the program hides or deletes it itself.
+    void SetCloseAllowed(bool allowed) { m_closeAllowed = allowed; }
+    bool IsCloseAllowed() const { return m_closeAllowed; }
+
     // The font a template's dialog uses: the application font at the template's size.
     static QFont DialogFont(int pointSize);
     static QSize BaseUnitsFor(const QFont& font);
@@ -65,6 +70,7 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -80,6 +86,7 @@ private:
     QSize m_baseUnits;
     QHash<int, QWidget*> m_items;
     QMenu* m_windowMenu = nullptr;
+    bool m_closeAllowed = true;
 };
 
 } // namespace platform

@@ -43,7 +43,7 @@ bool CDELVOREncoderDlg::ValidateIpAddress(CIPAddressCtrl* control, const QString
     return true;
 }
 
-void CDELVOREncoderDlg::OnConnect() {
+void CDELVOREncoderDlg::Connect() {
     if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), DeviceData.m_DeviceIp))
         return;
     m_StatusPoller.Stop();

@@ -28,7 +28,7 @@ void KeepCurrentAddresses() {
 }
 } // namespace
 
-void CDELVOREncoderDlg::OnSetNewIpAddress() {
+void CDELVOREncoderDlg::SetNewIpAddress() {
     EthernetSettings& pending = DeviceData.m_Pending;
     if (!ValidateIpAddress(m_ipNewAddress, QString(text::InvalidNewIp), pending.m_Ip) ||
         !ValidateIpAddress(m_ipSubnetMask, QString(text::InvalidSubnetMask),
@@ -41,7 +41,7 @@ void CDELVOREncoderDlg::OnSetNewIpAddress() {
     ShowOutcome(applied, text::SetNewIpSuccessful, text::SetNewIpFailed);
 }
 
-void CDELVOREncoderDlg::OnChangeProtocol() {
+void CDELVOREncoderDlg::ChangeProtocol() {
     const int selected = m_comboProtocol->GetCurSel();
     DeviceData.m_Pending.m_nProtocol = m_comboProtocol->GetItemData(selected).toInt();
     KeepCurrentAddresses();
@@ -51,7 +51,7 @@ void CDELVOREncoderDlg::OnChangeProtocol() {
                 text::ChangeProtocolSuccessful, text::ChangeProtocolFailed);
 }
 
-void CDELVOREncoderDlg::OnChangeMode() {
+void CDELVOREncoderDlg::ChangeMode() {
     DeviceData.m_Pending.m_bModeDM7 = !DeviceData.m_Current.m_bModeDM7;
     KeepCurrentAddresses();
     DeviceData.m_Pending.m_nProtocol = DeviceData.m_Current.m_nProtocol;
@@ -69,7 +69,7 @@ bool CDELVOREncoderDlg::ApplyDeviceSetting(const QString& name) {
     const auto& ip = DeviceData.m_Pending.m_Ip;
     m_ipTargetDevice->SetWindowText(
         QString::asprintf(text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]));
-    OnConnect();
+    Connect();
     return true;
 }
 

@@ -8,22 +8,6 @@
 
 using namespace res;
 
-namespace {
-// An S-record file of S1 records, 16 data bytes each, from address 0x1000.
-QByteArray SRecordFile(const QByteArray& image) {
-    QByteArray file = "S00600004844521B\n";
-    for (int offset = 0; offset < image.size(); offset += 16) {
-        const QByteArray data = image.mid(offset, 16);
-        const int address = 0x1000 + offset;
-        QByteArray line =
-            QByteArray("S1") + QByteArray::number(data.size() + 3, 16).rightJustified(2, '0') +
-            QByteArray::number(address, 16).rightJustified(4, '0') + data.toHex() + "00";
-        file += line.toUpper() + '\n';
-    }
-    return file + "S9030000FC\n";
-}
-} // namespace
-
 // The Upgrade Firmware button as the operator uses it: the file dialog is answered in
 // advance, the device is the simulator.
 class FirmwareHandlerTest : public DialogFixture {
