@@ -50,7 +50,10 @@ void CDELVOREncoderDlg::Connect() {
     DropMainLink();
     CCommInterface comm;
     CQxProgressDlg progress(this, QString(text::ProgressGettingStatusId), false);
-    ReadOutDevice(progress, comm);
+    // After a failed read-out the fields may still show another device's settings, and a
+    // settings change would write them to this one: nothing is sent until a read-out succeeds.
+    if (!ReadOutDevice(progress, comm))
+        EnableDeviceControls(false);
     // Leaving the scope closes the progress window first, then the local link.
 }
 
