@@ -106,6 +106,22 @@ TEST_F(MainDialogTest, HelpButtonAndF1OpenTheHelpFileAtItsDefaultTopic) {
     EXPECT_EQ(m_messages.count(), 0u);
 }
 
+// Typed with real keys over the address each field holds, every address field takes the
+// address as typed.
+TEST_F(MainDialogTest, EveryAddressFieldTakesTheAddressAsTyped) {
+    CDELVOREncoderDlg& dialog = Dialog();
+    dialog.EnableDeviceControls(true);
+    for (CIPAddressCtrl* control : {dialog.m_ipTargetDevice, dialog.m_ipNewAddress,
+                                    dialog.m_ipSubnetMask, dialog.m_ipGateway}) {
+        control->SetWindowText(QStringLiteral("192.168.0.20"));
+        control->SetFocus();
+        for (const char key : std::string_view("127.1.2.3"))
+            QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(control->GetWindowText(), QStringLiteral("127.1.2.3"))
+            << control->objectName().toStdString();
+    }
+}
+
 TEST_F(MainDialogTest, PanelsAreStackedOnTheExtraParametersBoxWithTheModbusPanelHidden) {
     CDELVOREncoderDlg& dialog = Dialog();
     const QRect box = dialog.m_groupExtraParameters->geometry();
