@@ -23,7 +23,8 @@ namespace platform {
 //   to the default button.
 // - Alt+Space or a right-click on the background opens the window menu; choosing an entry
 //   calls OnSysCommand with its command id.
-// - F1 calls WinHelp.
+// - F1 calls WinHelp; the caption's help button sends the context-help command to the active
+//   dialog at once (the toolkit's pointer mode for context help is never entered).
 // - The IDOK button calls OnOK (accept); the close box rejects, unless closing is refused.
 // A template with the child style makes a panel: a plain child widget of `parent`, which
 // passes F1, Alt+Space and right-clicks on to the dialog around it.
@@ -74,6 +75,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class ContextHelpRouter;
+
     void applyWindowStyle(const res::DialogTemplate& dialog);
     void buildControls(const res::DialogTemplate& dialog);
     QWidget* createControl(const res::ControlTemplate& control);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using platform::ChmFile;
 using platform::HelpWindow;
 
@@ -108,18 +110,21 @@ TEST(HelpWindowTest, MissingPagesAndFilesAreToldInTheWindowOnly) {
     EXPECT_FALSE(window.ShowTopic(QStringLiteral("nowhere.html")));
     EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("/nowhere.html")));
 
-    QWidget owner;
-    QPointer<HelpWindow> shown = platform::HtmlHelp(&owner, QStringLiteral("/no/such/file.chm"));
+    auto owner = std::make_unique<QWidget>();
+    QPointer<HelpWindow> shown =
+        platform::HtmlHelp(owner.get(), QStringLiteral("/no/such/file.chm"));
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
     EXPECT_TRUE(shown->toPlainText().startsWith(QStringLiteral("Cannot open the help file")));
     EXPECT_EQ(recorder.count(), 0u);
 
     // The same owner's next request reuses the window, now with the real file.
-    EXPECT_EQ(platform::HtmlHelp(&owner, kHelpFile), shown.data());
+    EXPECT_EQ(platform::HtmlHelp(owner.get(), kHelpFile), shown.data());
     EXPECT_EQ(shown->currentTopic(), QStringLiteral("/index.html"));
-    EXPECT_EQ(shown->parentWidget(), &owner);
-    shown->close();
+    // A window of its own: usable while its owner is disabled, closed when the owner goes.
+    owner->setEnabled(false);
+    EXPECT_TRUE(shown->isEnabled());
+    owner.reset();
     EXPECT_TRUE(testsupport::WaitFor([&] { return shown.isNull(); }, 5000));
 }
 
