@@ -3,6 +3,7 @@
 #include "comm/MessageCodes.h"
 #include "platform/FileDialog.h"
 #include "res/Texts.h"
+#include "ui/QxProgressDlg.h"
 
 #include <QFile>
 
@@ -73,6 +74,7 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndLeavesThePollerStopped) {
 
     EXPECT_EQ(m_messages.texts(), QStringList{QString(text::UpgradeFirmwareSuccessful)});
     EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(CQxProgressDlg::LastClosedBar().position, 100) << "a full bar beside the success";
     const auto blocks = m_sim->FirmwareBlocks();
     ASSERT_EQ(blocks.size(), 5u);
     QByteArray received;
