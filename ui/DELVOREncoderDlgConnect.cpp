@@ -44,9 +44,13 @@ bool CDELVOREncoderDlg::ValidateIpAddress(CIPAddressCtrl* control, const QString
 }
 
 void CDELVOREncoderDlg::Connect() {
-    if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), DeviceData.m_DeviceIp))
+    std::array<BYTE, 4> target{};
+    if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), target))
         return;
     m_StatusPoller.Stop();
+    // The poller's worker reads the device address when it opens its link: the address
+    // changes only once the worker has ended.
+    DeviceData.m_DeviceIp = target;
     DropMainLink();
     CCommInterface comm;
     CQxProgressDlg progress(this, QString(text::ProgressGettingStatusId), false);
