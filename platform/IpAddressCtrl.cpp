@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -225,6 +226,11 @@ bool CIPAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
         return true;
     if (index >= 0 && event->type() == QEvent::FocusOut)
         m_dotAfterAutoMove = false; // the operator went elsewhere: the next dot counts
+    // A field that gets the focus with its window (as the window opens, or as the operator
+    // comes back to it) selects its text, so what is typed first replaces it.
+    if (index >= 0 && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        QMetaObject::invokeMethod(m_fields[index], &QLineEdit::selectAll, Qt::QueuedConnection);
     return QFrame::eventFilter(watched, event);
 }
 

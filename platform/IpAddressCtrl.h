@@ -20,7 +20,8 @@ namespace platform {
 // - Typing: only digits go in, replacing the field's text when it is selected. The third
 //   digit moves to the next field, and a dot typed right after that move is ignored; any
 //   other dot in a field that holds digits moves to the next field. Moving into a field
-//   (by a dot, by the third digit, by Tab) selects its text, so typing replaces it. Spaces
+//   (by a dot, by the third digit, by Tab, with its window) selects its text, so typing
+//   replaces it. Spaces
 //   are ignored. A number above 255 is refused with a message and the field is set to 255.
 //   Backspace at a field's start and the arrow keys at a field's edge move to the neighbour.
 // - A dotted address pasted (Ctrl+V, Shift+Insert, the field's menu) or arriving in one key
