@@ -3,17 +3,35 @@
 #include "platform/HelpWindow.h"
 
 #include <QPointer>
+#include <QScreen>
 #include <QWindow>
 
 namespace platform {
 
 namespace {
-// The window system keeps the help window above its owner's window, as an owned window.
-void KeepAbove(QWidget* window, QWidget* owner) {
+constexpr int kGap = 8;
+
+// The owner's window is the help window's transient parent: a modal owner (the main dialog
+// runs modally) then does not block the operator's input to help.
+void BelongTo(QWidget* window, QWidget* owner) {
     window->winId();
     owner->window()->winId();
     if (QWindow* handle = window->windowHandle())
         handle->setTransientParent(owner->window()->windowHandle());
+}
+
+// Beside the owner's window where the screen has room, so that both stay readable.
+void PlaceBeside(QWidget* window, const QWidget* owner) {
+    const QRect ownerFrame = owner->window()->frameGeometry();
+    QRect place(ownerFrame.topRight() + QPoint(kGap, 0), window->size());
+    if (const QScreen* screen = owner->screen()) {
+        const QRect available = screen->availableGeometry();
+        place.moveRight(qMin(place.right(), available.right()));
+        place.moveBottom(qMin(place.bottom(), available.bottom()));
+        place.moveTopLeft(
+            QPoint(qMax(place.left(), available.left()), qMax(place.top(), available.top())));
+    }
+    window->move(place.topLeft());
 }
 } // namespace
 
@@ -33,7 +51,8 @@ HelpWindow* HtmlHelp(QWidget* owner, const QString& path) {
         windowOwner = owner;
         if (owner != nullptr) {
             QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
-            KeepAbove(window, owner);
+            BelongTo(window, owner);
+            PlaceBeside(window, owner);
         }
     }
     window->OpenFile(path);
