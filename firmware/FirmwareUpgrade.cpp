@@ -47,6 +47,7 @@ UpgradeOutcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
         ShowFailure(res::text::ExecutingExecFailed);
         return UpgradeOutcome::ExecFailed;
     }
+    m_progress.SetProgressPos(100); // the device has taken the whole image
     m_progress.SetStatusText(QString());
     platform::ShowAppMessage(QString(res::text::UpgradeFirmwareSuccessful),
                              platform::MessageIcon::Information);

@@ -82,8 +82,8 @@ bool EnsureRoom(CSRecordReader& reader, std::size_t extra) {
     return true;
 }
 
-// Takes one line from `rest`, without its LF and without a CR right before the line end (a
-// text-mode read drops it too).
+// Takes one line from `rest`, without its LF. A line end of CR LF is read like LF, so files
+// written on any system read the same.
 std::string_view TakeLine(std::string_view& rest) {
     const std::size_t lf = rest.find('\n');
     std::string_view line = rest.substr(0, lf);

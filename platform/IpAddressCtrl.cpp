@@ -3,10 +3,15 @@
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpressionValidator>
 #include <QStringList>
 
@@ -16,6 +21,7 @@ namespace {
 
 constexpr int kMaxFieldValue = 255;
 constexpr int kFieldDigits = 3;
+constexpr qsizetype kMaxDottedLength = 64; // longer clipboard text is no address
 
 int fieldValue(const QLineEdit* field) {
     return field->text().isEmpty() ? 0 : field->text().toInt();
@@ -61,6 +67,9 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QFrame(parent) {
         if (index > 0)
             field->setFocusPolicy(Qt::ClickFocus);
         field->installEventFilter(this);
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(field, &QLineEdit::customContextMenuRequested, this,
+                [this, index](const QPoint& position) { showFieldMenu(index, position); });
         connect(field, &QLineEdit::textEdited, this, [this, index] { onFieldEdited(index); });
         connect(field, &QLineEdit::textChanged, this, &CIPAddressCtrl::addressChanged);
         layout->addWidget(field, 1);
@@ -160,19 +169,43 @@ void CIPAddressCtrl::onFieldEdited(int index) {
                        MessageIcon::Warning);
         return;
     }
-    if (field->text().size() == kFieldDigits && field->cursorPosition() == kFieldDigits)
+    if (field->text().size() == kFieldDigits && field->cursorPosition() == kFieldDigits &&
+        index + 1 < kFieldCount) {
         SetFieldFocus(index + 1);
+        // The operator who types "127." meant the dot for the field just left.
+        m_dotAfterAutoMove = true;
+    }
+}
+
+// A dotted address, pasted or arriving in one key event, fills all four fields; spaces
+// around its parts are dropped. Anything else is left to the field.
+bool CIPAddressCtrl::takeDottedAddress(const QString& text) {
+    QString compact = text;
+    compact.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n'));
+    if (!compact.contains(QLatin1Char('.')) || compact.size() > kMaxDottedLength)
+        return false;
+    SetWindowText(compact);
+    SetFieldFocus(qMin(compact.count(QLatin1Char('.')), kFieldCount - 1));
+    return true;
 }
 
 bool CIPAddressCtrl::handleFieldKey(int index, const QKeyEvent& key) {
     const QLineEdit* field = m_fields[index];
     const bool atStart = field->cursorPosition() == 0 && !field->hasSelectedText();
     const bool atEnd = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
-    if (key.text() == QLatin1String(".") || key.text() == QLatin1String(" ")) {
-        if (!field->text().isEmpty())
+    if (key.text() == QLatin1String(" "))
+        return true; // spaces are never typed into a field and change nothing
+    const bool dotExpected = m_dotAfterAutoMove;
+    m_dotAfterAutoMove = false;
+    if (key.text() == QLatin1String(".")) {
+        if (!dotExpected && !field->text().isEmpty())
             SetFieldFocus(index + 1);
         return true; // never typed into a field
     }
+    if (key.matches(QKeySequence::Paste))
+        return takeDottedAddress(QGuiApplication::clipboard()->text());
+    if (key.text().size() > 1 && takeDottedAddress(key.text()))
+        return true;
     if ((key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Left) && atStart && index > 0) {
         m_fields[index - 1]->setFocus(Qt::OtherFocusReason);
         m_fields[index - 1]->end(false);
@@ -191,7 +224,29 @@ bool CIPAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
     if (index >= 0 && event->type() == QEvent::KeyPress &&
         handleFieldKey(index, *static_cast<QKeyEvent*>(event)))
         return true;
+    if (index >= 0 && event->type() == QEvent::FocusOut)
+        m_dotAfterAutoMove = false; // the operator went elsewhere: the next dot counts
+    // A field that gets the focus with its window (as the window opens, or as the operator
+    // comes back to it) selects its text, so what is typed first replaces it.
+    if (index >= 0 && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        QMetaObject::invokeMethod(m_fields[index], &QLineEdit::selectAll, Qt::QueuedConnection);
     return QFrame::eventFilter(watched, event);
+}
+
+// The field's own menu, with Paste taking a dotted address into all four fields.
+void CIPAddressCtrl::showFieldMenu(int index, const QPoint& position) {
+    QLineEdit* field = m_fields[index];
+    QMenu* menu = field->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, this, [this, field] {
+            if (!takeDottedAddress(QGuiApplication::clipboard()->text()))
+                field->paste();
+        });
+    }
+    menu->popup(field->mapToGlobal(position));
 }
 
 } // namespace platform

@@ -17,9 +17,15 @@ namespace platform {
 //   field blank, a number above 255 becomes 255); SetWindowText("") clears them.
 // - GetWindowText renders "a.b.c.d", a blank field as 0, as the window system's control
 //   does once any field holds a value; a control with every field blank gives "".
-// - Typing: only digits go in; a dot (or space) moves to the next field, and so does the
-//   third digit. A number above 255 is refused with a message and the field is set to 255.
-//   Backspace in an empty field and the arrow keys at a field's edge move to the neighbour.
+// - Typing: only digits go in, replacing the field's text when it is selected. The third
+//   digit moves to the next field, and a dot typed right after that move is ignored; any
+//   other dot in a field that holds digits moves to the next field. Moving into a field
+//   (by a dot, by the third digit, by Tab, with its window) selects its text, so typing
+//   replaces it. Spaces
+//   are ignored. A number above 255 is refused with a message and the field is set to 255.
+//   Backspace at a field's start and the arrow keys at a field's edge move to the neighbour.
+// - A dotted address pasted (Ctrl+V, Shift+Insert, the field's menu) or arriving in one key
+//   event fills all four fields, spaces dropped.
 class CIPAddressCtrl : public QFrame {
     Q_OBJECT
 
@@ -56,9 +62,12 @@ private:
     int fieldIndex(QObject* object) const;
     void onFieldEdited(int index);
     bool handleFieldKey(int index, const QKeyEvent& key);
+    bool takeDottedAddress(const QString& text);
+    void showFieldMenu(int index, const QPoint& position);
     void setField(int index, const QString& text);
 
     std::array<QLineEdit*, kFieldCount> m_fields{};
+    bool m_dotAfterAutoMove = false;
 };
 
 } // namespace platform

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -95,6 +96,45 @@ bool takesFocus(QWidget* widget) {
 
 } // namespace
 
+// The window system's help button asks the toolkit for its pointer mode, in which help would
+// come only after a further click on a control. The program's dialogs answer at once with
+// their context-help command instead, as their window menu's help entry does.
+class ContextHelpRouter : public QObject {
+public:
+    static void Install() {
+        static ContextHelpRouter* router = nullptr;
+        if (router == nullptr && QCoreApplication::instance() != nullptr) {
+            router = new ContextHelpRouter(QCoreApplication::instance());
+            QCoreApplication::instance()->installEventFilter(router);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::EnterWhatsThisMode)
+            return QObject::eventFilter(watched, event);
+        if (TemplateDialog* dialog = helpTarget())
+            dialog->OnSysCommand(res::SC_CONTEXTHELP);
+        return true;
+    }
+
+private:
+    using QObject::QObject;
+
+    // The active dialog, or else the shown dialog whose caption has the help button.
+    static TemplateDialog* helpTarget() {
+        if (auto* active = qobject_cast<TemplateDialog*>(QApplication::activeWindow()))
+            return active;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<TemplateDialog*>(widget);
+            if (dialog && dialog->isVisible() &&
+                dialog->windowFlags().testFlag(Qt::WindowContextHelpButtonHint))
+                return dialog;
+        }
+        return nullptr;
+    }
+};
+
 TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
     : QDialog(parent), m_templateId(templateId) {
     const res::DialogTemplate* dialog = res::FindDialogTemplate(templateId);
@@ -154,8 +194,10 @@ void TemplateDialog::applyWindowStyle(const res::DialogTemplate& dialog) {
         flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
         if (has(dialog.style, dialogstyle::SysMenu))
             flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (has(dialog.style, dialogstyle::ContextHelp))
+        if (has(dialog.style, dialogstyle::ContextHelp)) {
             flags |= Qt::WindowContextHelpButtonHint;
+            ContextHelpRouter::Install();
+        }
     } else {
         flags |= Qt::FramelessWindowHint;
     }
@@ -305,6 +347,14 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+    if (!m_closeAllowed) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void TemplateDialog::contextMenuEvent(QContextMenuEvent* event) {

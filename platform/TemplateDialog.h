@@ -23,8 +23,9 @@ namespace platform {
 //   to the default button.
 // - Alt+Space or a right-click on the background opens the window menu; choosing an entry
 //   calls OnSysCommand with its command id.
-// - F1 calls WinHelp.
-// - The IDOK button calls OnOK (accept); the close box rejects.
+// - F1 calls WinHelp; the caption's help button sends the context-help command to the active
+//   dialog at once (the toolkit's pointer mode for context help is never entered).
+// - The IDOK button calls OnOK (accept); the close box rejects, unless closing is refused.
 // A template with the child style makes a panel: a plain child widget of `parent`, which
 // passes F1, Alt+Space and right-clicks on to the dialog around it.
 class TemplateDialog : public QDialog {
@@ -50,6 +51,11 @@ public:
     QMenu* windowMenu() const { return m_windowMenu; }
     void ShowWindowMenu(const QPoint& globalPosition);
 
+    // A dialog that may not be closed ignores the close box, the window menu's Close and
+    // every other close request; the program hides or deletes it itself.
+    void SetCloseAllowed(bool allowed) { m_closeAllowed = allowed; }
+    bool IsCloseAllowed() const { return m_closeAllowed; }
+
     // The font a template's dialog uses: the application font at the template's size.
     static QFont DialogFont(int pointSize);
     static QSize BaseUnitsFor(const QFont& font);
@@ -65,9 +71,12 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class ContextHelpRouter;
+
     void applyWindowStyle(const res::DialogTemplate& dialog);
     void buildControls(const res::DialogTemplate& dialog);
     QWidget* createControl(const res::ControlTemplate& control);
@@ -80,6 +89,7 @@ private:
     QSize m_baseUnits;
     QHash<int, QWidget*> m_items;
     QMenu* m_windowMenu = nullptr;
+    bool m_closeAllowed = true;
 };
 
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QThread>
 
 namespace {
@@ -25,14 +26,17 @@ DWORD WaitWithMessages(platform::ManualResetEvent* event, DWORD timeoutMs) {
                                    : std::chrono::milliseconds(deadline.remainingTime());
         return event->Wait(remaining) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
     }
-    // Handle what is pending, then give the event a short moment: the GUI stays responsive
-    // and a set event is noticed within a couple of milliseconds.
+    // Handle what is pending, then give the event a short moment: the window repaints, a
+    // worker's update runs, and a set event is noticed within a couple of milliseconds. Input
+    // waits until the wait is over: a click handled here would run in the middle of the
+    // caller's own handler.
     constexpr auto kSlice = std::chrono::milliseconds(2);
-    QCoreApplication::processEvents();
+    constexpr auto kNoInput = QEventLoop::ExcludeUserInputEvents;
+    QCoreApplication::processEvents(kNoInput);
     while (!event->Wait(kSlice)) {
         if (deadline.hasExpired())
             return WAIT_TIMEOUT;
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(kNoInput);
     }
     return WAIT_OBJECT_0;
 }

@@ -9,7 +9,8 @@ inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 // Waits for the event while the calling thread keeps handling its events (on the GUI
-// thread: window updates that a worker is waiting for, repaints, input). Returns
+// thread: window updates that a worker is waiting for, repaints; input stays queued until
+// the wait is over). Returns
 // WAIT_OBJECT_0 when the event is set, WAIT_TIMEOUT when the time ran out, WAIT_FAILED
 // without an event.
 DWORD WaitWithMessages(platform::ManualResetEvent* event, DWORD timeoutMs);

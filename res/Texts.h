@@ -16,6 +16,7 @@ inline constexpr QLatin1String AboutVersionFormat{"%s %s"};
 inline constexpr QLatin1String HelpFileName{"DELVOR Rivivoz Uzuvod.chm"};
 inline constexpr QLatin1String HelpPathFormat{"%s/DELVOR Rivivoz Uzuvod.chm"};
 inline constexpr QLatin1String SystemErrorCaption{"Error"};
+inline constexpr QLatin1String UnexpectedArgumentFormat{"Unexpected argument '%s'."};
 
 // Connect and read-out.
 inline constexpr QLatin1String InvalidDeviceIp{"Invalid Device IP Address"};

@@ -123,6 +123,36 @@ void CDELVOREncoderDlg::SetTitleWithVersion() {
                                      qPrintable(version)));
 }
 
+void CDELVOREncoderDlg::RunOperation(void (CDELVOREncoderDlg::*operation)()) {
+    if (m_bOperationRunning)
+        return; // a click that reached us while another operation waits for the device
+    m_bOperationRunning = true;
+    SetCloseAllowed(false);
+    (this->*operation)();
+    SetCloseAllowed(true);
+    m_bOperationRunning = false;
+}
+
+void CDELVOREncoderDlg::OnConnect() {
+    RunOperation(&CDELVOREncoderDlg::Connect);
+}
+
+void CDELVOREncoderDlg::OnSetNewIpAddress() {
+    RunOperation(&CDELVOREncoderDlg::SetNewIpAddress);
+}
+
+void CDELVOREncoderDlg::OnChangeProtocol() {
+    RunOperation(&CDELVOREncoderDlg::ChangeProtocol);
+}
+
+void CDELVOREncoderDlg::OnChangeMode() {
+    RunOperation(&CDELVOREncoderDlg::ChangeMode);
+}
+
+void CDELVOREncoderDlg::OnUpgradeFirmware() {
+    RunOperation(&CDELVOREncoderDlg::UpgradeFirmware);
+}
+
 void CDELVOREncoderDlg::EnableDeviceControls(bool enable) {
     for (const int id : {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL,
                          IDC_SET_NEW_IP, IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})

@@ -35,8 +35,14 @@ public:
     void EnableDeviceControls(bool enable);
     void ShowHelp();
 
+    // A device operation (Connect, a settings change, the upgrade) runs: no other one starts
+    // and the window cannot be closed until it is over.
+    bool IsOperationRunning() const { return m_bOperationRunning; }
+
     // Connect and read-out.
     void OnConnect();
+    // Connect's steps, also run as the last step of a settings change.
+    void Connect();
     bool ValidateIpAddress(CIPAddressCtrl* control, const QString& message,
                            std::array<BYTE, 4>& destination);
     void ShowDeviceInfo();
@@ -87,6 +93,12 @@ protected:
     void WinHelp() override;
 
 private:
+    // Runs one device operation, or nothing while another one runs.
+    void RunOperation(void (CDELVOREncoderDlg::*operation)());
+    void SetNewIpAddress();
+    void ChangeProtocol();
+    void ChangeMode();
+    void UpgradeFirmware();
     void DoDataExchange();
     void ConnectButtons();
     void AddAboutEntryToWindowMenu();
@@ -97,4 +109,6 @@ private:
     void FillProtocolChoices();
     void ShowProtocolPanels();
     void ShowResolverMode();
+
+    bool m_bOperationRunning = false;
 };

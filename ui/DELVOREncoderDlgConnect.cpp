@@ -44,14 +44,21 @@ bool CDELVOREncoderDlg::ValidateIpAddress(CIPAddressCtrl* control, const QString
     return true;
 }
 
-void CDELVOREncoderDlg::OnConnect() {
-    if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), DeviceData.m_DeviceIp))
+void CDELVOREncoderDlg::Connect() {
+    std::array<BYTE, 4> target{};
+    if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), target))
         return;
     m_StatusPoller.Stop();
+    // The poller's worker reads the device address when it opens its link: the address
+    // changes only once the worker has ended.
+    DeviceData.m_DeviceIp = target;
     DropMainLink();
     CCommInterface comm;
     CQxProgressDlg progress(this, QString(text::ProgressGettingStatusId), false);
-    ReadOutDevice(progress, comm);
+    // After a failed read-out the fields may still show another device's settings, and a
+    // settings change would write them to this one: nothing is sent until a read-out succeeds.
+    if (!ReadOutDevice(progress, comm))
+        EnableDeviceControls(false);
     // Leaving the scope closes the progress window first, then the local link.
 }
 

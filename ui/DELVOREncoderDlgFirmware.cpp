@@ -28,7 +28,7 @@ private:
 };
 } // namespace
 
-void CDELVOREncoderDlg::OnUpgradeFirmware() {
+void CDELVOREncoderDlg::UpgradeFirmware() {
     const std::optional<QString> path = platform::GetOpenFileName(
         this, QString(text::SelectFirmwareFile), QString(text::FirmwareDefaultExtension));
     if (!path)

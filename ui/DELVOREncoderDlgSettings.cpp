@@ -22,7 +22,7 @@ void ShowOutcome(bool success, QLatin1String successText, QLatin1String failureT
 }
 } // namespace
 
-void CDELVOREncoderDlg::OnSetNewIpAddress() {
+void CDELVOREncoderDlg::SetNewIpAddress() {
     EthernetSettings& pending = DeviceData.m_Pending;
     if (!ValidateIpAddress(m_ipNewAddress, QString(text::InvalidNewIp), pending.m_Ip) ||
         !ValidateIpAddress(m_ipSubnetMask, QString(text::InvalidSubnetMask),
@@ -35,7 +35,7 @@ void CDELVOREncoderDlg::OnSetNewIpAddress() {
     ShowOutcome(applied, text::SetNewIpSuccessful, text::SetNewIpFailed);
 }
 
-void CDELVOREncoderDlg::OnChangeProtocol() {
+void CDELVOREncoderDlg::ChangeProtocol() {
     const int selected = m_comboProtocol->GetCurSel();
     CDeviceSequences::PrepareChange(
         DeviceData, SettingsChange::Protocol(m_comboProtocol->GetItemData(selected).toInt()));
@@ -44,7 +44,7 @@ void CDELVOREncoderDlg::OnChangeProtocol() {
                 text::ChangeProtocolSuccessful, text::ChangeProtocolFailed);
 }
 
-void CDELVOREncoderDlg::OnChangeMode() {
+void CDELVOREncoderDlg::ChangeMode() {
     CDeviceSequences::PrepareChange(DeviceData,
                                     SettingsChange::Mode(!DeviceData.m_Current.m_bModeDM7));
     const bool applied = ApplyDeviceSetting(QString(text::SettingResolverMode));
@@ -60,7 +60,7 @@ bool CDELVOREncoderDlg::ApplyDeviceSetting(const QString& name) {
     const auto& ip = DeviceData.m_Pending.m_Ip;
     m_ipTargetDevice->SetWindowText(
         QString::asprintf(text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]));
-    OnConnect();
+    Connect();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "PeriodicThread.h"
 
+#include "platform/ThreadStart.h"
 #include "platform/WaitWithMessages.h"
 #include "ui/PollDeviceStatus.h"
 
@@ -13,54 +14,56 @@ CPeriodicThread::~CPeriodicThread() {
     Stop();
 }
 
-void CPeriodicThread::Start(void* context) {
-    StartWith(PollDeviceStatus, context, kPollPeriodMs);
+bool CPeriodicThread::Start(void* context) {
+    return StartWith(PollDeviceStatus, context, kPollPeriodMs);
 }
 
-void CPeriodicThread::StartWith(Callback callback, void* context, DWORD periodMs) {
-    if (m_pThread)
+bool CPeriodicThread::StartWith(Callback callback, void* context, DWORD periodMs) {
+    if (m_stopDepth > 0)
+        return false; // a Stop is waiting for the worker: the poller is going, not coming
+    if (m_worker)
         Stop();
-    if (m_pThread)
-        return; // never more than one worker
-    m_dwPeriod = periodMs;
-    m_pfnCallback = callback;
-    m_pContext = context;
-    m_hStopEvent = std::make_unique<platform::ManualResetEvent>();
-    m_workerEnded.Reset();
+    if (m_worker)
+        return false; // never more than one worker
+    auto worker = std::make_shared<Worker>();
+    worker->callback = callback;
+    worker->context = context;
+    worker->period = periodMs;
+    m_bStop = false;
+    worker->thread = platform::StartThread([this, worker] {
+        Run(*worker);
+        worker->ended.Set();
+    });
+    if (!worker->thread)
+        return false; // no thread to be had: the program goes on without polling
     ++s_liveWorkers;
-    m_pThread = std::make_unique<std::thread>(&CPeriodicThread::ThreadProc, this);
+    m_worker = std::move(worker);
+    return true;
 }
 
-unsigned CPeriodicThread::ThreadProc(void* param) {
-    auto* self = static_cast<CPeriodicThread*>(param);
-    if (self != nullptr) {
-        self->Run();
-        self->m_workerEnded.Set();
-    }
-    return 0;
-}
-
-void CPeriodicThread::Run() {
-    m_pfnCallback(m_pContext);
-    while (m_dwPeriod != 0 && !m_bStop) {
-        if (WaitWithMessages(m_hStopEvent.get(), m_dwPeriod) == WAIT_OBJECT_0)
+void CPeriodicThread::Run(Worker& worker) {
+    worker.callback(worker.context);
+    while (worker.period != 0 && !m_bStop) {
+        if (WaitWithMessages(&worker.stopEvent, worker.period) == WAIT_OBJECT_0)
             break;
-        m_pfnCallback(m_pContext);
+        worker.callback(worker.context);
     }
 }
 
 void CPeriodicThread::Stop() {
-    if (!m_pThread)
+    const std::shared_ptr<Worker> worker = m_worker;
+    if (!worker)
         return;
     m_bStop = true;
-    m_hStopEvent->Set();
-    WaitWithMessages(&m_workerEnded, INFINITE);
-    m_pThread->join(); // the worker has ended: this returns at once
-    m_pThread.reset();
+    worker->stopEvent.Set();
+    if (worker->thread->get_id() == std::this_thread::get_id())
+        return; // the worker cannot wait for itself; its loop ends after this call
+    ++m_stopDepth;
+    WaitWithMessages(&worker->ended, INFINITE);
+    --m_stopDepth;
+    if (m_worker != worker)
+        return;             // a Stop entered meanwhile has already joined it
+    worker->thread->join(); // the worker has ended: this returns at once
+    m_worker.reset();
     --s_liveWorkers;
-    m_hStopEvent.reset();
-    m_dwPeriod = 0;
-    m_pfnCallback = nullptr;
-    m_pContext = nullptr;
-    m_bStop = false;
 }

@@ -9,6 +9,7 @@
 
 // Calls a function at a fixed period on a worker thread until stopped: at once when
 // started, then one period after each completed call. At most one worker exists.
+// Start and Stop belong to the GUI thread; the callback may call RequestStop.
 class CPeriodicThread {
 public:
     using Callback = int (*)(void* context);
@@ -19,32 +20,41 @@ public:
     CPeriodicThread& operator=(const CPeriodicThread&) = delete;
 
     // Polls the device status once a second with the main dialog as context.
-    void Start(void* context);
-    // The same with another callback and period (the worker machinery on its own).
-    void StartWith(Callback callback, void* context, DWORD periodMs);
-    // Ends polling and waits for the worker, handling the GUI thread's events meanwhile,
-    // because the worker may be updating the dialog at that moment. Does nothing when idle.
+    bool Start(void* context);
+    // The same with another callback and period (the worker machinery on its own). A running
+    // worker is stopped first. Returns false, with no worker, while a Stop is waiting or when
+    // the system cannot create the thread.
+    bool StartWith(Callback callback, void* context, DWORD periodMs);
+    // Ends polling and waits for the worker, repainting meanwhile, because the worker may be
+    // waiting for the GUI thread to update the dialog. Does nothing when idle. A Stop entered
+    // during another one waits for the same worker; called by the worker itself it only asks
+    // the loop to end.
     void Stop();
 
-    bool HasWorker() const { return m_pThread != nullptr; }
+    bool HasWorker() const { return m_worker != nullptr; }
     // A worker exists and has not ended by itself yet.
-    bool IsPolling() const { return m_pThread != nullptr && !m_workerEnded.IsSet(); }
+    bool IsPolling() const { return m_worker != nullptr && !m_worker->ended.IsSet(); }
     // Worker threads of all pollers that have not been joined yet.
     static int LiveWorkers() { return s_liveWorkers; }
     // Asks the worker loop to end after the current call (used by the callback itself).
     void RequestStop() { m_bStop = true; }
 
-    static unsigned ThreadProc(void* param);
-    void Run();
-
 private:
+    // What one worker uses; it outlives every Stop that waits for it.
+    struct Worker {
+        Callback callback = nullptr;
+        void* context = nullptr;
+        DWORD period = 0;
+        platform::ManualResetEvent stopEvent;
+        platform::ManualResetEvent ended;
+        std::unique_ptr<std::thread> thread;
+    };
+
+    void Run(Worker& worker);
+
     std::atomic<bool> m_bStop{false};
-    std::unique_ptr<std::thread> m_pThread;
-    std::unique_ptr<platform::ManualResetEvent> m_hStopEvent;
-    platform::ManualResetEvent m_workerEnded;
-    std::atomic<DWORD> m_dwPeriod{0};
-    Callback m_pfnCallback = nullptr;
-    void* m_pContext = nullptr;
+    std::shared_ptr<Worker> m_worker;
+    int m_stopDepth = 0;
 
     static std::atomic<int> s_liveWorkers;
 };

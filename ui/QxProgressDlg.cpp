@@ -1,6 +1,7 @@
 #include "QxProgressDlg.h"
 
 #include "platform/TemplateDialog.h"
+#include "platform/ThreadStart.h"
 #include "res/ResourceIds.h"
 
 #include <QCoreApplication>
@@ -61,8 +62,9 @@ void CQxProgressDlg::CreateAndShow(QWidget* owner, const QString& caption) {
     owner->setEnabled(false);
     m_window = new platform::TemplateDialog(res::IDD_PROGRESS, nullptr);
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
-    // Closing the window is the cancel command.
-    QObject::connect(m_window, &QDialog::rejected, m_window, [this] { OnCancel(); });
+    // The operation cannot be cancelled half way: the operator cannot close the window, and
+    // the owner stays disabled until the operation closes it.
+    m_window->SetCloseAllowed(false);
     SetHeaderText(QString());
     SetCaptionText(caption);
     SetStatusText(QString());
@@ -162,10 +164,12 @@ void CQxProgressDlg::StartStepThread() {
         return;
     // Without a window there is no bar to step: the thread then ends at once.
     g_pStepTarget = ProgressBar();
-    m_bStepThreadRunning = true;
     m_stopStepping.Reset();
-    m_pStepThread = std::make_unique<std::thread>(&CQxProgressDlg::StepThreadProc, this,
-                                                  !g_pStepTarget.isNull());
+    const bool hasTarget = !g_pStepTarget.isNull();
+    m_pStepThread = platform::StartThread([this, hasTarget] { StepThreadProc(hasTarget); });
+    m_bStepThreadRunning = m_pStepThread != nullptr;
+    if (!m_bStepThreadRunning)
+        g_pStepTarget = nullptr; // no thread to be had: the bar simply stands still
 }
 
 // Asks the GUI thread for one step every 100 ms until halted. The step is posted, not

@@ -31,6 +31,7 @@ public:
     CQxProgressDlg& operator=(const CQxProgressDlg&) = delete;
 
     // Halts a stepping thread, enables the owner and closes the window; the object lives on.
+    // Only the operation calls it: the operator cannot close the window.
     void OnCancel();
 
     void SetProgressPos(int position);
@@ -44,6 +45,7 @@ public:
     void SetStatusText(const QString& text);
     void SetItemText(int controlId, const QString& text);
 
+    // Without a thread to be had the bar stands still and the operation goes on.
     void StartStepThread();
     // Repaints the window at once.
     void UpdateWindow();

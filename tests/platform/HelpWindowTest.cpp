@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using platform::ChmFile;
 using platform::HelpWindow;
 
@@ -22,7 +24,8 @@ namespace {
 
 const QString kHelpFile = QStringLiteral(HELP_FILE);
 
-// Clicks the link whose text is `label`, as a person would.
+// Clicks the link whose text is `label`, as a person would: through the window system, so
+// that a window blocked by a modal one does not get the click.
 bool clickLink(HelpWindow& window, const QString& label) {
     const QTextCursor found = window.document()->find(label);
     if (found.isNull())
@@ -32,7 +35,8 @@ bool clickLink(HelpWindow& window, const QString& label) {
     window.setTextCursor(middle);
     window.ensureCursorVisible();
     const QPoint point = window.cursorRect(middle).center();
-    QTest::mouseClick(window.viewport(), Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      window.viewport()->mapTo(&window, point));
     return true;
 }
 
@@ -108,18 +112,28 @@ TEST(HelpWindowTest, MissingPagesAndFilesAreToldInTheWindowOnly) {
     EXPECT_FALSE(window.ShowTopic(QStringLiteral("nowhere.html")));
     EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("/nowhere.html")));
 
-    QWidget owner;
-    QPointer<HelpWindow> shown = platform::HtmlHelp(&owner, QStringLiteral("/no/such/file.chm"));
+    auto owner = std::make_unique<QWidget>();
+    owner->setWindowModality(Qt::ApplicationModal); // as the main dialog runs
+    owner->show();
+    QPointer<HelpWindow> shown =
+        platform::HtmlHelp(owner.get(), QStringLiteral("/no/such/file.chm"));
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
     EXPECT_TRUE(shown->toPlainText().startsWith(QStringLiteral("Cannot open the help file")));
     EXPECT_EQ(recorder.count(), 0u);
 
     // The same owner's next request reuses the window, now with the real file.
-    EXPECT_EQ(platform::HtmlHelp(&owner, kHelpFile), shown.data());
+    EXPECT_EQ(platform::HtmlHelp(owner.get(), kHelpFile), shown.data());
     EXPECT_EQ(shown->currentTopic(), QStringLiteral("/index.html"));
-    EXPECT_EQ(shown->parentWidget(), &owner);
-    shown->close();
+    // A window of its own: usable while its owner is modal or disabled, closed when the
+    // owner goes.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    owner->setEnabled(false);
+    EXPECT_TRUE(shown->isEnabled());
+    ASSERT_TRUE(clickLink(*shown, QStringLiteral("Connecting to an encoder")));
+    EXPECT_TRUE(testsupport::WaitFor(
+        [&] { return shown->currentTopic() == QStringLiteral("/connecting.html"); }, 5000));
+    owner.reset();
     EXPECT_TRUE(testsupport::WaitFor([&] { return shown.isNull(); }, 5000));
 }
 

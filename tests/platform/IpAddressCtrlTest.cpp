@@ -4,6 +4,7 @@
 #include "MessageRecorder.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -120,6 +121,47 @@ TEST_F(IpAddressCtrlTyping, DotsAndThirdDigitsMoveToTheNextField) {
     type("20");
     EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("192.168.0.20"));
     EXPECT_EQ(focusedField(), 3);
+}
+
+// What the operator types, over a blank control and over one that holds an address, gives
+// the address typed: the dot after an automatic move is not a second move.
+TEST_F(IpAddressCtrlTyping, TypedAddressIsTheAddressShown) {
+    struct Case {
+        const char* before;
+        const char* typed;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "127.0.0.31", "127.0.0.31"},
+        {"192.168.0.20", "127.0.0.31", "127.0.0.31"},
+        {"127.0.0.2", "127.1.2.3", "127.1.2.3"},
+        {"192.168.0.20", "10.200.300.4", "10.200.255.4"},
+        {"192.168.0.20", "127 . 0 . 0 . 9", "127.0.0.9"},
+        {"", "192168000020", "192.168.0.20"},   // third digits move on by themselves
+        {"192.168.0.20", "1..5", "1.168.5.20"}, // a dot in a filled field moves on
+    };
+    testsupport::MessageRecorder recorder; // 300 is refused with a message
+    for (const Case& c : cases) {
+        m_control->SetWindowText(QLatin1String(c.before));
+        m_control->SetFocus();
+        type(c.typed);
+        EXPECT_EQ(m_control->GetWindowText(), QLatin1String(c.after))
+            << c.before << " + " << c.typed;
+    }
+}
+
+TEST_F(IpAddressCtrlTyping, PastedDottedAddressFillsAllFields) {
+    for (const char* pasted : {"127.0.0.31", " 127. 0. 0. 31\n"}) {
+        m_control->SetWindowText(QStringLiteral("192.168.0.20"));
+        m_control->SetFieldFocus(2);
+        QGuiApplication::clipboard()->setText(QLatin1String(pasted));
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
+        EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("127.0.0.31")) << pasted;
+    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("42")); // digits go into the field
+    m_control->SetFieldFocus(1);
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
+    EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("127.42.0.31"));
 }
 
 TEST_F(IpAddressCtrlTyping, DotInABlankFieldAndLettersAreIgnored) {

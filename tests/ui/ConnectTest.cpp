@@ -208,12 +208,25 @@ TEST_F(ConnectTest, FailingCommandEndsTheReadOutWithItsOwnMessageOnly) {
     EXPECT_TRUE(Dialog().isEnabled());
 }
 
-TEST_F(ConnectTest, ControlsStayEnabledAfterALaterFailedConnect) {
+// Device A is read out, then a Connect to device B fails half way: A's settings still fill
+// the fields, and nothing of them may reach B.
+TEST_F(ConnectTest, HalfFailedConnectToAnotherDeviceDisablesTheDeviceControls) {
     ConnectToSimulator();
-    m_sim->SetFault(MSG_GET_MAC_ID, sim::Fault::DeviceError(19));
-    Click(IDC_CONNECT);
+    const QString addressB = testsupport::UniqueLoopbackAddress(kAddressArea, 7);
+    sim::CEncoderSimulator deviceB(testsupport::SimulatorConfigAt(addressB));
+    ASSERT_TRUE(testsupport::Started(deviceB));
+    deviceB.SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(19));
+    ConnectTo(addressB);
     EXPECT_EQ(m_messages.texts(),
               QStringList{QStringLiteral("Incorrect Communication Packet  (Protection error).")});
-    EXPECT_TRUE(DeviceControlsEnabled());
+    EXPECT_TRUE(DeviceControlsDisabled());
+    EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address) << "the fields stay as shown";
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "a failed Connect leaves polling stopped";
+    for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
+        Click(button);
+    EXPECT_TRUE(deviceB.SetPayloads().empty());
+
+    deviceB.ClearFaults();
+    ConnectTo(addressB);
+    EXPECT_TRUE(DeviceControlsEnabled()) << "a good read-out enables them again";
 }

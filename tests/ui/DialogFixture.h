@@ -11,14 +11,32 @@
 #include "sim/EncoderSimulator.h"
 #include "ui/DELVOREncoderDlg.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// An S-record file of S1 records, 16 data bytes each, from address 0x1000.
+inline QByteArray SRecordFile(const QByteArray& image) {
+    QByteArray file = "S00600004844521B\n";
+    for (int offset = 0; offset < image.size(); offset += 16) {
+        const QByteArray data = image.mid(offset, 16);
+        const int address = 0x1000 + offset;
+        QByteArray body =
+            QByteArray(1, char(data.size() + 3)) + char(address >> 8) + char(address & 0xFF) + data;
+        int sum = 0;
+        for (const char byte : body)
+            sum += static_cast<unsigned char>(byte);
+        file += "S1" + (body + char(~sum & 0xFF)).toHex().toUpper() + '\n';
+    }
+    return file + "S9030000FC\n";
+}
 
 // The main dialog on screen (offscreen), its own simulated encoder on a loopback address of
 // this test's own, registry hives in a temporary folder, and every message box recorded.
@@ -39,6 +57,7 @@ protected:
     }
 
     void TearDown() override {
+        m_probeTimer.reset();
         m_dialog.reset();
         m_sim.reset();
     }
@@ -83,7 +102,41 @@ protected:
         return control ? control->property("text").toString() : QString();
     }
 
+    // What was tried once while an operation ran with its progress window shown.
+    struct BusyProbe {
+        bool fired = false;
+        bool mainClosed = false;
+        bool progressClosed = false;
+    };
+
+    // From the next operation's progress window on: the operator tries to close the main
+    // window and the progress window, and clicks reach Connect and Change Mode.
+    void ProbeWhileBusy(BusyProbe& probe) {
+        m_probeTimer = std::make_unique<QTimer>();
+        QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this, &probe] {
+            platform::TemplateDialog* progress = ShownProgressWindow();
+            if (probe.fired || !Dialog().IsOperationRunning() || progress == nullptr)
+                return;
+            probe.fired = true;
+            probe.mainClosed = Dialog().close();
+            probe.progressClosed = progress->close();
+            Dialog().OnConnect();
+            Dialog().OnChangeMode();
+        });
+        m_probeTimer->start(5);
+    }
+
+    static platform::TemplateDialog* ShownProgressWindow() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* window = qobject_cast<platform::TemplateDialog*>(widget);
+            if (window && window->isVisible() && window->templateId() == res::IDD_PROGRESS)
+                return window;
+        }
+        return nullptr;
+    }
+
     QTemporaryDir m_hives;
+    std::unique_ptr<QTimer> m_probeTimer;
     QString m_address;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;

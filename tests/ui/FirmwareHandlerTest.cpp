@@ -3,30 +3,13 @@
 #include "comm/MessageCodes.h"
 #include "platform/FileDialog.h"
 #include "res/Texts.h"
+#include "ui/QxProgressDlg.h"
 
 #include <QFile>
 
 #include <sys/stat.h>
 
 using namespace res;
-
-namespace {
-// An S-record file of S1 records, 16 data bytes each, from address 0x1000.
-QByteArray SRecordFile(const QByteArray& image) {
-    QByteArray file = "S00600004844521B\n";
-    for (int offset = 0; offset < image.size(); offset += 16) {
-        const QByteArray data = image.mid(offset, 16);
-        const int address = 0x1000 + offset;
-        QByteArray body =
-            QByteArray(1, char(data.size() + 3)) + char(address >> 8) + char(address & 0xFF) + data;
-        int sum = 0;
-        for (const char byte : body)
-            sum += static_cast<BYTE>(byte);
-        file += "S1" + (body + char(~sum & 0xFF)).toHex().toUpper() + '\n';
-    }
-    return file + "S9030000FC\n";
-}
-} // namespace
 
 // The Upgrade Firmware button as the operator uses it: the file dialog is answered in
 // advance, the device is the simulator.
@@ -124,6 +107,7 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndLeavesThePollerStopped) {
 
     EXPECT_EQ(m_messages.texts(), QStringList{QString(text::UpgradeFirmwareSuccessful)});
     EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(CQxProgressDlg::LastClosedBar().position, 100) << "a full bar beside the success";
     const auto blocks = m_sim->FirmwareBlocks();
     ASSERT_EQ(blocks.size(), 5u);
     QByteArray received;

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QTimer>
+#include <QWhatsThis>
 
 using namespace res;
 
@@ -82,7 +83,9 @@ TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     EXPECT_EQ(seenVersion, QStringLiteral("DELVOR RivivozUzuvod, Version 1.0"));
 }
 
-TEST_F(MainDialogTest, HelpButtonAndF1OpenTheHelpFileAtItsDefaultTopic) {
+// The help button, F1 and the caption's "?" (the window system's request for context help)
+// open help at once; help stays usable while an operation disables the dialog.
+TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopic) {
     const auto shownHelp = []() -> platform::HelpWindow* {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* help = qobject_cast<platform::HelpWindow*>(widget);
@@ -93,7 +96,9 @@ TEST_F(MainDialogTest, HelpButtonAndF1OpenTheHelpFileAtItsDefaultTopic) {
     };
     for (const auto& ask :
          {std::function<void()>([&] { Click(ID_HELP); }),
-          std::function<void()>([&] { QTest::keyClick(&Dialog(), Qt::Key_F1); })}) {
+          std::function<void()>([&] { QTest::keyClick(&Dialog(), Qt::Key_F1); }),
+          std::function<void()>(
+              [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode)); })}) {
         if (platform::HelpWindow* open = shownHelp())
             open->close();
         ask();
@@ -102,8 +107,32 @@ TEST_F(MainDialogTest, HelpButtonAndF1OpenTheHelpFileAtItsDefaultTopic) {
         EXPECT_TRUE(help->filePath().endsWith(QStringLiteral("/DELVOR Rivivoz Uzuvod.chm")));
         EXPECT_EQ(help->currentTopic(), QStringLiteral("/index.html"));
         EXPECT_FALSE(help->toPlainText().isEmpty());
+        EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+        Dialog().setEnabled(false);
+        EXPECT_TRUE(help->isEnabled());
+        Dialog().setEnabled(true);
     }
     EXPECT_EQ(m_messages.count(), 0u);
+}
+
+// Typed with real keys over the address each field holds, every address field takes the
+// address as typed.
+TEST_F(MainDialogTest, EveryAddressFieldTakesTheAddressAsTyped) {
+    CDELVOREncoderDlg& dialog = Dialog();
+    // As the window opens, the target field has the focus with its first number selected.
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return dialog.m_ipTargetDevice->field(0)->selectedText() == u"192"; }));
+    dialog.EnableDeviceControls(true);
+    for (CIPAddressCtrl* control : {dialog.m_ipTargetDevice, dialog.m_ipNewAddress,
+                                    dialog.m_ipSubnetMask, dialog.m_ipGateway}) {
+        control->SetWindowText(QStringLiteral("192.168.0.20"));
+        if (control != dialog.m_ipTargetDevice)
+            control->SetFocus();
+        for (const char key : std::string_view("127.1.2.3"))
+            QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(control->GetWindowText(), QStringLiteral("127.1.2.3"))
+            << control->objectName().toStdString();
+    }
 }
 
 TEST_F(MainDialogTest, PanelsAreStackedOnTheExtraParametersBoxWithTheModbusPanelHidden) {

@@ -4,6 +4,7 @@
 #include "ui/PeriodicThread.h"
 
 #include <QLineEdit>
+#include <QTimer>
 
 #include <atomic>
 
@@ -68,6 +69,11 @@ struct CallLog {
     CPeriodicThread* poller = nullptr;
 };
 
+int WaitForRelease(void* context) {
+    static_cast<platform::ManualResetEvent*>(context)->Wait(std::chrono::milliseconds(-1));
+    return 0;
+}
+
 int CountCall(void* context) {
     auto* log = static_cast<CallLog*>(context);
     const int calls = ++log->calls;
@@ -114,4 +120,25 @@ TEST(PeriodicThreadTest, FirstCallComesAtOnceNotAfterAPeriod) {
     ASSERT_TRUE(testsupport::WaitFor([&] { return log.calls == 1; }));
     poller.Stop(); // wakes the worker from its hour-long wait
     EXPECT_EQ(log.calls, 1);
+}
+
+// While Stop waits for a busy worker, a queued event starts the poller and stops it again:
+// the start is refused, the inner Stop ends the same worker, the outer one returns.
+TEST(PeriodicThreadTest, StopAndStartEnteredDuringAStopAreSafe) {
+    CPeriodicThread poller;
+    platform::ManualResetEvent release;
+    ASSERT_TRUE(poller.StartWith(&WaitForRelease, &release, 1000));
+    CallLog log;
+    bool startedMeanwhile = true;
+    QTimer::singleShot(0, [&] {
+        startedMeanwhile = poller.StartWith(&CountCall, &log, 10);
+        QTimer::singleShot(20, [&] { release.Set(); });
+        poller.Stop();
+    });
+    poller.Stop();
+    EXPECT_FALSE(startedMeanwhile);
+    EXPECT_EQ(log.calls, 0);
+    EXPECT_FALSE(poller.HasWorker());
+    EXPECT_EQ(CPeriodicThread::LiveWorkers(), 0);
+    EXPECT_TRUE(poller.StartWith(&CountCall, &log, 10)) << "once stopped it starts again";
 }

@@ -27,7 +27,11 @@ TEST_F(ProgressDlgTest, DisablesItsOwnerWhileShownAndEnablesItOnceWhenClosed) {
         EXPECT_TRUE(progress.Window()->item<QLabel>(IDC_PROGRESS_HEADER)->text().isEmpty());
         EXPECT_TRUE(progress.Window()->item<QLabel>(IDC_PROGRESS_STATUS)->text().isEmpty());
 
-        progress.OnCancel(); // the cancel command while the operation goes on
+        EXPECT_FALSE(progress.Window()->close()) << "the operator cannot close it";
+        EXPECT_TRUE(progress.Window()->isVisible());
+        EXPECT_FALSE(m_owner.isEnabled());
+
+        progress.OnCancel(); // the operation closes it
         EXPECT_TRUE(m_owner.isEnabled());
         EXPECT_FALSE(progress.HasWindow());
         m_owner.setEnabled(false); // the destructor must not enable the owner a second time

@@ -1,0 +1,101 @@
+#include "DialogFixture.h"
+
+#include "comm/MessageCodes.h"
+#include "platform/FileDialog.h"
+#include "platform/ThreadStart.h"
+#include "res/Texts.h"
+#include "ui/QxProgressDlg.h"
+
+#include <QFile>
+
+using namespace res;
+
+// One device operation at a time: while one runs, a second one does not start, neither the
+// main window nor the progress window closes, and no worker is left behind.
+class OperationSafetyTest : public DialogFixture {
+protected:
+    void SetUp() override {
+        DialogFixture::SetUp();
+        m_sim->SetRestartAwayMs(200);
+        const QString firmware = m_hives.filePath(QStringLiteral("firmware.hex"));
+        QFile file(firmware);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(SRecordFile(QByteArray(300, '\x3C')));
+        platform::SetOpenFileAnswer([firmware](const QString&, const QString&) {
+            return std::optional<QString>(firmware);
+        });
+    }
+
+    void TearDown() override {
+        platform::SetOpenFileAnswer({});
+        platform::FailNextThreadStarts(0);
+        DialogFixture::TearDown();
+    }
+};
+
+TEST_F(OperationSafetyTest, NoSecondOperationAndNoCloseWhileOneRuns) {
+    struct Case {
+        const char* name;
+        int button;
+        BYTE slowRequest; // answered late, so that the operation is still running
+        int readOuts;     // MAC requests of the operation itself
+        std::size_t messages;
+    };
+    const Case cases[] = {
+        {"Connect", IDC_CONNECT, MSG_GET_PARAMS, 1, 0},
+        {"Set New IP Address", IDC_SET_NEW_IP, MSG_SET_ETHERNET_PARAMS, 1, 1},
+        {"Change Protocol", IDC_CHANGE_PROTOCOL, MSG_SET_ETHERNET_PARAMS, 1, 1},
+        {"Change Mode", IDC_CHANGE_MODE, MSG_SET_ETHERNET_PARAMS, 1, 1},
+        {"Upgrade Firmware", IDC_UPGRADE_FIRMWARE, MSG_EXECUTE_BOOT, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectToSimulator();
+        m_messages.clear();
+        m_sim->SetFault(c.slowRequest, sim::Fault::SlowReply(300, false));
+        const int readOutsBefore = m_sim->RequestCount(MSG_GET_MAC_ID);
+        BusyProbe probe;
+        ProbeWhileBusy(probe);
+        Click(c.button);
+        EXPECT_TRUE(probe.fired);
+        EXPECT_FALSE(probe.mainClosed);
+        EXPECT_FALSE(probe.progressClosed);
+        EXPECT_TRUE(Dialog().isVisible());
+        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - readOutsBefore, c.readOuts);
+        EXPECT_EQ(m_messages.count(), c.messages) << m_messages.texts().join(u'|').toStdString();
+        EXPECT_LE(CPeriodicThread::LiveWorkers(), 1);
+        EXPECT_FALSE(Dialog().IsOperationRunning());
+        EXPECT_TRUE(Dialog().isEnabled());
+    }
+    EXPECT_TRUE(Dialog().close()) << "once the operation is over the window closes";
+}
+
+// The poller waits for a device that has gone silent; Connect is clicked twice, 300 ms apart.
+TEST_F(OperationSafetyTest, ConnectTwiceWhileThePollerWaitsForAGoneDevice) {
+    ConnectToSimulator();
+    const int polls = m_sim->RequestCount(MSG_GET_STATUS_ID);
+    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NoReply(false));
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return m_sim->RequestCount(MSG_GET_STATUS_ID) > polls; }));
+    QTimer::singleShot(300, &Dialog(), [this] { Click(IDC_CONNECT); });
+    Click(IDC_CONNECT);
+    EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    EXPECT_EQ(CPeriodicThread::LiveWorkers(), 1);
+    EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), 2) << "one read-out each for two Connects";
+    m_dialog.reset();
+    EXPECT_EQ(CPeriodicThread::LiveWorkers(), 0);
+}
+
+TEST_F(OperationSafetyTest, WithoutThreadsPollerAndSteppingBarSimplyDoNotRun) {
+    platform::FailNextThreadStarts(1);
+    ConnectTo(m_address);
+    EXPECT_EQ(m_messages.count(), 0u);
+    EXPECT_TRUE(Dialog().m_btnChangeProtocol->isEnabled());
+    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
+
+    platform::FailNextThreadStarts(2); // the stepping bar, then the poller after the reconnect
+    Click(IDC_CHANGE_MODE);
+    EXPECT_EQ(m_messages.texts(), QStringList{QString(text::ChangeModeSuccessful)});
+    EXPECT_EQ(CQxProgressDlg::LiveStepThreads(), 0);
+    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
+}
