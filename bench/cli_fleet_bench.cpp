@@ -5,7 +5,6 @@
 // taking 1 ms per firmware block as its flash time.
 #include "BenchSimulator.h"
 #include "SRecordFile.h"
-#include "comm/MessageCodes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -56,7 +55,7 @@ std::vector<std::unique_ptr<sim::CEncoderSimulator>> StartFleet(int count,
         auto simulator = bench::StartSimulator(address(i));
         if (!simulator)
             return {};
-        simulator->SetFault(MSG_FIRMWARE_BLOCK, sim::Fault::SlowReply(kBlockFlashMs));
+        simulator->SetBlockTimeMs(kBlockFlashMs);
         fleet.push_back(std::move(simulator));
     }
     return fleet;
