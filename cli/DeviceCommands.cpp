@@ -38,18 +38,6 @@ std::optional<std::array<BYTE, 4>> DeviceAddress(const QString& text) {
     return address;
 }
 
-std::optional<int> Number(const CommandContext& context, const QString& name, int lowest,
-                          int highest, int fallback) {
-    if (!context.parser.isSet(name))
-        return fallback;
-    bool ok = false;
-    const int value = context.parser.value(name).toInt(&ok, 10);
-    if (ok && value >= lowest && value <= highest)
-        return value;
-    UsageError(QString(cli::BadNumberFormat).arg(name, context.parser.value(name)));
-    return std::nullopt;
-}
-
 // Prints the device's fields, or its error (with the fields read back when a comparison
 // failed), and gives the exit code.
 ExitCode Finish(const CommandContext& context, const QString& command, const CDeviceJob& job,
@@ -112,8 +100,8 @@ QList<QCommandLineOption> CDeviceCommands::WatchOptions() {
 ExitCode CDeviceCommands::Watch(const CommandContext& context) {
     const auto address = DeviceAddress(context.arguments[0]);
     const auto interval =
-        Number(context, QStringLiteral("interval"), 1, kMaxIntervalMs, kDefaultIntervalMs);
-    const auto count = Number(context, QStringLiteral("count"), 1, INT_MAX, 0);
+        context.Number(QStringLiteral("interval"), 1, kMaxIntervalMs, kDefaultIntervalMs);
+    const auto count = context.Number(QStringLiteral("count"), 1, INT_MAX, 0);
     if (!address || !interval || !count)
         return ExitCode::Usage;
     CDeviceJob job(*address);

@@ -20,19 +20,6 @@ using namespace res;
 namespace {
 constexpr int kMaxTimeoutMs = 60000;
 
-std::optional<int> Number(const CommandContext& context, const QString& name, int lowest,
-                          int highest, int fallback) {
-    if (!context.parser.isSet(name))
-        return fallback;
-    bool ok = false;
-    const int value = context.parser.value(name).toInt(&ok, 10);
-    if (ok && value >= lowest && value <= highest)
-        return value;
-    std::fprintf(stderr, "%s\n",
-                 qPrintable(QString(cli::BadNumberFormat).arg(name, context.parser.value(name))));
-    return std::nullopt;
-}
-
 QCommandLineOption JobsOption(int fallback) {
     return {QStringLiteral("jobs"), QString(cli::JobsHelp).arg(fallback), QStringLiteral("N")};
 }
@@ -97,9 +84,9 @@ ExitCode CFleetCommands::Scan(const CommandContext& context) {
         std::fprintf(stderr, "%s\n",
                      qPrintable(QString(cli::BadRangeFormat).arg(context.arguments[0])));
     const auto jobs =
-        Number(context, QStringLiteral("jobs"), 1, CParallelRunner::kMaxJobs, kDefaultScanJobs);
+        context.Number(QStringLiteral("jobs"), 1, CParallelRunner::kMaxJobs, kDefaultScanJobs);
     const auto timeout =
-        Number(context, QStringLiteral("timeout"), 1, kMaxTimeoutMs, kDefaultConnectTimeoutMs);
+        context.Number(QStringLiteral("timeout"), 1, kMaxTimeoutMs, kDefaultConnectTimeoutMs);
     if (!addresses || !jobs || !timeout)
         return ExitCode::Usage;
     const std::vector<ScanResult> found = CScanner::Run(*addresses, *jobs, *timeout);
@@ -129,7 +116,7 @@ QList<QCommandLineOption> CFleetCommands::BatchOptions() {
 
 ExitCode CFleetCommands::Batch(const CommandContext& context) {
     const auto jobs =
-        Number(context, QStringLiteral("jobs"), 1, CParallelRunner::kMaxJobs, kDefaultBatchJobs);
+        context.Number(QStringLiteral("jobs"), 1, CParallelRunner::kMaxJobs, kDefaultBatchJobs);
     if (!jobs)
         return ExitCode::Usage;
     CBatchPlan::Problem problem;
