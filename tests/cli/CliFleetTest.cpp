@@ -3,9 +3,6 @@
 #include "SRecordFile.h"
 #include "comm/MessageCodes.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <vector>
 
 using namespace clitest;
@@ -68,19 +65,12 @@ TEST(CliScanTest, FindsExactlyTheEncodersInTheRangeSortedByAddress) {
     }
 }
 
-// Four devices, the last of which cannot be read: the plan runs on the others. The same
-// result per device whether the devices run one after another or all at once.
+// Four devices, the last of which cannot be read: the plan runs on the others, with the same
+// result per device whether they run one after another or all at once.
 class CliBatchTest : public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(testsupport::WriteSRecordFile(m_folder.filePath(QStringLiteral("fw.s19")),
-                                                  testsupport::TestImage(3000)));
-        QFile broken(m_folder.filePath(QStringLiteral("broken.s19")));
-        ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("S1130000XX\n") > 0);
-    }
-
-    // Every test has addresses of its own, so that the tests run in parallel; a fleet starts
-    // at `first` and moves device 1 to first + 5.
+    // Addresses of the test's own, so that the tests run in parallel. A fleet starts at
+    // `first`; the plan moves its device 1 to first + 5.
     static QString Host(int offset) {
         return testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::CliBatch, offset);
     }
@@ -91,29 +81,26 @@ protected:
         return fleet;
     }
     QString Plan(int first, const char* firmware) {
-        const QString path = m_folder.filePath(QStringLiteral("plan.csv"));
-        QFile plan(path);
-        EXPECT_TRUE(plan.open(QIODevice::WriteOnly));
-        plan.write(QStringLiteral("address,new_ip,mask,gateway,protocol,mode,firmware\n"
-                                  "# line comments and blank lines are skipped\n\n"
-                                  "%1,,,,modbus-tcp,no-dm7,%5\n%2,%6,,,delvor,,\n"
-                                  "%3,,,,,dm7,%5\n%4,,,,modbus-tcp,,\n")
-                       .arg(Host(first), Host(first + 1), Host(first + 2), Host(first + 3),
-                            QLatin1String(firmware), Host(first + 5))
-                       .toUtf8());
+        const QString path = m_files.dir.filePath(QStringLiteral("plan.csv"));
+        EXPECT_TRUE(testsupport::WriteFile(
+            path, QStringLiteral("address,new_ip,mask,gateway,protocol,mode,firmware\n"
+                                 "# line comments and blank lines are skipped\n\n"
+                                 "%1,,,,modbus-tcp,no-dm7,%5\n%2,%6,,,delvor,,\n"
+                                 "%3,,,,,dm7,%5\n%4,,,,modbus-tcp,,\n")
+                      .arg(Host(first), Host(first + 1), Host(first + 2), Host(first + 3),
+                           QLatin1String(firmware), Host(first + 5))
+                      .toUtf8()));
         return path;
     }
-    QString Jobs() const { return QString::number(GetParam()); }
-
-    QTemporaryDir m_folder;
+    const testsupport::FirmwareFolder m_files{3000};
 };
 
 TEST_P(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
+    ASSERT_TRUE(m_files.written);
     const Simulators fleet = StartFleet(0);
     // A dry run checks the plan and sends nothing; a refused file stops the plan on every device.
     const CliRun dry = Cli("batch %1 --dry-run --format json", Plan(0, "fw.s19"));
     EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
-    ASSERT_EQ(dry.Json()[u"devices"].toArray().size(), 4);
     EXPECT_EQ(dry.Json()[u"devices"][1][u"steps"].toArray().size(), 2);
     const CliRun refused = Cli("batch %1 --dry-run", Plan(0, "broken.s19"));
     EXPECT_EQ(refused.exitCode, 4) << refused.err.toStdString();
@@ -122,23 +109,21 @@ TEST_P(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     for (const auto& simulator : fleet)
         EXPECT_EQ(simulator->ConnectionCount(), 0) << simulator->Address().toStdString();
 
-    const CliRun run = Cli("batch %1 --jobs %2 --format json", Plan(0, "fw.s19"), Jobs());
+    const CliRun run = Cli("batch %1 --jobs %2 --format json", Plan(0, "fw.s19"), GetParam());
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_FALSE(run.Json()[u"ok"].toBool());
     const QJsonArray devices = run.Json()[u"devices"].toArray();
     ASSERT_EQ(devices.size(), 4);
-    const QStringList steps{QStringLiteral("firmware protocol mode"),
-                            QStringLiteral("protocol address"),
-                            QStringLiteral("firmware"), // already DM7: no mode step
-                            QString()};
+    const char* steps[] = {"firmware protocol mode", "protocol address",
+                           "firmware", // already DM7: no mode step
+                           ""};
     for (int i = 0; i < 4; ++i) {
-        const QJsonObject device = devices[i].toObject();
-        EXPECT_EQ(device[u"device"].toString(), Host(i));
-        EXPECT_EQ(device[u"ok"].toBool(), i != 3) << i;
+        EXPECT_EQ(devices[i][u"device"].toString(), Host(i));
+        EXPECT_EQ(devices[i][u"ok"].toBool(), i != 3) << i;
         QStringList done;
-        for (const auto& step : device[u"steps"].toArray())
+        for (const auto& step : devices[i][u"steps"].toArray())
             done << step.toString();
-        EXPECT_EQ(done.join(u' '), steps[i]) << i;
+        EXPECT_EQ(done.join(u' '), QLatin1String(steps[i])) << i;
     }
     int stepEvents = 0;
     for (const QJsonObject& event : run.JsonLines())
@@ -147,7 +132,6 @@ TEST_P(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     EXPECT_EQ(devices[1][u"address"].toString(), Host(5));
     EXPECT_EQ(devices[3][u"error"][u"code"].toString(), QStringLiteral("link-failure"));
     EXPECT_TRUE(run.err.contains((Host(3) + QStringLiteral(": ")).toUtf8()));
-
     // What the devices hold now.
     EXPECT_EQ(fleet[0]->Settings().options[3], 0x02) << "Modbus TCP/IP, NO DM7";
     EXPECT_EQ(fleet[0]->Identity().execNumber, 4);
@@ -157,13 +141,12 @@ TEST_P(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     EXPECT_EQ(fleet[2]->Settings().options[3], 0x21);
     EXPECT_TRUE(fleet[3]->SetPayloads().empty());
     EXPECT_EQ(fleet[3]->RequestCount(MSG_FIRMWARE_BLOCK), 0);
-}
 
-TEST_P(CliBatchTest, TextReportIsATableWithOneRowPerDevice) {
-    const Simulators fleet = StartFleet(10);
-    const CliRun run = Cli("batch %1 --jobs %2", Plan(10, ""), Jobs());
-    EXPECT_EQ(run.exitCode, 1);
-    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    // The text report on a second fleet: a table with one row per device.
+    const Simulators second = StartFleet(10);
+    const CliRun text = Cli("batch %1 --jobs %2", Plan(10, ""), GetParam());
+    EXPECT_EQ(text.exitCode, 1);
+    const QList<QByteArray> lines = text.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 5);
     EXPECT_TRUE(lines[0].startsWith("Address")) << lines[0].toStdString();
     const char* results[] = {"ok", "ok", "ok", "failed"};

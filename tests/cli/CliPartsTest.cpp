@@ -5,9 +5,6 @@
 #include "cli/MessageCapture.h"
 #include "cli/ProgressBar.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
@@ -54,12 +51,8 @@ TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
 // refused one.
 TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
     CMessageCapture::Install();
-    QTemporaryDir folder;
-    ASSERT_TRUE(testsupport::WriteSRecordFile(folder.filePath(QStringLiteral("fw.s19")),
-                                              testsupport::TestImage(100)));
-    QFile bad(folder.filePath(QStringLiteral("bad.s19")));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("S1130000XX\n") > 0);
-    bad.close();
+    const testsupport::FirmwareFolder files(100);
+    ASSERT_TRUE(files.written);
     const std::tuple<const char*, ExitCode, const char*> cases[] = {
         {"address,new_ip,mask,gateway,protocol,mode,firmware\n# c\n\n127.0.0.1,,,,,,FW\r\n"
          "127.0.0.2,127.0.0.3,255.0.0.0,127.0.0.1,delvor,no-dm7,FW\n",
@@ -76,12 +69,10 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
          "Unable to read firmware file"},
         {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
     };
-    const QString path = folder.filePath(QStringLiteral("plan.csv"));
+    const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
     for (const auto& [text, exit, message] : cases) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QByteArray(text).replace("FW", "fw.s19").replace("BAD", "bad.s19"));
-        file.close();
+        ASSERT_TRUE(testsupport::WriteFile(
+            path, QByteArray(text).replace("FW", "fw.s19").replace("BAD", "broken.s19")));
         CBatchPlan::Problem problem;
         const auto plan = CBatchPlan::Read(path, problem);
         if (exit == ExitCode::Success) {

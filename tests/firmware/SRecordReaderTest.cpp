@@ -14,65 +14,44 @@
 
 namespace {
 
-struct LineCase {
+struct DataCase {
     std::string line;
-    SRecordLine result;
-    DWORD address = 0;
-    std::string data = {}; // the data field of a data record
+    DWORD address;
+    std::string data; // the data field
 };
 
 TEST(ParseSRecord, EachLineIsDataSkippedOrDamaged) {
     const std::string zeros(248, '0');
-    const LineCase cases[] = {
-        {"S1078000DEADBEEF40", SRecordData, 0x8000, "DEADBEEF"},
-        {"S206123456A1B20A", SRecordData, 0x123456, "A1B2"},
-        {"S30689ABCDEFC346", SRecordData, 0x89ABCDEF, "C3"},
-        {"s105abcdfedca8", SRecordData, 0xABCD, "fedc"},
-        {"S1030000FC", SRecordData, 0, ""},                       // no data bytes at all
-        {"S17D" + zeros + "82", SRecordData, 0, zeros.substr(4)}, // 254 characters: the longest
-        {"S17E" + zeros + "0000", SRecordDamaged},                // one byte longer
-        {"S00600004844521B", SRecordSkipped},
-        {"S9030000FC", SRecordSkipped},
-        {"S70500001000EA", SRecordSkipped},
-        {"S804001000EB", SRecordSkipped},
-        {"S5030003F9", SRecordSkipped},
-        {"S4", SRecordSkipped},
-        {"S6", SRecordSkipped},
-        {"SX0300", SRecordSkipped},
-        {"", SRecordSkipped},
-        {"  \t ", SRecordSkipped},
-        {"S", SRecordDamaged},
-        {":10010000214601360121470136007EFE09D21901", SRecordDamaged}, // Intel HEX
-        {" S1030000FC", SRecordDamaged},                               // not at the line start
-        {"S10520001122FD", SRecordDamaged},                            // wrong checksum
-        {"S10520001122FE", SRecordDamaged},                            // off by one
-        {"S1052000112GFC", SRecordDamaged},                            // 'G' in the data
-        {"S1052 001122FC", SRecordDamaged},                            // blank in the address
-        {"S1G52000112200", SRecordDamaged},                            // count not hex
-        {"S105200011220Z", SRecordDamaged},                            // checksum not hex
-        {"S1078000DEADBEEF40 ", SRecordDamaged},                       // trailing space
-        {"S1", SRecordDamaged},                                        // no byte count
-        {"S103000", SRecordDamaged},      // line shorter than its count
-        {"S1030000FC00", SRecordDamaged}, // line longer than its count
-        {"S1030000F", SRecordDamaged},    // odd length
-        {"S1020000", SRecordDamaged},     // count below address plus checksum
-        {"S2030000000", SRecordDamaged},  // the same for a 24-bit address
-        {"S30400000000", SRecordDamaged}, // and for a 32-bit address
-        {"S1000", SRecordDamaged},        // count 0
-        {"S1FF", SRecordDamaged},         // claims 252 data bytes
+    const DataCase data[] = {
+        {"S1078000DEADBEEF40", 0x8000, "DEADBEEF"},
+        {"S206123456A1B20A", 0x123456, "A1B2"},
+        {"S30689ABCDEFC346", 0x89ABCDEF, "C3"},
+        {"s105abcdfedca8", 0xABCD, "fedc"},
+        {"S1030000FC", 0, ""},                       // no data bytes at all
+        {"S17D" + zeros + "82", 0, zeros.substr(4)}, // 254 characters: the longest
     };
-    for (const auto& c : cases) {
+    for (const auto& c : data) {
         CSRecordReader reader{};
-        ASSERT_EQ(ParseSRecord(reader, c.line), c.result) << c.line;
-        if (c.result != SRecordData)
-            continue;
+        ASSERT_EQ(ParseSRecord(reader, c.line), SRecordData) << c.line;
         EXPECT_EQ(reader.m_dwRecordAddress, c.address) << c.line;
         EXPECT_EQ(2u * reader.m_nDataCount, c.data.size()) << c.line;
         EXPECT_EQ(std::string(reader.m_szData, c.data.size()), c.data) << c.line;
     }
+    CSRecordReader reader{};
+    for (const char* line : {"S00600004844521B", "S9030000FC", "S70500001000EA", "S804001000EB",
+                             "S5030003F9", "S4", "S6", "SX0300", "", "  \t "})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordSkipped) << line;
+    // Not a record (Intel HEX, not at the line start); wrong checksum; a character that is not
+    // hexadecimal; a count that does not match the line, or is too small for the address.
+    EXPECT_EQ(ParseSRecord(reader, "S17E" + zeros + "0000"), SRecordDamaged); // one byte too long
+    for (const char* line :
+         {"S", ":10010000214601360121470136007EFE09D21901", " S1030000FC", "S10520001122FD",
+          "S10520001122FE", "S1052000112GFC", "S1052 001122FC", "S1G52000112200", "S105200011220Z",
+          "S1078000DEADBEEF40 ", "S1", "S103000", "S1030000FC00", "S1030000F", "S1020000",
+          "S2030000000", "S30400000000", "S1000", "S1FF"})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
     // A view that ends inside a larger buffer: what follows it is not record text.
     const std::string_view text = "S1050000AABB00";
-    CSRecordReader reader{};
     EXPECT_EQ(ParseSRecord(reader, text.substr(0, 9)), SRecordDamaged);
     EXPECT_EQ(ParseSRecord(reader, text.substr(0, 1)), SRecordDamaged);
 }
