@@ -6,7 +6,6 @@
 #include "SRecordFile.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -166,9 +165,7 @@ TEST_F(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
     int files = 0;
     for (const auto& c : cases) {
         const QString path = m_dir.filePath(QStringLiteral("image%1.s19").arg(files++));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.text) == c.text.size());
-        file.close();
+        ASSERT_TRUE(testsupport::WriteFile(path, c.text)) << c.name;
         const auto image = Load(path);
         ASSERT_EQ(image.has_value(), c.image.has_value()) << c.name;
         if (!image) {
