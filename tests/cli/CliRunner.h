@@ -1,19 +1,22 @@
 #pragma once
 
-#include <QByteArray>
+// Runs the built rivivozuzuvod-cli program against simulators of the test's own.
+#include "LoopbackAddress.h"
+#include "SimulatorSupport.h"
+
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace clitest {
 
-// One run of the built rivivozuzuvod-cli program.
+// One run of the program.
 struct CliRun {
     int exitCode = -1;
     QByteArray out;
@@ -23,12 +26,10 @@ struct CliRun {
     QList<QJsonObject> JsonLines() const {
         QList<QJsonObject> objects;
         for (const QByteArray& line : out.split('\n')) {
-            if (line.isEmpty())
-                continue;
             QJsonParseError error{};
-            const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+            if (!line.isEmpty())
+                objects.append(QJsonDocument::fromJson(line, &error).object());
             EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-            objects.append(document.object());
         }
         return objects;
     }
@@ -39,34 +40,49 @@ struct CliRun {
     }
     // The value of a "label: value" line of text output.
     QString TextField(const QString& label) const {
-        for (const QByteArray& line : out.split('\n')) {
-            const QString text = QString::fromUtf8(line);
-            if (text.startsWith(label + QLatin1Char(':')))
-                return text.mid(label.size() + 1).trimmed();
-        }
+        for (const QByteArray& line : out.split('\n'))
+            if (line.startsWith((label + u':').toUtf8()))
+                return QString::fromUtf8(line.mid(label.size() + 1)).trimmed();
         return {};
     }
 };
 
-// Runs the program with `arguments` and the test's own environment (loopback only), or with
-// `environment` when given; waits for it to end.
-inline CliRun
-RunCli(const QStringList& arguments,
-       const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-       int timeoutMs = 120000) {
+inline CliRun RunCli(const QStringList& arguments,
+                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), arguments);
-    CliRun run;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << "rivivozuzuvod-cli did not end: " << arguments.join(u' ').toStdString();
     }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    const bool normal = process.exitStatus() == QProcess::NormalExit;
+    return {normal ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+// The arguments as one line of words, %1, %2, ... filled in: Cli("info %1", address).
+template <typename... Values> QStringList Words(const char* line, const Values&... values) {
+    QString text = QString::fromUtf8(line);
+    ((text = text.arg(values)), ...);
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
+
+template <typename... Values> CliRun Cli(const char* line, const Values&... values) {
+    return RunCli(Words(line, values...));
+}
+
+inline QString CliAddress(int host) {
+    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Cli, host);
+}
+
+// A simulator that is away for only 20 ms on a restart.
+inline std::unique_ptr<sim::CEncoderSimulator> StartedSimulator(const QString& address) {
+    auto simulator =
+        std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address, 20));
+    EXPECT_TRUE(testsupport::Started(*simulator));
+    return simulator;
 }
 
 } // namespace clitest

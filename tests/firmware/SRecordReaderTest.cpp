@@ -1,174 +1,188 @@
-// The reader's line parser and image builders, called one by one on in-memory lines.
+// The S-record reader: single lines, then whole files in a temporary folder as the upgrade
+// handler reads them, with the messages recorded instead of shown.
 #include "firmware/SRecordReader.h"
+
+#include "MessageRecorder.h"
+#include "SRecordFile.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
 
-struct HexDigitCase {
-    char digit;
-    int value;
-};
-
-TEST(HexDigitValue, FollowsTheSingleRuleForEveryCharacter) {
-    const HexDigitCase cases[] = {
-        {'0', 0x0},     {'9', 0x9},  {'A', 0xA},         {'F', 0xF},         {'a', 0xA},
-        {'f', 0xF},     {'G', 0x10}, {'Z', 35},          {'g', 0x10},        {' ', 32 - 87},
-        {':', 58 - 87}, {'\0', -87}, {'\x7F', 127 - 87}, {'\xFF', 255 - 87},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(HexDigitValue(c.digit), c.value) << "character code " << int(c.digit);
-}
-
-struct DataRecordCase {
-    const char* line;
+struct DataCase {
+    std::string line;
     DWORD address;
-    BYTE dataCount;
-    const char* data;
+    std::string data; // the data field
 };
 
-TEST(ParseSRecord, DataRecordsGiveAddressCountAndDataText) {
-    const DataRecordCase cases[] = {
-        {"S1078000DEADBEEF40", 0x8000, 4, "DEADBEEF"},
-        {"S206123456A1B20A", 0x123456, 2, "A1B2"},
-        {"S30689ABCDEFC346", 0x89ABCDEF, 1, "C3"},
-        {"s105abcdfedca8", 0xABCD, 2, "fedc"},
-        {"S1030000FC", 0x0000, 0, ""}, // no data bytes at all
+TEST(ParseSRecord, EachLineIsDataSkippedOrDamaged) {
+    const std::string zeros(248, '0');
+    const DataCase data[] = {
+        {"S1078000DEADBEEF40", 0x8000, "DEADBEEF"},
+        {"S206123456A1B20A", 0x123456, "A1B2"},
+        {"S30689ABCDEFC346", 0x89ABCDEF, "C3"},
+        {"s105abcdfedca8", 0xABCD, "fedc"},
+        {"S1030000FC", 0, ""},                       // no data bytes at all
+        {"S17D" + zeros + "82", 0, zeros.substr(4)}, // 254 characters: the longest
     };
-    for (const auto& c : cases) {
+    for (const auto& c : data) {
         CSRecordReader reader{};
         ASSERT_EQ(ParseSRecord(reader, c.line), SRecordData) << c.line;
         EXPECT_EQ(reader.m_dwRecordAddress, c.address) << c.line;
-        EXPECT_EQ(reader.m_nDataCount, c.dataCount) << c.line;
-        EXPECT_EQ(std::string(reader.m_szData, 2 * c.dataCount), c.data) << c.line;
-    }
-}
-
-struct OtherLineCase {
-    const char* line;
-    SRecordLine result;
-};
-
-TEST(ParseSRecord, OtherLinesAreSkippedOrRefusedLeavingTheReaderAsItWas) {
-    const std::string longest(4 + 2 * 0x7D, '0'); // 254 characters: the longest record line
-    const std::string tooLong(4 + 2 * 0x7E, '0');
-    const OtherLineCase cases[] = {
-        {"S00600004844521B", SRecordSkipped},
-        {"S9030000FC", SRecordSkipped},
-        {"S70500001000EA", SRecordSkipped},
-        {"S804001000EB", SRecordSkipped},
-        {"S5030003F9", SRecordSkipped},
-        {"S4", SRecordSkipped},
-        {"S6", SRecordSkipped},
-        {"SX0300", SRecordSkipped},
-        {"", SRecordSkipped},
-        {"  \t ", SRecordSkipped},
-        {"S", SRecordDamaged},
-        {":10010000214601360121470136007EFE09D21901", SRecordDamaged}, // Intel HEX
-        {" S1030000FC", SRecordDamaged},                               // not at the line start
-        {"S10520001122FD", SRecordDamaged},                            // wrong checksum
-        {"S10520001122FE", SRecordDamaged},                            // off by one
-        {"S1052000112GFC", SRecordDamaged},                            // 'G' in the data
-        {"S1052 001122FC", SRecordDamaged},                            // blank in the address
-        {"S1G52000112200", SRecordDamaged},                            // count not hex
-        {"S105200011220Z", SRecordDamaged},                            // checksum not hex
-        {"S1", SRecordDamaged},                                        // no byte count
-        {"S103000", SRecordDamaged},      // line shorter than its count
-        {"S1030000FC00", SRecordDamaged}, // line longer than its count
-        {"S1030000F", SRecordDamaged},    // odd length
-        {"S1020000", SRecordDamaged},     // count below address plus checksum
-        {"S2030000000", SRecordDamaged},  // the same for a 24-bit address
-        {"S30400000000", SRecordDamaged}, // and for a 32-bit address
-        {"S1000", SRecordDamaged},        // count 0
-        {"S1FF", SRecordDamaged},         // claims 252 data bytes
-    };
-    for (const auto& c : cases) {
-        CSRecordReader reader{};
-        reader.m_dwRecordAddress = 0x1234;
-        reader.m_nDataCount = 7;
-        std::memcpy(reader.m_szData, "ABCD", 4);
-        EXPECT_EQ(ParseSRecord(reader, c.line), c.result) << c.line;
-        EXPECT_EQ(reader.m_dwRecordAddress, 0x1234u) << c.line;
-        EXPECT_EQ(reader.m_nDataCount, 7) << c.line;
-        EXPECT_EQ(std::string(reader.m_szData, 4), "ABCD") << c.line;
+        EXPECT_EQ(2u * reader.m_nDataCount, c.data.size()) << c.line;
+        EXPECT_EQ(std::string(reader.m_szData, c.data.size()), c.data) << c.line;
     }
     CSRecordReader reader{};
-    EXPECT_EQ(ParseSRecord(reader, "S17D" + longest.substr(4, longest.size() - 6) + "82"),
-              SRecordData);
-    EXPECT_EQ(reader.m_nDataCount, 122);
-    EXPECT_EQ(ParseSRecord(reader, "S17E" + tooLong.substr(4)), SRecordDamaged);
-    EXPECT_EQ(ParseSRecord(reader, "S384" + std::string(2 * 0x84, '0')), SRecordDamaged);
+    for (const char* line : {"S00600004844521B", "S9030000FC", "S70500001000EA", "S804001000EB",
+                             "S5030003F9", "S4", "S6", "SX0300", "", "  \t "})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordSkipped) << line;
+    // Not a record (Intel HEX, not at the line start); wrong checksum; a character that is not
+    // hexadecimal; a count that does not match the line, or is too small for the address.
+    EXPECT_EQ(ParseSRecord(reader, "S17E" + zeros + "0000"), SRecordDamaged); // one byte too long
+    for (const char* line :
+         {"S", ":10010000214601360121470136007EFE09D21901", " S1030000FC", "S10520001122FD",
+          "S10520001122FE", "S1052000112GFC", "S1052 001122FC", "S1G52000112200", "S105200011220Z",
+          "S1078000DEADBEEF40 ", "S1", "S103000", "S1030000FC00", "S1030000F", "S1020000",
+          "S2030000000", "S30400000000", "S1000", "S1FF"})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
+    // A view that ends inside a larger buffer: what follows it is not record text.
+    const std::string_view text = "S1050000AABB00";
+    EXPECT_EQ(ParseSRecord(reader, text.substr(0, 9)), SRecordDamaged);
+    EXPECT_EQ(ParseSRecord(reader, text.substr(0, 1)), SRecordDamaged);
 }
 
-TEST(ParseSRecord, NeverReadsPastTheLineItIsGiven) {
-    // The view ends inside a larger buffer: what follows it must not be taken as record text.
-    const std::string text = "S1050000AABB00";
-    CSRecordReader reader{};
-    EXPECT_EQ(ParseSRecord(reader, std::string_view(text).substr(0, 9)), SRecordDamaged);
-    EXPECT_EQ(ParseSRecord(reader, std::string_view(text).substr(0, 1)), SRecordDamaged);
+std::vector<BYTE> Hex(const char* hex) {
+    const QByteArray bytes = QByteArray::fromHex(QByteArray(hex)); // spaces are skipped
+    return {bytes.begin(), bytes.end()};
 }
 
-class ImageBuilding : public ::testing::Test {
+std::vector<BYTE> Joined(std::initializer_list<std::vector<BYTE>> parts) {
+    std::vector<BYTE> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::vector<BYTE> Fill(std::size_t count) {
+    return std::vector<BYTE>(count, 0xFF);
+}
+
+QByteArray Fixture(const char* name) {
+    QFile file(QStringLiteral(FIRMWARE_TEST_DATA_DIR "/") + QLatin1String(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+// A file of exactly `size` bytes with the records of TestImage(imageSize), padded by a header.
+QByteArray FileOfSize(std::size_t size, std::size_t imageSize) {
+    const QByteArray text = testsupport::SRecordText(testsupport::TestImage(imageSize));
+    return text + "S0" + QByteArray(static_cast<qsizetype>(size) - text.size() - 3, '0') + '\n';
+}
+
+class SRecordFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_image.assign(8, 0);
-        m_reader.m_pImage = &m_image;
+    std::optional<std::vector<BYTE>> Load(const QString& path) {
+        m_length = -1;
+        auto image = LoadFirmwareImage(m_reader, path, m_length);
+        EXPECT_EQ(m_reader.m_pImage, nullptr); // no pointer into a returned image is kept
+        return image;
     }
-    std::vector<BYTE> m_image;
-    CSRecordReader m_reader{};
+    // Only `text` was shown, with the error icon.
+    void ExpectOnlyError(const char* text) {
+        const auto messages = m_messages.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, QLatin1String(text));
+        EXPECT_EQ(messages[0].icon, platform::MessageIcon::Error);
+        m_messages.clear();
+    }
+
+    QTemporaryDir m_dir;
+    testsupport::MessageRecorder m_messages;
+    CSRecordReader m_reader{}; // one reader for every read, as the handler keeps it
+    int m_length = -1;
 };
 
-TEST_F(ImageBuilding, ForwardGapIsFilledWithFFAndCounted) {
-    m_reader.m_nImageLength = 2;
-    m_reader.m_dwNextAddress = 0x1002;
-    m_reader.m_dwRecordAddress = 0x1005;
-    ASSERT_TRUE(FillAddressGap(m_reader));
-    EXPECT_EQ(m_reader.m_nImageLength, 5u);
-    EXPECT_EQ(m_reader.m_dwNextAddress, 0x1005u);
-    EXPECT_EQ(m_image, (std::vector<BYTE>{0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
-}
+struct FileCase {
+    const char* name;
+    QByteArray text;
+    std::optional<std::vector<BYTE>> image; // none: "Unable to read firmware file"
+};
 
-TEST_F(ImageBuilding, LowerOrOverlappingRecordMovesTheNextAddressOnly) {
-    for (const DWORD address : {DWORD{0x1002}, DWORD{0x1001}, DWORD{0x0000}}) {
-        m_reader.m_nImageLength = 2;
-        m_reader.m_dwNextAddress = 0x1002;
-        m_reader.m_dwRecordAddress = address;
-        ASSERT_TRUE(FillAddressGap(m_reader));
-        EXPECT_EQ(m_reader.m_nImageLength, 2u);
-        EXPECT_EQ(m_reader.m_dwNextAddress, address);
-        EXPECT_EQ(m_image, std::vector<BYTE>(8, 0x00));
+TEST_F(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
+    constexpr std::size_t kMax = kMaxFirmwareImageSize;
+    constexpr std::size_t kLargeImage = 32 * 68000; // its records fill nearly 5 MiB
+    // 16 data bytes at 0x1000, a 16-byte hole, 16 data bytes.
+    const QByteArray gapFile = "S00600004844521B\n"
+                               "S113100000112233445566778899AABBCCDDEEFFE4\n"
+                               "S11310200102030405060708090A0B0C0D0E0F1034\n"
+                               "S9030000FC\n";
+    const auto gapImage = Joined({Hex("00112233445566778899AABBCCDDEEFF"), Fill(16),
+                                  Hex("0102030405060708090A0B0C0D0E0F10")});
+    std::vector<BYTE> above64K;
+    for (BYTE i = 0; i < 48; ++i)
+        above64K.push_back(i);
+    // 0x1FFF0 bytes up to 0x20000, then 0xFFF0 more once the image is past 64 KiB.
+    above64K.insert(above64K.begin() + 32, 0xFFF0, 0xFF);
+    above64K.insert(above64K.begin() + 16, 0x1FFF0, 0xFF);
+    const FileCase cases[] = {
+        // Damaged files first: the reader must serve the next read all the same.
+        {"damaged record after good ones", "S1078000DEADBEEF40\nS10780DEADBEEF40\n", {}},
+        {"a CR that is not part of a line end", "S1078000DEADBEEF40\r\r\n", {}},
+        {"record cut short at end of file", "S1078000DEADBE", {}},
+        {"broken count fixture", Fixture("BrokenCount.s19"), {}},
+        {"line too long fixture", Fixture("LineTooLong.s19"), {}},
+        {"empty file", "", {}},
+        {"one byte over 5 MiB", FileOfSize(kMaxFirmwareFileSize + 1, kLargeImage), {}},
+        {"image one byte over 16 MiB", "S306000000005A9F\nS30601000000A553\n", {}},
+        {"gap near 4 GiB does not wrap", "S306000000005A9F\nS306FFFFFFFFA553\n", {}},
+        {"only a line end", "\n", std::vector<BYTE>{}},
+        {"only header and end record", "S00600004844521B\nS9030000FC\n", std::vector<BYTE>{}},
+        {"gap between 0x1000 and 0x1020", gapFile, gapImage},
+        {"lower-case marks and digits", gapFile.toLower(), gapImage},
+        {"CRLF line ends", QByteArray(gapFile).replace("\n", "\r\n"), gapImage},
+        {"first record at 0x8000 has no fill before it", "S1078000DEADBEEF40\n", Hex("DEADBEEF")},
+        {"lower record appended, next gap measured from its end",
+         "S107200001020304CE\nS10510000506DF\nS104100407E0\n", Hex("01020304 0506 FFFF 07")},
+        {"S9 in the middle does not end reading", "S1078000DEADBEEF40\nS9030000FC\nS1048004ABCC\n",
+         Hex("DEADBEEF AB")},
+        {"empty, blank and count records skipped, types 4 to 6 too",
+         "\n  \nS5030003F9\nS1078000DEADBEEF40\n\r\nS70500001000EA\nS804001000EB\n"
+         "S4030000FC\nS6030000FC\n",
+         Hex("DEADBEEF")},
+        {"last line without line end", "S1078000DEADBEEF40", Hex("DEADBEEF")},
+        {"24- and 32-bit addresses", "S206123456A1B20A\nS3060012345AC396\n", Hex("A1B2 FFFF C3")},
+        {"empty record at 0 fixes no address", "S1030000FC\nS1078000DEADBEEF40\n", Hex("DEADBEEF")},
+        {"gap above 64 KiB fixture", Fixture("GapAbove64K.s19"), above64K},
+        {"image of 16 MiB", "S306000000005A9F\nS30600FFFFFFA557\n",
+         Joined({{0x5A}, Fill(kMax - 2), {0xA5}})},
+        {"file of 5 MiB", FileOfSize(kMaxFirmwareFileSize, kLargeImage),
+         testsupport::TestImage(kLargeImage)},
+    };
+    int files = 0;
+    for (const auto& c : cases) {
+        const QString path = m_dir.filePath(QStringLiteral("image%1.s19").arg(files++));
+        ASSERT_TRUE(testsupport::WriteFile(path, c.text)) << c.name;
+        const auto image = Load(path);
+        ASSERT_EQ(image.has_value(), c.image.has_value()) << c.name;
+        if (!image) {
+            ExpectOnlyError("Unable to read firmware file");
+            continue;
+        }
+        EXPECT_TRUE(*image == *c.image) << c.name; // no dump of a 16 MiB image
+        EXPECT_EQ(static_cast<std::size_t>(m_length), image->size()) << c.name;
+        EXPECT_EQ(m_messages.count(), 0u) << c.name;
     }
 }
 
-TEST_F(ImageBuilding, StoredDataIsAppendedAndTheBufferGrowsWhenFull) {
-    m_reader.m_nImageLength = 6;
-    m_reader.m_nDataCount = 4;
-    std::memcpy(m_reader.m_szData, "0aFfG00 ", 8); // 'G' is 16 and ' ' is -55
-    ASSERT_TRUE(StoreRecordData(m_reader));
-    EXPECT_EQ(m_reader.m_nImageLength, 10u);
-    ASSERT_GE(m_image.size(), 10u);
-    EXPECT_EQ(std::vector<BYTE>(m_image.begin() + 6, m_image.begin() + 10),
-              (std::vector<BYTE>{0x0A, 0xFF, 0x00, static_cast<BYTE>(-55)}));
-}
-
-TEST_F(ImageBuilding, RefusesWhatWouldPassTheImageLimitOrTheDataField) {
-    m_reader.m_nImageLength = 4;
-    m_reader.m_dwNextAddress = 0x10;
-    m_reader.m_dwRecordAddress = 0x10 + static_cast<DWORD>(kMaxFirmwareImageSize) - 3;
-    EXPECT_FALSE(FillAddressGap(m_reader));
-    m_reader.m_dwRecordAddress = 0xFFFFFFFF; // a gap near 4 GiB must not wrap
-    EXPECT_FALSE(FillAddressGap(m_reader));
-    EXPECT_EQ(m_reader.m_nImageLength, 4u);
-
-    m_reader.m_nDataCount = static_cast<BYTE>(kMaxRecordDataBytes + 1);
-    EXPECT_FALSE(StoreRecordData(m_reader));
-    m_reader.m_pImage = nullptr;
-    m_reader.m_nDataCount = 1;
-    EXPECT_FALSE(StoreRecordData(m_reader));
-    EXPECT_EQ(m_reader.m_nImageLength, 4u);
+TEST_F(SRecordFile, MissingFileOrFolderCannotBeOpened) {
+    EXPECT_FALSE(Load(m_dir.filePath(QStringLiteral("missing.s19"))).has_value());
+    ExpectOnlyError("Unable to open file");
+    EXPECT_FALSE(Load(m_dir.path()).has_value());
+    ExpectOnlyError("Unable to open file");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdint>
@@ -41,9 +42,26 @@ inline std::vector<std::uint8_t> TestImage(std::size_t size) {
     return image;
 }
 
-inline bool WriteSRecordFile(const QString& path, const std::vector<std::uint8_t>& image) {
+inline bool WriteFile(const QString& path, const QByteArray& contents) {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(SRecordText(image)) >= 0;
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
+
+inline bool WriteSRecordFile(const QString& path, const std::vector<std::uint8_t>& image) {
+    return WriteFile(path, SRecordText(image));
+}
+
+// A temporary folder with fw.s19 (the records of TestImage(imageSize)) and broken.s19 (a file
+// the reader refuses).
+struct FirmwareFolder {
+    explicit FirmwareFolder(std::size_t imageSize) {
+        written = WriteSRecordFile(good, TestImage(imageSize)) &&
+                  WriteFile(refused, QByteArrayLiteral("S1130000XX\n"));
+    }
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("fw.s19"));
+    const QString refused = dir.filePath(QStringLiteral("broken.s19"));
+    bool written = false;
+};
 
 } // namespace testsupport
