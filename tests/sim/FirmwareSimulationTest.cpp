@@ -145,6 +145,7 @@ TEST(FirmwareSimulation, BlockFaults) {
     EXPECT_EQ(device.SendBlocks(image), 0u);
     EXPECT_EQ(blocks(), 5u);
     EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image)), 0u);
+    EXPECT_EQ(device.simulator.RestartCount(), 0); // no refusal restarts the device
 }
 
 // As a device: the new revision once the exec's work is over, a resend that arrives during

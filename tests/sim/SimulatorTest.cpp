@@ -54,6 +54,7 @@ QByteArray Params(const QString& address) {
 
 } // namespace
 
+// Each request gets its exact reply bytes; the identity and position show in them.
 TEST(Simulator, RequestsGetTheirExactReplies) {
     sim::CEncoderSimulator device(Config(1));
     ASSERT_TRUE(testsupport::Started(device));
@@ -85,19 +86,16 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
     device.SetIdentity({5, 'A', 1, 'D', 200, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}});
     EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
     EXPECT_EQ(Ask(1, MSG_GET_MAC_ID).reply.toHex(), QByteArray("010006deadbeef0001"));
-}
 
-TEST(Simulator, PositionMovesPerStatusRequestUnlessPinned) {
-    sim::CEncoderSimulator device(Config(2));
-    ASSERT_TRUE(testsupport::Started(device));
+    // The position moves on per status request, wrapping to negative, unless pinned.
     device.SetPosition(0x7FFFFFFE);
-    // Wraps to negative; pinned before the last two.
+    device.PinPosition(false);
     for (const char* position : {"7ffffffe", "7fffffff", "80000000", "80000001", "80000001"}) {
-        if (QByteArray(position) == "80000001")
-            device.PinPosition(true);
-        EXPECT_EQ(Ask(2, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
+        device.PinPosition(QByteArray(position) == "80000001");
+        EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
     }
     EXPECT_EQ(device.Position(), static_cast<qint32>(0x80000001));
+    EXPECT_EQ(device.RestartCount(), 0); // only the restart request restarts it
 }
 
 // One-shot faults act once, persistent ones until cleared, each on its own code only.
