@@ -17,42 +17,26 @@
 
 namespace {
 
-// What the box on screen showed, taken while it was open.
-struct SeenBox {
-    bool seen = false;
-    QString text;
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QWidget* owner = nullptr;
-    bool callerReturnedWhileOpen = false;
-};
-
 // Waits for the modal box (it runs its own event loop, so a timer looks for it), notes what
-// it shows and presses OK.
-class BoxCloser {
-public:
-    explicit BoxCloser(const std::atomic<bool>* callerReturned) : m_callerReturned(callerReturned) {
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
-        m_timer.start(10);
+// it shows, whether the caller had already returned, and presses OK.
+struct BoxCloser {
+    explicit BoxCloser(const std::atomic<bool>* callerReturned = nullptr) {
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this, callerReturned] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            timer.stop();
+            seen = true;
+            shown = {box->text(), box->windowTitle(), box->icon(), box->parentWidget()};
+            callerReturnedWhileOpen = callerReturned != nullptr && callerReturned->load();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        timer.start(10);
     }
-    SeenBox seen;
-
-private:
-    void poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible())
-            return;
-        m_timer.stop();
-        seen.seen = true;
-        seen.text = box->text();
-        seen.title = box->windowTitle();
-        seen.icon = box->icon();
-        seen.owner = box->parentWidget();
-        seen.callerReturnedWhileOpen = m_callerReturned != nullptr && m_callerReturned->load();
-        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    }
-    const std::atomic<bool>* m_callerReturned;
-    QTimer m_timer;
+    std::tuple<QString, QString, QMessageBox::Icon, QWidget*> shown;
+    bool seen = false;
+    bool callerReturnedWhileOpen = false;
+    QTimer timer;
 };
 
 class QtMessageBoxHandlerTest : public ::testing::Test {
@@ -72,41 +56,31 @@ TEST_F(QtMessageBoxHandlerTest, BoxFromAWorkerShowsOnTheGuiThreadAndHoldsTheWork
     const bool done = testsupport::WaitFor([&] { return returned.load(); }, 10000);
     worker.join();
     ASSERT_TRUE(done);
-    ASSERT_TRUE(closer.seen.seen);
-    EXPECT_FALSE(closer.seen.callerReturnedWhileOpen);
-    EXPECT_EQ(closer.seen.text, QStringLiteral("Not a valid Device."));
-    EXPECT_EQ(closer.seen.title, QStringLiteral("DELVOR RivivozUzuvod"));
-    EXPECT_EQ(closer.seen.icon, QMessageBox::Critical);
+    ASSERT_TRUE(closer.seen);
+    EXPECT_FALSE(closer.callerReturnedWhileOpen);
+    EXPECT_EQ(closer.shown, std::tuple(QStringLiteral("Not a valid Device."),
+                                       QStringLiteral("DELVOR RivivozUzuvod"),
+                                       QMessageBox::Critical, static_cast<QWidget*>(nullptr)));
 }
 
+// Information and warnings belong to the active window; a system error has no owner.
 TEST_F(QtMessageBoxHandlerTest, IconsAndOwnersByKindOfBox) {
     QWidget window;
     window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    struct Case {
-        QString caption;
-        platform::MessageIcon icon;
-        QMessageBox::Icon shown;
-        QWidget* owner;
+    const QString app = QStringLiteral("DELVOR RivivozUzuvod");
+    const QString system = QString(res::text::SystemErrorCaption);
+    const std::tuple<QString, platform::MessageIcon, QMessageBox::Icon, QWidget*> cases[] = {
+        {app, platform::MessageIcon::Information, QMessageBox::Information, &window},
+        {app, platform::MessageIcon::Warning, QMessageBox::Warning, &window},
+        {system, platform::MessageIcon::Error, QMessageBox::Critical, nullptr},
     };
-    const Case cases[] = {
-        {QStringLiteral("DELVOR RivivozUzuvod"), platform::MessageIcon::Information,
-         QMessageBox::Information, &window},
-        {QStringLiteral("DELVOR RivivozUzuvod"), platform::MessageIcon::Warning,
-         QMessageBox::Warning, &window},
-        {QString(res::text::SystemErrorCaption), platform::MessageIcon::Error,
-         QMessageBox::Critical, nullptr},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [caption, icon, shownIcon, owner] : cases) {
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        BoxCloser closer(nullptr);
-        platform::ShowMessageBox({QStringLiteral("text"), c.caption, c.icon, 0});
-        ASSERT_TRUE(closer.seen.seen) << qPrintable(c.caption);
-        EXPECT_EQ(closer.seen.icon, c.shown) << qPrintable(c.caption);
-        EXPECT_EQ(closer.seen.owner, c.owner) << qPrintable(c.caption);
-        EXPECT_EQ(closer.seen.title, c.caption);
+        BoxCloser closer;
+        platform::ShowMessageBox({QStringLiteral("text"), caption, icon, 0});
+        ASSERT_TRUE(closer.seen) << qPrintable(caption);
+        EXPECT_EQ(closer.shown, std::tuple(QStringLiteral("text"), caption, shownIcon, owner));
     }
 }
 

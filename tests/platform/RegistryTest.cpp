@@ -4,17 +4,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 
 #include <array>
-#include <cstring>
 #include <future>
+#include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 using namespace platform;
 
@@ -24,289 +24,198 @@ const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
 
 class RegistryTest : public testsupport::TemporaryHives {
 protected:
-    QString readString(const QString& name) {
-        HKEY key = createKey(HKEY_CURRENT_USER);
-        char buffer[64] = {};
-        DWORD size = sizeof buffer;
-        const LONG result =
-            RegQueryValueEx(key, name, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS ? QString::fromLatin1(buffer, size) : QStringLiteral("?");
-    }
-
-    // Runs the helper program once per argument list, all at once; true when all succeeded.
-    static bool runWriters(const std::vector<QStringList>& argumentLists) {
-        std::vector<std::unique_ptr<QProcess>> writers;
-        for (const QStringList& arguments : argumentLists) {
-            writers.push_back(std::make_unique<QProcess>());
-            writers.back()->start(QStringLiteral(REGISTRY_WRITER), arguments);
-        }
-        bool ok = true;
-        for (const auto& writer : writers)
-            ok = writer->waitForFinished(120000) && writer->exitStatus() == QProcess::NormalExit &&
-                 writer->exitCode() == 0 && ok;
-        return ok;
-    }
-
-    HKEY createKey(HKEY root, REGSAM access = KEY_ALL_ACCESS) {
+    static HKEY create(HKEY root, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, kKey, access, &key), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyEx(root, kKey, access, &key, disposition), ERROR_SUCCESS);
         return key;
     }
-
+    static LONG open(HKEY root, const QString& path, REGSAM access = KEY_READ) {
+        HKEY key = nullptr;
+        const LONG result = RegOpenKeyEx(root, path, access, &key);
+        if (result == ERROR_SUCCESS) {
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+        return result;
+    }
+    static LONG set(HKEY key, const QString& name, DWORD type, const QByteArray& data) {
+        return RegSetValueEx(key, name, type, reinterpret_cast<const BYTE*>(data.constData()),
+                             static_cast<DWORD>(data.size()));
+    }
+    // The value's type and bytes, or the error.
+    static QString get(HKEY key, const QString& name) {
+        QByteArray buffer(16, '\0');
+        DWORD size = 16, type = REG_NONE;
+        const LONG result =
+            RegQueryValueEx(key, name, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+        return result != ERROR_SUCCESS ? QStringLiteral("error %1").arg(result)
+                                       : QStringLiteral("%1:%2").arg(type).arg(
+                                             QString::fromLatin1(buffer.left(size).toHex()));
+    }
     static QByteArray readFile(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-
-    static void makeReadOnly(const QString& path) {
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    }
 };
 
 TEST_F(RegistryTest, OpenFindsOnlyKeysThatWereCreated) {
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-
+    EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_FILE_NOT_FOUND);
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key, &disposition),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(create(HKEY_CURRENT_USER, KEY_ALL_ACCESS, &disposition)), ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key, &disposition),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(create(HKEY_CURRENT_USER, KEY_ALL_ACCESS, &disposition)), ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
     // The keys above it exist too; names compare without regard to case.
-    for (const QString& path : {QStringLiteral("SOFTWARE"), QStringLiteral("software"),
-                                QStringLiteral("Software\\delvorrivivozuzuvod")}) {
-        ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path, KEY_READ, &key), ERROR_SUCCESS)
-            << qPrintable(path);
-        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    }
-    // A key of one root does not exist in the other.
-    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-}
+    for (const char* path : {"SOFTWARE", "software", "Software\\delvorrivivozuzuvod"})
+        EXPECT_EQ(open(HKEY_CURRENT_USER, QLatin1String(path)), ERROR_SUCCESS) << path;
+    EXPECT_EQ(open(HKEY_LOCAL_MACHINE, kKey), ERROR_FILE_NOT_FOUND); // the other root's hive
 
-TEST_F(RegistryTest, TypedValuesComeBackWithTypeAndSize) {
-    struct Case {
-        const char* name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-    const std::vector<Case> cases{
-        {"DeviceIP", REG_SZ, {'1', '0', '.', '1', '.', '2', '.', '3'}},
-        {"Count", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
-        {"Blob", REG_BINARY, {0x00, 0xFF, 0x00, 0x10, 0x80}},
-        {"Empty", REG_SZ, {}},
-    };
-    HKEY key = createKey(HKEY_CURRENT_USER);
-    for (const Case& c : cases) {
-        ASSERT_EQ(RegSetValueEx(key, QString::fromLatin1(c.name), c.type, c.data.data(),
-                                static_cast<DWORD>(c.data.size())),
-                  ERROR_SUCCESS)
-            << c.name;
-    }
-    for (const Case& c : cases) {
-        std::array<BYTE, 16> buffer{};
-        DWORD size = buffer.size();
-        DWORD type = REG_NONE;
-        ASSERT_EQ(RegQueryValueEx(key, QString::fromLatin1(c.name), &type, buffer.data(), &size),
-                  ERROR_SUCCESS)
-            << c.name;
-        EXPECT_EQ(type, c.type) << c.name;
-        ASSERT_EQ(size, c.data.size()) << c.name;
-        EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), buffer.begin())) << c.name;
-    }
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, QueryReportsSizesAndMissingValues) {
-    HKEY key = createKey(HKEY_CURRENT_USER);
-    const std::array<BYTE, 12> text{'1', '9', '2', '.', '1', '6', '8', '.', '0', '.', '2', '0'};
-    ASSERT_EQ(RegSetValueEx(key, QStringLiteral("DeviceIP"), REG_SZ, text.data(), text.size()),
-              ERROR_SUCCESS);
-
-    // Too small a buffer: the size needed comes back and nothing is copied.
-    std::array<BYTE, 8> small{};
-    DWORD size = small.size();
-    DWORD type = REG_NONE;
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("DeviceIP"), &type, small.data(), &size),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(size, 12u);
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(small, (std::array<BYTE, 8>{}));
-
-    // Without a buffer only the size is asked for.
-    size = 0;
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("DeviceIP"), nullptr, nullptr, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(size, 12u);
-
-    size = small.size();
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Missing"), &type, small.data(), &size),
-              ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("DeviceIP"), &type, small.data(), nullptr),
-              ERROR_INVALID_PARAMETER);
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, AccessRightsOfAHandleAreEnforced) {
-    RegCloseKey(createKey(HKEY_CURRENT_USER));
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &readOnly), ERROR_SUCCESS);
-    const DWORD value = 7;
-    EXPECT_EQ(RegSetValueEx(readOnly, QStringLiteral("Count"), REG_DWORD,
-                            reinterpret_cast<const BYTE*>(&value), sizeof value),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegCloseKey(readOnly), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(readOnly), ERROR_INVALID_HANDLE);
-
-    HKEY writable = createKey(HKEY_CURRENT_USER);
-    EXPECT_EQ(RegSetValueEx(writable, QStringLiteral("Count"), REG_DWORD,
-                            reinterpret_cast<const BYTE*>(&value), 3),
-              ERROR_INVALID_PARAMETER);
-    const std::vector<BYTE> tooLarge(kMaxValueBytes + 1, 0x41);
-    EXPECT_EQ(RegSetValueEx(writable, QStringLiteral("Big"), REG_BINARY, tooLarge.data(),
-                            static_cast<DWORD>(tooLarge.size())),
-              ERROR_INVALID_PARAMETER);
-    RegCloseKey(writable);
-}
-
-TEST_F(RegistryTest, AReadOnlyHiveRefusesWriteAccessButStillReads) {
-    HKEY key = createKey(HKEY_LOCAL_MACHINE);
-    const std::array<BYTE, 4> text{'1', '.', '2', '3'};
-    ASSERT_EQ(RegSetValueEx(key, QStringLiteral("DeviceIP"), REG_SZ, text.data(), text.size()),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    const QString hive = RegistryHivePath(HKEY_LOCAL_MACHINE);
-    makeReadOnly(hive);
-
-    HKEY opened = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, KEY_WRITE, &opened), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(
-        RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey + QStringLiteral("\\Sub"), KEY_ALL_ACCESS, &opened),
-        ERROR_ACCESS_DENIED);
-    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kKey, KEY_READ, &opened), ERROR_SUCCESS);
-    std::array<BYTE, 8> buffer{};
-    DWORD size = buffer.size();
-    EXPECT_EQ(RegQueryValueEx(opened, QStringLiteral("DeviceIP"), nullptr, buffer.data(), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(size, 4u);
-    RegCloseKey(opened);
-}
-
-TEST_F(RegistryTest, WritesReplaceTheHiveWholeOrNotAtAll) {
-    HKEY key = createKey(HKEY_CURRENT_USER);
-    const std::array<BYTE, 2> first{'a', 'b'};
-    ASSERT_EQ(RegSetValueEx(key, QStringLiteral("Name"), REG_SZ, first.data(), first.size()),
-              ERROR_SUCCESS);
-    // Only the hive itself is left in the folder: no temporary file stays behind.
-    EXPECT_EQ(QDir(userDir()).entryList(QDir::Files),
-              QStringList{QStringLiteral("HKEY_CURRENT_USER.json")});
-
-    // A hive that cannot be written keeps its old content, byte for byte.
-    const QString hive = RegistryHivePath(HKEY_CURRENT_USER);
-    const QByteArray before = readFile(hive);
-    makeReadOnly(hive);
-    const std::array<BYTE, 3> second{'x', 'y', 'z'};
-    EXPECT_EQ(RegSetValueEx(key, QStringLiteral("Name"), REG_SZ, second.data(), second.size()),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(readFile(hive), before);
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, HivesLieWhereTheEnvironmentPutsThem) {
-    RegCloseKey(createKey(HKEY_CURRENT_USER));
-    RegCloseKey(createKey(HKEY_LOCAL_MACHINE));
+    // The hives lie where the environment puts them: moving the user's folder elsewhere
+    // leaves the key behind.
+    RegCloseKey(create(HKEY_LOCAL_MACHINE));
     EXPECT_EQ(RegistryHivePath(HKEY_CURRENT_USER),
               userDir() + QStringLiteral("/HKEY_CURRENT_USER.json"));
     EXPECT_EQ(RegistryHivePath(HKEY_LOCAL_MACHINE),
               machineDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.json"));
     EXPECT_TRUE(QFile::exists(RegistryHivePath(HKEY_CURRENT_USER)));
     EXPECT_TRUE(QFile::exists(RegistryHivePath(HKEY_LOCAL_MACHINE)));
-
-    // Moving the user's folder elsewhere leaves the key behind.
     qputenv("RIVIVOZUZUVOD_HKCU_DIR", (machineDir() + QStringLiteral("/elsewhere")).toLocal8Bit());
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RegistryTest, DamagedOrOversizedHivesAreRefused) {
-    ASSERT_TRUE(QDir().mkpath(userDir()));
-    const QString hive = userDir() + QStringLiteral("/HKEY_CURRENT_USER.json");
-    const std::vector<QByteArray> damaged{
-        QByteArrayLiteral("{not json"),
-        QByteArrayLiteral("{\"keys\": 5}"),
-        QByteArrayLiteral("{\"keys\": [{\"path\": \"A\", \"values\": [{\"name\": 1}]}]}"),
-        QByteArray(kMaxHiveFileBytes + 1, ' '),
+TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
+    HKEY key = create(HKEY_CURRENT_USER);
+    struct Case {
+        const char* name;
+        DWORD type;
+        QByteArray data;
+        LONG setResult;
+        const char* read;
     };
-    for (const QByteArray& content : damaged) {
-        QFile file(hive);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        file.close();
-        HKEY key = nullptr;
-        EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_BADDB)
-            << content.left(40).constData();
-        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key), ERROR_BADDB);
+    const Case cases[] = {
+        {"DeviceIP", REG_SZ, "127.1.2.3", ERROR_SUCCESS, "1:3132372e312e322e33"},
+        {"Count", REG_DWORD, "\x78\x56\x34\x12", ERROR_SUCCESS, "4:78563412"},
+        {"Blob", REG_BINARY, QByteArray("\0\xff\0\x10\x80", 5), ERROR_SUCCESS, "3:00ff001080"},
+        {"Empty", REG_SZ, "", ERROR_SUCCESS, "1:"},
+        {"Short", REG_DWORD, "abc", ERROR_INVALID_PARAMETER, "error 2"},
+        {"Big", REG_BINARY, QByteArray(kMaxValueBytes + 1, 'A'), ERROR_INVALID_PARAMETER,
+         "error 2"},
+        {"Long", REG_SZ, "0123456789abcdefg", ERROR_SUCCESS, "error 234"}, // 17 bytes > 16
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(set(key, QLatin1String(c.name), c.type, c.data), c.setResult) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(get(key, QLatin1String(c.name)), QLatin1String(c.read)) << c.name;
+
+    // Too small a buffer: the size needed comes back and nothing is copied.
+    std::array<BYTE, 8> small{};
+    DWORD size = small.size();
+    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, small.data(), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, 17u);
+    EXPECT_EQ(small, (std::array<BYTE, 8>{}));
+    size = 0; // without a buffer only the size is asked for
+    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 17u);
+    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, small.data(), nullptr),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+
+    // A handle opened for reading cannot write; a closed handle is refused.
+    HKEY readOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &readOnly), ERROR_SUCCESS);
+    EXPECT_EQ(set(readOnly, QStringLiteral("Count"), REG_DWORD, "abcd"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCloseKey(readOnly), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(readOnly), ERROR_INVALID_HANDLE);
+}
+
+// A hive that cannot be written refuses write access, still reads, and keeps its content byte
+// for byte; a write leaves no temporary file behind.
+TEST_F(RegistryTest, AReadOnlyHiveRefusesWritesButStillReads) {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY key = create(root);
+        ASSERT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "1.23"), ERROR_SUCCESS);
+        const QString hive = RegistryHivePath(root);
+        EXPECT_EQ(QFileInfo(hive).dir().entryList(QDir::Files),
+                  QStringList{QFileInfo(hive).fileName()});
+        const QByteArray before = readFile(hive);
+        QFile::setPermissions(hive, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        EXPECT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "xyz"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(readFile(hive), before);
+        RegCloseKey(key);
+
+        EXPECT_EQ(open(root, kKey, KEY_WRITE), ERROR_ACCESS_DENIED);
+        HKEY sub = nullptr;
+        EXPECT_EQ(RegCreateKeyEx(root, kKey + QStringLiteral("\\Sub"), KEY_ALL_ACCESS, &sub),
+                  ERROR_ACCESS_DENIED);
+        ASSERT_EQ(RegOpenKeyEx(root, kKey, KEY_READ, &key), ERROR_SUCCESS);
+        EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), QStringLiteral("1:312e3233"));
+        RegCloseKey(key);
     }
 }
 
-// Two programs writing at once, 200 values each: the read-modify-write of each holds the
-// hive's lock file, so neither loses a value the other wrote.
-TEST_F(RegistryTest, TwoProgramsWritingAtOnceBothKeepTheirValues) {
-    RegCloseKey(createKey(HKEY_CURRENT_USER));
-    ASSERT_TRUE(
-        runWriters({{QStringLiteral("write"), QStringLiteral("A"), QStringLiteral("200")},
-                    {QStringLiteral("write"), QStringLiteral("B"), QStringLiteral("200")}}));
+// Damaged, oversized or not a regular file: refused at once, never opened (a FIFO's open
+// would wait for a writer for good).
+TEST_F(RegistryTest, DamagedOversizedOrSpecialHivesAreRefused) {
+    ASSERT_TRUE(QDir().mkpath(userDir()));
+    const QString hive = userDir() + QStringLiteral("/HKEY_CURRENT_USER.json");
+    const QByteArray kFifo = "fifo", kFolder = "folder";
+    for (const QByteArray& content :
+         {QByteArray("{not json"), QByteArray("{\"keys\": 5}"),
+          QByteArray("{\"keys\": [{\"path\": \"A\", \"values\": [{\"name\": 1}]}]}"),
+          QByteArray(kMaxHiveFileBytes + 1, ' '), kFifo, kFolder}) {
+        QFile::remove(hive);
+        if (content == kFifo) {
+            ASSERT_EQ(::mkfifo(QFile::encodeName(hive).constData(), 0600), 0);
+        } else if (content == kFolder) {
+            ASSERT_TRUE(QDir().mkpath(hive));
+        } else {
+            QFile file(hive);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        auto call = std::async(std::launch::async, [] {
+            HKEY key = nullptr;
+            return RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key);
+        });
+        if (call.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Release the blocked open, so that the test ends with its failure.
+            ::close(::open(QFile::encodeName(hive).constData(), O_WRONLY | O_NONBLOCK));
+            FAIL() << "the FIFO was opened";
+        }
+        EXPECT_EQ(call.get(), ERROR_BADDB) << content.left(40).constData();
+        EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_BADDB) << content.left(40).constData();
+    }
+}
+
+// Programs writing at once (200 values each) and two starting up (creating the key 300 times)
+// while the hive keeps being replaced: the read-modify-write of each holds the hive's lock
+// file, so none loses a value another wrote, and the stored value is never lost.
+TEST_F(RegistryTest, ProgramsWritingAtOnceLoseNoValue) {
+    HKEY key = create(HKEY_CURRENT_USER);
+    ASSERT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "127.0.0.9"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const char* arguments : {"write A 200", "write B 200", "create 300", "create 300"}) {
+        writers.push_back(std::make_unique<QProcess>());
+        writers.back()->start(QStringLiteral(REGISTRY_WRITER),
+                              QString::fromLatin1(arguments).split(u' '));
+    }
+    for (const auto& writer : writers) {
+        ASSERT_TRUE(writer->waitForFinished(120000));
+        EXPECT_EQ(std::pair(writer->exitStatus(), writer->exitCode()),
+                  std::pair(QProcess::NormalExit, 0));
+    }
+    key = create(HKEY_CURRENT_USER);
+    EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), QStringLiteral("1:3132372e302e302e39"));
     int lost = 0;
     for (int i = 0; i < 200; ++i) {
-        for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")})
-            lost += readString(name + QString::number(i)) != QString::number(i);
+        const QString expected =
+            QStringLiteral("1:") + QString::fromLatin1(QByteArray::number(i).toHex());
+        for (const char* name : {"A", "B"})
+            lost += get(key, QLatin1String(name) + QString::number(i)) != expected;
     }
     EXPECT_EQ(lost, 0);
-}
-
-// Start-up's create-key while another program keeps replacing the hive: the key is always
-// found, so the hive is never saved anew with the stored value missing.
-TEST_F(RegistryTest, StartUpWhileAnotherProgramWritesNeverLosesAStoredValue) {
-    HKEY key = createKey(HKEY_CURRENT_USER);
-    const QByteArray stored = "127.0.0.9";
-    ASSERT_EQ(RegSetValueEx(key, QStringLiteral("DeviceIP"), REG_SZ,
-                            reinterpret_cast<const BYTE*>(stored.data()), 9),
-              ERROR_SUCCESS);
     RegCloseKey(key);
-    ASSERT_TRUE(
-        runWriters({{QStringLiteral("write"), QStringLiteral("Other"), QStringLiteral("100")},
-                    {QStringLiteral("create"), QStringLiteral("300")},
-                    {QStringLiteral("create"), QStringLiteral("300")}}));
-    EXPECT_EQ(readString(QStringLiteral("DeviceIP")), QStringLiteral("127.0.0.9"));
-}
-
-// A hive path that is a FIFO or a folder is refused at once, never opened (a FIFO's open
-// would wait for a writer for good).
-TEST_F(RegistryTest, HivePathThatIsNotARegularFileIsRefusedAtOnce) {
-    ASSERT_TRUE(QDir().mkpath(userDir()));
-    const QString hive = userDir() + QStringLiteral("/HKEY_CURRENT_USER.json");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(hive).constData(), 0600), 0);
-    auto call = std::async(std::launch::async, [] {
-        HKEY key = nullptr;
-        return RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key);
-    });
-    if (call.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        // Release the blocked open, so that the test ends with its failure.
-        const int writer = ::open(QFile::encodeName(hive).constData(), O_WRONLY | O_NONBLOCK);
-        ::close(writer);
-        FAIL() << "the FIFO was opened";
-    }
-    EXPECT_EQ(call.get(), ERROR_BADDB);
-    ASSERT_TRUE(QFile::remove(hive));
-    ASSERT_TRUE(QDir().mkpath(hive));
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_BADDB);
 }
 
 } // namespace

@@ -9,42 +9,26 @@
 
 using namespace platform;
 
-namespace {
-
-const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
-
-bool WriteValue(const QString& name, int value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
-    const QByteArray text = QByteArray::number(value);
-    const LONG result =
-        RegSetValueEx(key, name + QString::number(value), REG_SZ,
-                      reinterpret_cast<const BYTE*>(text.data()), static_cast<DWORD>(text.size()));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-bool CreateKey() {
-    HKEY key = nullptr;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const bool write = args.size() == 3 && args[0] == QLatin1String("write");
-    const bool create = args.size() == 2 && args[0] == QLatin1String("create");
-    if (!write && !create)
+    if (!write && !(args.size() == 2 && args[0] == QLatin1String("create")))
         return 2;
-    const int count = qBound(0, args.last().toInt(), 10000);
     bool ok = true;
-    for (int i = 0; i < count; ++i)
-        ok = (write ? WriteValue(args[1], i) : CreateKey()) && ok;
+    for (int i = 0; i < qBound(0, args.last().toInt(), 10000); ++i) {
+        HKEY key = nullptr;
+        const QByteArray text = QByteArray::number(i);
+        const bool created =
+            RegCreateKeyEx(HKEY_CURRENT_USER, QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod"),
+                           KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+        ok = created &&
+             (!write || RegSetValueEx(key, args[1] + QString::number(i), REG_SZ,
+                                      reinterpret_cast<const BYTE*>(text.data()),
+                                      static_cast<DWORD>(text.size())) == ERROR_SUCCESS) &&
+             ok;
+        if (created)
+            RegCloseKey(key);
+    }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "commdll/CommStatus.h"
 #include "commdll/SerialComm.h"
+#include "sim/FaultSpec.h"
 
 #include "tests/commdll/RequestRunner.h"
 
@@ -7,80 +8,55 @@
 
 #include <QProcess>
 
-using testsupport::Hex;
-using testsupport::OpenLink;
+#include <tuple>
+
+using sim::FaultKind;
 using testsupport::RunRequest;
 
 // The encoder-sim program as a user starts it; addresses 127.0.2.150 and up.
 namespace {
 
 struct SimProcess {
-    explicit SimProcess(const QStringList& arguments) {
-        process.setProgram(QStringLiteral(ENCODER_SIM_PATH));
-        process.setArguments(arguments);
-        process.start();
+    explicit SimProcess(const QString& commandLine) {
+        process.start(QStringLiteral(ENCODER_SIM_PATH), commandLine.split(u' '));
     }
     ~SimProcess() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    bool WaitUntilListening() {
-        return testsupport::WaitFor(
-                   [&] {
-                       output += process.readAllStandardOutput();
-                       return output.contains("listening on") ||
-                              process.state() == QProcess::NotRunning;
-                   },
-                   10000) &&
-               output.contains("listening on");
+        process.kill();
+        process.waitForFinished(5000);
     }
     QProcess process;
-    QByteArray output;
 };
 
 } // namespace
 
 TEST(EncoderSimProgram, RunsWithFaultsAndSettingsFromTheCommandLine) {
-    SimProcess sim({QStringLiteral("--address"), QStringLiteral("127.0.2.150"),
-                    QStringLiteral("--protocol-byte"), QStringLiteral("0x02"),
-                    QStringLiteral("--fault"), QStringLiteral("47:error=14"),
-                    QStringLiteral("--fault"), QStringLiteral("43:badchecksum,once"),
-                    QStringLiteral("--position"), QStringLiteral("-5"),
-                    QStringLiteral("--pin-position")});
-    ASSERT_TRUE(sim.WaitUntilListening()) << sim.process.readAllStandardError().toStdString();
-    EXPECT_TRUE(sim.output.contains("127.0.2.150:49999"));
+    SimProcess sim(QStringLiteral("--address 127.0.2.150 --protocol-byte 0x02 --fault 47:error=14 "
+                                  "--fault 43:badchecksum,once --position -5 --pin-position"));
+    QByteArray output;
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+        output += sim.process.readAllStandardOutput();
+        return output.contains("listening on 127.0.2.150:49999");
+    })) << output.toStdString()
+        << sim.process.readAllStandardError().toStdString();
     CSerialComm link;
-    OpenLink(link, QStringLiteral("127.0.2.150"));
+    testsupport::OpenLink(link, QStringLiteral("127.0.2.150"));
     EXPECT_EQ(RunRequest(link, 0x2F, false).status, 14u);
-    EXPECT_EQ(RunRequest(link, 0x2B, true, Hex("01")).status, COMM_ERROR_CHECKSUM);
-    const auto params = RunRequest(link, 0x2B, true, Hex("01"));
-    ASSERT_EQ(params.reply.size(), 21);
-    EXPECT_EQ(static_cast<BYTE>(params.reply[20]), 0x02);
+    EXPECT_EQ(RunRequest(link, 0x2B, true, testsupport::Hex("01")).status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(RunRequest(link, 0x2B, true, testsupport::Hex("01")).reply.toHex().right(2), "02");
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(RunRequest(link, 0x12, false).reply.mid(22, 4).toHex(), QByteArray("fffffffb"));
 }
 
-TEST(EncoderSimProgram, RefusesAddressesOutsideLoopbackAndBadOptions) {
-    const QStringList badCommandLines[] = {
-        {QStringLiteral("--address"), QStringLiteral("192.168.0.20")},
-        {QStringLiteral("--address"), QStringLiteral("127.0.2.151"), QStringLiteral("--fault"),
-         QStringLiteral("18:sleep")},
-        {QStringLiteral("--address"), QStringLiteral("127.0.2.151"), QStringLiteral("--port"),
-         QStringLiteral("70000")},
-    };
-    for (const auto& arguments : badCommandLines) {
-        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
-        SimProcess sim(arguments);
-        ASSERT_TRUE(sim.process.waitForFinished(10000));
-        EXPECT_NE(sim.process.exitCode(), 0);
-        EXPECT_FALSE(sim.process.readAllStandardError().isEmpty());
+// Bad command lines end at once with an error and exit code; the help names every option.
+TEST(EncoderSimProgram, RefusesBadCommandLinesAndHelpNamesTheOptions) {
+    for (const char* line : {"--address 192.168.0.20", "--address 127.0.2.151 --fault 18:sleep",
+                             "--address 127.0.2.151 --port 70000"}) {
+        SimProcess sim(QString::fromLatin1(line));
+        ASSERT_TRUE(sim.process.waitForFinished(10000)) << line;
+        EXPECT_NE(sim.process.exitCode(), 0) << line;
+        EXPECT_FALSE(sim.process.readAllStandardError().isEmpty()) << line;
     }
-}
-
-TEST(EncoderSimProgram, HelpNamesTheOptions) {
-    SimProcess sim({QStringLiteral("--help")});
+    SimProcess sim(QStringLiteral("--help"));
     ASSERT_TRUE(sim.process.waitForFinished(10000));
     const QByteArray help = sim.process.readAllStandardOutput();
     for (const char* option :
@@ -88,4 +64,44 @@ TEST(EncoderSimProgram, HelpNamesTheOptions) {
           "--protocol-byte", "--fault", "--reject-block", "--drop-at-block", "--keep-old-protocol",
           "--keep-old-mode", "--refuse-connections", "noreply", "failfirst"})
         EXPECT_TRUE(help.contains(option)) << option;
+}
+
+// The --fault syntax.
+TEST(FaultSpec, ParsesTheCommandLineSyntaxAndRefusesTheRest) {
+    struct Row {
+        const char* text;
+        BYTE code;
+        FaultKind kind;
+        int value;
+        bool persistent;
+    };
+    const Row rows[] = {
+        {"18:noreply", 18, FaultKind::NoReply, 0, true},
+        {"0x2B:slow=800", 0x2B, FaultKind::SlowReply, 800, true},
+        {"47:error=11,once", 47, FaultKind::DeviceError, 11, false},
+        {"18:notvalid", 18, FaultKind::NotValidDevice, 0, true},
+        {"43:badchecksum", 43, FaultKind::BadChecksum, 0, true},
+        {"43:wrongcode,once", 43, FaultKind::WrongCode, 0, false},
+        {"43:wrongsequence", 43, FaultKind::WrongSequence, 0, true},
+        {"43:shortreply", 43, FaultKind::ShortReply, 0, true},
+        {"26:drop", 26, FaultKind::DropConnection, 0, true},
+        {"42:failfirst", 42, FaultKind::FailFirstAttempt, 0, false},
+        {"1:NoReply", 1, FaultKind::NoReply, 0, true},
+    };
+    QString error;
+    for (const auto& row : rows) {
+        const auto spec = sim::FaultSpec::Parse(QString::fromLatin1(row.text), &error);
+        ASSERT_TRUE(spec.has_value()) << row.text << ": " << error.toStdString();
+        EXPECT_EQ(
+            std::tuple(spec->code, spec->fault.kind, spec->fault.value, spec->fault.persistent),
+            std::tuple(row.code, row.kind, row.value, row.persistent))
+            << row.text;
+    }
+    for (const char* text : {"", "noreply", ":noreply", "256:noreply", "18:", "18:sleep", "18:slow",
+                             "18:noreply=5", "18:error=0", "18:error=300", "18:slow=x",
+                             "18:noreply,twice", "18:slow=1=2", "-1:drop"}) {
+        error.clear();
+        EXPECT_FALSE(sim::FaultSpec::Parse(QString::fromLatin1(text), &error).has_value()) << text;
+        EXPECT_FALSE(error.isEmpty()) << text;
+    }
 }

@@ -10,12 +10,11 @@
 
 #include <gtest/gtest.h>
 
-using sim::CEncoderSimulator;
+#include <QTcpSocket>
+
 using sim::Fault;
 using testsupport::Hex;
-using testsupport::OpenLink;
 using testsupport::RunRequest;
-using testsupport::Started;
 
 namespace {
 
@@ -24,254 +23,179 @@ QString Address(int host) {
     return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Sim, host);
 }
 
-// A short time away on restart keeps the restart tests quick.
-sim::SimulatorConfig Config(int host, int restartAwayMs = 200) {
-    return testsupport::SimulatorConfigAt(Address(host), restartAwayMs);
+// A short time away on restart keeps the tests quick.
+sim::SimulatorConfig Config(int host) {
+    return testsupport::SimulatorConfigAt(Address(host), 200);
 }
 
-// A client for one request at a time, as the command layer would run it.
-testsupport::RequestResult Ask(const QString& address, BYTE code, bool flag,
+// One request on a connection of its own, as the command layer would run it.
+testsupport::RequestResult Ask(const QString& address, BYTE code, bool flag = false,
                                const QByteArray& payload = {}) {
     CSerialComm link;
-    OpenLink(link, address);
-    return RunRequest(link, code, flag, payload);
+    testsupport::OpenLink(link, address);
+    return RunRequest(link, code, flag, QByteArray::fromHex(payload));
+}
+testsupport::RequestResult Ask(int host, BYTE code, bool flag = false,
+                               const QByteArray& payload = {}) {
+    return Ask(Address(host), code, flag, payload);
 }
 
-QByteArray SetPayload(const char* ip, const char* mask, const char* gateway, const char* options) {
-    return Hex("0113001301") + Hex(ip) + Hex(mask) + Hex(gateway) + Hex(options);
+// Whether a connection to the device port at `address` is taken.
+bool Listens(const QString& address) {
+    QTcpSocket probe;
+    probe.connectToHost(address, sim::SimulatorConfig{}.port);
+    return probe.waitForConnected(5000);
+}
+
+// The Ethernet parameters, as read back after a restart.
+QByteArray Params(const QString& address) {
+    return Ask(address, MSG_GET_PARAMS, true, "01").reply.toHex();
 }
 
 } // namespace
 
-TEST(Simulator, AnswersWithItsDefaultRecords) {
-    CEncoderSimulator simulator(Config(1));
-    ASSERT_TRUE(Started(simulator));
-    simulator.SetPosition(-2);
-    simulator.PinPosition(true);
+// Each request gets its exact reply bytes; the identity and position show in them.
+TEST(Simulator, RequestsGetTheirExactReplies) {
+    sim::CEncoderSimulator device(Config(1));
+    ASSERT_TRUE(testsupport::Started(device));
+    device.SetPosition(-2);
+    device.PinPosition(true);
     struct Row {
-        const char* name;
         BYTE code;
         bool flag;
         const char* payload;
+        DWORD status;
         const char* reply;
     };
     const Row rows[] = {
-        {"status record", MSG_GET_STATUS_ID, false, "",
+        {MSG_GET_STATUS_ID, false, "", 0,
          "71024207430300000000000000000000000000000000fffffffe000000000000"},
-        {"MAC", MSG_GET_MAC_ID, false, "", "010006001a2b3c4d5e"},
-        {"Ethernet parameters", MSG_GET_PARAMS, true, "01",
-         "01130013017f000201ffffff007f00000100000021"},
-        {"connection parameters", MSG_GET_PARAMS, true, "05",
-         "050000000000000004000800000000640065"},
+        {MSG_GET_MAC_ID, false, "", 0, "010006001a2b3c4d5e"},
+        {MSG_GET_PARAMS, true, "01", 0, "01130013017f000201ffffff007f00000100000021"},
+        {MSG_GET_PARAMS, true, "05", 0, "050000000000000004000800000000640065"},
+        {MSG_GET_PARAMS, true, "02", 15, ""},
+        {MSG_GET_PARAMS, true, "0105", 15, ""},
+        {MSG_SET_ETHERNET_PARAMS, true, "0113", 15, ""},
+        {0x77, false, "", COMM_ERROR_DEVICE_STATUS, ""}, // device status 9 is a library code
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto result = Ask(Address(1), row.code, row.flag, Hex(row.payload));
-        EXPECT_EQ(result.status, 0u);
-        EXPECT_EQ(result.reply.toHex(), QByteArray(row.reply));
+    for (const Row& row : rows) {
+        const auto result = Ask(1, row.code, row.flag, row.payload);
+        EXPECT_EQ(result.status, row.status) << int(row.code) << " " << row.payload;
+        EXPECT_EQ(result.reply.toHex(), QByteArray(row.reply)) << int(row.code);
+    }
+    device.SetIdentity({5, 'A', 1, 'D', 200, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}});
+    EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
+    EXPECT_EQ(Ask(1, MSG_GET_MAC_ID).reply.toHex(), QByteArray("010006deadbeef0001"));
+
+    // The position moves on per status request, wrapping to negative, unless pinned.
+    device.SetPosition(0x7FFFFFFE);
+    device.PinPosition(false);
+    for (const char* position : {"7ffffffe", "7fffffff", "80000000", "80000001", "80000001"}) {
+        device.PinPosition(QByteArray(position) == "80000001");
+        EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
+    }
+    EXPECT_EQ(device.Position(), static_cast<qint32>(0x80000001));
+    EXPECT_EQ(device.RestartCount(), 0); // only the restart request restarts it
+}
+
+// One-shot faults act once, persistent ones until cleared, each on its own code only.
+TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
+    sim::CEncoderSimulator device(Config(4));
+    ASSERT_TRUE(testsupport::Started(device));
+    const auto signature = [] { return Ask(4, MSG_GET_STATUS_ID).reply.left(1); };
+    device.SetFault(MSG_GET_STATUS_ID, Fault::NotValidDevice(false));
+    EXPECT_EQ(signature(), "p");
+    EXPECT_EQ(signature(), "q");
+
+    device.SetFault(MSG_GET_MAC_ID, Fault::DeviceError(6, false));
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 6u);
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 0u);
+    device.SetFault(MSG_GET_MAC_ID, Fault::BadChecksum());
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).status, 0u);
+    device.ClearFaults();
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 0u);
+    EXPECT_EQ(device.RequestCount(MSG_GET_MAC_ID), 5);
+    EXPECT_EQ(device.AppliedCount(MSG_GET_MAC_ID), 4); // the device error was not acted on
+
+    device.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
+    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).reply.size(), 9);
+    device.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(40, 'q'));
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 40);
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 40);
+    device.ClearReplyOverride(MSG_GET_STATUS_ID);
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 32);
+}
+
+// It listens until told to refuse connections or stopped, and never outside loopback.
+TEST(Simulator, ListensUntilToldToRefuseOrStopped) {
+    sim::SimulatorConfig config = Config(6);
+    config.protocolByte = 0x03;
+    sim::CEncoderSimulator simulator(config);
+    ASSERT_TRUE(testsupport::Started(simulator));
+    EXPECT_EQ(Params(Address(6)).right(2), "03");
+    simulator.SetRefuseConnections(true);
+    EXPECT_FALSE(Listens(Address(6)));
+    simulator.SetRefuseConnections(false);
+    EXPECT_TRUE(Listens(Address(6)));
+    simulator.Stop();
+    EXPECT_FALSE(Listens(Address(6)));
+    ASSERT_TRUE(testsupport::Started(simulator));
+    EXPECT_EQ(Ask(6, MSG_GET_STATUS_ID).status, 0u);
+
+    for (const char* address : {"192.0.2.1", "0.0.0.0", "::1", "not an address"}) {
+        sim::CEncoderSimulator outside(testsupport::SimulatorConfigAt(QLatin1String(address)));
+        EXPECT_FALSE(outside.Start()) << address;
+        EXPECT_FALSE(outside.ErrorString().isEmpty()) << address;
     }
 }
 
-TEST(Simulator, PositionMovesPerStatusRequestUnlessPinned) {
-    CEncoderSimulator simulator(Config(2));
-    ASSERT_TRUE(Started(simulator));
-    simulator.SetPosition(0x7FFFFFFE);
-    CSerialComm link;
-    OpenLink(link, Address(2));
-    const char* expected[] = {"7ffffffe", "7fffffff", "80000000"}; // wraps to negative
-    for (const char* position : expected)
-        EXPECT_EQ(RunRequest(link, MSG_GET_STATUS_ID, false).reply.mid(22, 4).toHex(),
-                  QByteArray(position));
-    simulator.PinPosition(true);
-    EXPECT_EQ(RunRequest(link, MSG_GET_STATUS_ID, false).reply.mid(22, 4).toHex(),
-              QByteArray("80000001"));
-    EXPECT_EQ(RunRequest(link, MSG_GET_STATUS_ID, false).reply.mid(22, 4).toHex(),
-              QByteArray("80000001"));
-    EXPECT_EQ(simulator.Position(), static_cast<qint32>(0x80000001));
-}
-
-TEST(Simulator, ReportsChangedIdentityAndRefusesUnknownRequests) {
-    CEncoderSimulator simulator(Config(3));
-    ASSERT_TRUE(Started(simulator));
-    sim::DeviceIdentity identity;
-    identity.hardwareRevision = 5;
-    identity.bootLetter = 'A';
-    identity.bootNumber = 1;
-    identity.execLetter = 'D';
-    identity.execNumber = 200;
-    identity.mac = {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01};
-    simulator.SetIdentity(identity);
-    EXPECT_EQ(Ask(Address(3), MSG_GET_STATUS_ID, false).reply.left(6).toHex(),
-              QByteArray("7105410144c8"));
-    EXPECT_EQ(Ask(Address(3), MSG_GET_MAC_ID, false).reply.toHex(),
-              QByteArray("010006deadbeef0001"));
-    EXPECT_EQ(Ask(Address(3), MSG_GET_PARAMS, true, Hex("02")).status, 15u);
-    EXPECT_EQ(Ask(Address(3), MSG_GET_PARAMS, true, Hex("0105")).status, 15u);
-    EXPECT_EQ(Ask(Address(3), MSG_SET_ETHERNET_PARAMS, true, Hex("0113")).status, 15u);
-    // An unknown code gets device status 9; a library code, so the library reports 23.
-    EXPECT_EQ(Ask(Address(3), 0x77, false).status, COMM_ERROR_DEVICE_STATUS);
-}
-
-TEST(Simulator, NotValidDeviceAndReplyOverrides) {
-    CEncoderSimulator simulator(Config(4));
-    ASSERT_TRUE(Started(simulator));
-    simulator.SetFault(MSG_GET_STATUS_ID, Fault::NotValidDevice(false));
-    const auto invalid = Ask(Address(4), MSG_GET_STATUS_ID, false);
-    EXPECT_EQ(invalid.status, 0u);
-    EXPECT_NE(invalid.reply[0], 'q');
-    EXPECT_EQ(Ask(Address(4), MSG_GET_STATUS_ID, false).reply[0], 'q'); // one-shot
-
-    simulator.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
-    EXPECT_EQ(Ask(Address(4), MSG_GET_MAC_ID, false).reply.toHex(), QByteArray("0100060102030405"));
-    EXPECT_EQ(Ask(Address(4), MSG_GET_MAC_ID, false).reply.size(), 9);
-
-    simulator.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(40, 'q'));
-    EXPECT_EQ(Ask(Address(4), MSG_GET_STATUS_ID, false).reply.size(), 40);
-    EXPECT_EQ(Ask(Address(4), MSG_GET_STATUS_ID, false).reply.size(), 40); // persistent
-    simulator.ClearReplyOverride(MSG_GET_STATUS_ID);
-    EXPECT_EQ(Ask(Address(4), MSG_GET_STATUS_ID, false).reply.size(), 32);
-}
-
-TEST(Simulator, OneShotAndPersistentFaults) {
-    CEncoderSimulator simulator(Config(5));
-    ASSERT_TRUE(Started(simulator));
-    simulator.SetFault(MSG_GET_MAC_ID, Fault::DeviceError(6, false));
-    EXPECT_EQ(Ask(Address(5), MSG_GET_MAC_ID, false).status, 6u);
-    EXPECT_EQ(Ask(Address(5), MSG_GET_MAC_ID, false).status, 0u);
-    simulator.SetFault(MSG_GET_MAC_ID, Fault::BadChecksum());
-    EXPECT_EQ(Ask(Address(5), MSG_GET_MAC_ID, false).status, COMM_ERROR_CHECKSUM);
-    EXPECT_EQ(Ask(Address(5), MSG_GET_MAC_ID, false).status, COMM_ERROR_CHECKSUM);
-    EXPECT_EQ(Ask(Address(5), MSG_GET_STATUS_ID, false).status, 0u); // other codes unaffected
-    simulator.ClearFaults();
-    EXPECT_EQ(Ask(Address(5), MSG_GET_MAC_ID, false).status, 0u);
-    EXPECT_EQ(simulator.RequestCount(MSG_GET_MAC_ID), 5);
-    EXPECT_EQ(simulator.AppliedCount(MSG_GET_MAC_ID), 4); // the device error was not acted on
-    simulator.ClearLog();
-    EXPECT_EQ(simulator.RequestCount(MSG_GET_MAC_ID), 0);
-    EXPECT_TRUE(simulator.Requests().empty());
-}
-
-TEST(Simulator, RefusedConnectionsGiveTheConnectError) {
-    CEncoderSimulator simulator(Config(6));
-    ASSERT_TRUE(Started(simulator));
-    simulator.SetRefuseConnections(true);
-    EXPECT_FALSE(simulator.IsListening());
-    EXPECT_EQ(Ask(Address(6), MSG_GET_STATUS_ID, false).status, COMM_ERROR_CONNECT);
-    simulator.SetRefuseConnections(false);
-    EXPECT_TRUE(simulator.IsListening());
-    EXPECT_EQ(Ask(Address(6), MSG_GET_STATUS_ID, false).status, 0u);
-}
-
-TEST(Simulator, SetAndRestartMoveTheDeviceToItsNewLoopbackAddress) {
-    CEncoderSimulator simulator(Config(7, 300));
-    ASSERT_TRUE(Started(simulator));
-    const QByteArray set = SetPayload("7f0002c8", "ffff0000", "7f000002", "a1b2c332");
-    CSerialComm link;
-    OpenLink(link, Address(7));
-    EXPECT_EQ(RunRequest(link, MSG_SET_ETHERNET_PARAMS, true, set).status, 0u);
-    // Stored, not applied yet.
-    EXPECT_EQ(RunRequest(link, MSG_GET_PARAMS, true, Hex("01")).reply.mid(5).toHex(),
-              QByteArray("7f000207ffffff007f00000100000021"));
-    EXPECT_EQ(RunRequest(link, MSG_RESTART_DEVICE, false).status, 0u);
-    ASSERT_TRUE(simulator.WaitForRestarts(1, 10000));
-    EXPECT_EQ(simulator.Address(), QStringLiteral("127.0.2.200"));
-    EXPECT_TRUE(simulator.IsListening());
-
-    const auto moved = Ask(QStringLiteral("127.0.2.200"), MSG_GET_PARAMS, true, Hex("01"));
-    EXPECT_EQ(moved.status, 0u);
-    EXPECT_EQ(moved.reply.toHex(), set.toHex());
-    EXPECT_EQ(Ask(Address(7), MSG_GET_STATUS_ID, false).status, COMM_ERROR_CONNECT); // old one gone
-    ASSERT_EQ(simulator.SetPayloads().size(), 1u);
-    EXPECT_EQ(simulator.SetPayloads()[0], set);
-    sim::NetworkSettings expected;
-    expected.ip = {127, 0, 2, 200};
-    expected.mask = {255, 255, 0, 0};
-    expected.gateway = {127, 0, 0, 2};
-    expected.options = {0xA1, 0xB2, 0xC3, 0x32};
-    EXPECT_EQ(simulator.Settings(), expected);
-}
-
-TEST(Simulator, AnAddressOutsideLoopbackLeavesTheDeviceWhereItWas) {
-    CEncoderSimulator simulator(Config(8));
-    ASSERT_TRUE(Started(simulator));
-    EXPECT_EQ(Ask(Address(8), MSG_SET_ETHERNET_PARAMS, true,
-                  SetPayload("c0a80014", "ffffff00", "c0a80001", "00000002"))
-                  .status,
-              0u);
-    EXPECT_EQ(Ask(Address(8), MSG_RESTART_DEVICE, false).status, 0u);
-    ASSERT_TRUE(simulator.WaitForRestarts(1, 10000));
-    EXPECT_EQ(simulator.Address(), Address(8));
-    const auto params = Ask(Address(8), MSG_GET_PARAMS, true, Hex("01"));
-    EXPECT_EQ(params.reply.mid(5).toHex(), QByteArray("7f000208ffffff00c0a8000100000002"));
-}
-
-TEST(Simulator, KeepsItsOldProtocolOrModeWhenToldTo) {
+// A restart is away for a while, then takes the stored settings: IP, mask, gateway, options.
+// A loopback address moves the device, any other leaves it where it was; the protocol (low
+// nibble of the last byte) or mode (high nibble) stays when told to.
+TEST(Simulator, RestartTakesTheStoredSettings) {
+    sim::CEncoderSimulator device(Config(7));
+    ASSERT_TRUE(testsupport::Started(device));
     struct Row {
-        const char* name;
-        bool keepProtocol;
-        bool keepMode;
-        BYTE sent;
-        BYTE reported; // device starts at 0x21
+        bool keepProtocol, keepMode;
+        const char* set;
+        const char* after;
     };
     const Row rows[] = {
-        {"applies both", false, false, 0x02, 0x02},
-        {"keeps protocol", true, false, 0x02, 0x01},
-        {"keeps mode", false, true, 0x03, 0x23},
-        {"keeps both", true, true, 0x02, 0x21},
+        {false, false, nullptr, "7f000207ffffff007f00000100000021"},
+        {false, false, "c0a80014ffffff00c0a8000100000002", "7f000207ffffff00c0a8000100000002"},
+        {false, false, "7f0002c8ffff00007f000002a1b2c332", "7f0002c8ffff00007f000002a1b2c332"},
+        {false, false, "7f0002c8ffff00007f00000200000002", "7f0002c8ffff00007f00000200000002"},
+        {true, false, "7f0002c8ffff00007f00000200000013", "7f0002c8ffff00007f00000200000012"},
+        {false, true, "7f0002c8ffff00007f00000200000003", "7f0002c8ffff00007f00000200000013"},
+        {true, true, "7f0002c8ffff00007f00000200000024", "7f0002c8ffff00007f00000200000013"},
     };
-    int host = 20;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        CEncoderSimulator simulator(Config(host));
-        ASSERT_TRUE(Started(simulator));
-        simulator.SetKeepOldProtocol(row.keepProtocol);
-        simulator.SetKeepOldMode(row.keepMode);
-        QByteArray set = Ask(Address(host), MSG_GET_PARAMS, true, Hex("01")).reply;
-        set[20] = static_cast<char>(row.sent);
-        EXPECT_EQ(Ask(Address(host), MSG_SET_ETHERNET_PARAMS, true, set).status, 0u);
-        EXPECT_EQ(Ask(Address(host), MSG_RESTART_DEVICE, false).status, 0u);
-        ASSERT_TRUE(simulator.WaitForRestarts(1, 10000));
-        const auto read = Ask(Address(host), MSG_GET_PARAMS, true, Hex("01"));
-        ASSERT_EQ(read.reply.size(), 21);
-        EXPECT_EQ(static_cast<BYTE>(read.reply[20]), row.reported);
-        ++host;
+    const QByteArray header = "0113001301";
+    QByteArray shown = Params(Address(7));
+    int restarts = 0;
+    for (const Row& row : rows) {
+        const QString address = device.Address();
+        device.SetKeepOldProtocol(row.keepProtocol);
+        device.SetKeepOldMode(row.keepMode);
+        CSerialComm link; // the set and the restart on one link, as the settings are sent
+        testsupport::OpenLink(link, address);
+        if (row.set != nullptr) {
+            EXPECT_EQ(RunRequest(link, MSG_SET_ETHERNET_PARAMS, true,
+                                 QByteArray::fromHex(header + row.set))
+                          .status,
+                      0u);
+            EXPECT_EQ(Params(address), shown) << "stored, not applied yet";
+        }
+        EXPECT_EQ(RunRequest(link, MSG_RESTART_DEVICE, false).status, 0u);
+        EXPECT_TRUE(testsupport::WaitFor([&] { return !device.IsListening(); }, 5000));
+        EXPECT_EQ(device.RestartCount(), restarts);
+        ASSERT_TRUE(device.WaitForRestarts(++restarts, 10000));
+        shown = Params(device.Address());
+        EXPECT_EQ(shown, header + row.after) << row.set;
+        EXPECT_EQ(Listens(address), device.Address() == address); // the old address is gone
     }
-}
-
-TEST(Simulator, RestartWithoutASetKeepsEverythingAndIsAwayMeanwhile) {
-    CEncoderSimulator simulator(Config(9, 400));
-    ASSERT_TRUE(Started(simulator));
-    const auto before = simulator.Settings();
-    EXPECT_EQ(Ask(Address(9), MSG_RESTART_DEVICE, false).status, 0u);
-    EXPECT_TRUE(testsupport::WaitFor([&] { return !simulator.IsListening(); }, 5000));
-    EXPECT_EQ(simulator.RestartCount(), 0);
-    ASSERT_TRUE(simulator.WaitUntilListening(10000));
-    EXPECT_EQ(simulator.RestartCount(), 1);
-    EXPECT_EQ(simulator.Settings(), before);
-    EXPECT_EQ(simulator.Address(), Address(9));
-}
-
-TEST(Simulator, RefusesToStartOutsideLoopback) {
-    for (const char* address : {"192.0.2.1", "0.0.0.0", "::1", "not an address"}) {
-        SCOPED_TRACE(address);
-        sim::SimulatorConfig config;
-        config.address = QString::fromLatin1(address);
-        CEncoderSimulator simulator(config);
-        EXPECT_FALSE(simulator.Start());
-        EXPECT_FALSE(simulator.ErrorString().isEmpty());
-        EXPECT_FALSE(simulator.IsListening());
-    }
-}
-
-TEST(Simulator, InitialProtocolByteAndAStartStopCycle) {
-    sim::SimulatorConfig config = Config(10);
-    config.protocolByte = 0x03;
-    CEncoderSimulator simulator(config);
-    ASSERT_TRUE(Started(simulator));
-    EXPECT_EQ(static_cast<BYTE>(Ask(Address(10), MSG_GET_PARAMS, true, Hex("01")).reply[20]), 0x03);
-    simulator.Stop();
-    EXPECT_FALSE(simulator.IsListening());
-    EXPECT_EQ(Ask(Address(10), MSG_GET_STATUS_ID, false).status, COMM_ERROR_CONNECT);
-    ASSERT_TRUE(Started(simulator));
-    EXPECT_EQ(Ask(Address(10), MSG_GET_STATUS_ID, false).status, 0u);
+    EXPECT_EQ(device.Address(), QStringLiteral("127.0.2.200"));
+    EXPECT_EQ(device.SetPayloads().size(), 6u);
 }
