@@ -40,18 +40,7 @@ protected:
         DeviceData.m_DeviceIp = Octets(m_address);
     }
 
-    // The one message shown since the last look, as "caption|text|help id|E or I (icon)".
-    QString TakeMessage() {
-        const auto messages = m_messages.messages();
-        m_messages.clear();
-        if (messages.size() != 1)
-            return QStringLiteral("%1 messages").arg(messages.size());
-        const auto& box = messages[0];
-        const bool error = box.icon == platform::MessageIcon::Error;
-        return QStringLiteral("%1|%2|%3|%4")
-            .arg(box.caption, box.text, QString::number(box.helpContext),
-                 error ? QStringLiteral("E") : QStringLiteral("I"));
-    }
+    QString TakeMessage() { return testsupport::TakeBox(m_messages); }
 
     QString m_address = testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm);
     std::unique_ptr<sim::CEncoderSimulator> m_sim = StartSimulator(m_address);

@@ -77,30 +77,23 @@ TEST(FrameReader, ReadsFramesByteByByteAndTakesNoByteOfTheNext) {
     EXPECT_EQ(reader.TakeFrame().sequence, 2u);
 }
 
-TEST(FrameReader, RefusesBrokenFrames) {
-    QByteArray badChecksum = commdll::EncodeFrame(Request(7, 0x12, 0, Hex("0102")));
-    badChecksum[badChecksum.size() - 1] = static_cast<char>(badChecksum.back() ^ 0x01);
-    QByteArray corruptPayload = commdll::EncodeFrame(Request(7, 0x12, 0, Hex("0102")));
-    corruptPayload[10] = 0x09;
+TEST(FrameReader, RefusesBrokenFramesAsSoonAsItCan) {
     struct Row {
-        const char* name;
         QByteArray bytes;
         State state;
         qsizetype taken; // bytes the reader accepted before it decided
     };
     const Row rows[] = {
-        {"not our magic", Hex("aa0100000001120000000000"), State::BadType, 10},
-        {"a reply where a request belongs", Hex("d50200000001120000000000"), State::BadType, 10},
+        {Hex("aa0100000001120000000000"), State::BadType, 10}, // not our magic
+        {Hex("d50200000001120000000000"), State::BadType, 10}, // a reply where a request belongs
         // Refused straight after the header: none of the announced bytes is buffered.
-        {"length far above the maximum", Hex("d501000000011200ffff") + QByteArray(600, 'x'),
-         State::BadLength, 10},
-        {"length one above the maximum", Hex("d5010000000112000201") + QByteArray(600, 'x'),
-         State::BadLength, 10},
-        {"checksum wrong", badChecksum, State::BadChecksum, badChecksum.size()},
-        {"payload changed", corruptPayload, State::BadChecksum, corruptPayload.size()},
+        {Hex("d501000000011200ffff") + QByteArray(600, 'x'), State::BadLength, 10},
+        {Hex("d5010000000112000201") + QByteArray(600, 'x'), State::BadLength, 10},
+        {Hex("d5010000000712000002010263cb"), State::BadChecksum, 14}, // checksum changed
+        {Hex("d5010000000712000002090263ca"), State::BadChecksum, 14}, // payload changed
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.bytes.left(14).toHex().toStdString());
         CFrameReader reader(commdll::FRAME_KIND_REQUEST);
         EXPECT_EQ(reader.Feed(row.bytes.constData(), row.bytes.size()), row.taken);
         EXPECT_EQ(reader.GetState(), row.state);

@@ -279,106 +279,83 @@ TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
     EXPECT_EQ(device.link.m_dwProgressCount, 7u);
 }
 
-TEST(SerialComm, RefusesRequestsBeforeSetUpAndBadArguments) {
-    CSerialComm link;
-    BYTE response[100];
-    BYTE big[513] = {};
-    DWORD length = 0;
-    const auto start = [&](BYTE* payload, DWORD size, BYTE* buffer, DWORD* stored) {
-        return link.ProccessMsgCode_NoThread(MSG_FIRMWARE_BLOCK, true, payload, size, buffer, 100,
-                                             stored);
-    };
-    EXPECT_EQ(start(nullptr, 0, response, &length), COMM_ERROR_NOT_INITIALIZED);
-    OpenLink(link, Address(12));
-    EXPECT_EQ(start(nullptr, 0, nullptr, &length), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(nullptr, 0, response, nullptr), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(nullptr, 4, response, &length), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(big, sizeof big, response, &length), COMM_ERROR_INVALID_ARGUMENT);
-    link.CloseComPort();
-    link.EthernetClose();
-    EXPECT_EQ(start(nullptr, 0, response, &length), COMM_ERROR_NOT_INITIALIZED);
-}
-
-TEST(SerialComm, ClosingDuringAnExchangeAbandonsItAndTheLinkCanBeReopened) {
+// Refused at once: requests before set-up, with bad arguments, or while one runs. Closing the
+// link abandons the running one; the link can be opened again.
+TEST(SerialComm, RefusesRequestsItCannotStartAndClosingAbandonsTheRunningOne) {
     SimulatedDevice device(Config(13));
     ASSERT_TRUE(device.started);
     device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::NoReply(false));
+    CSerialComm& link = device.link;
     BYTE response[100];
+    BYTE big[513] = {};
     DWORD length = 0;
-    const auto start = [&](BYTE code) {
-        return device.link.ProccessMsgCode_NoThread(code, false, nullptr, 0, response, 100,
-                                                    &length);
+    const auto start = [&](BYTE code, BYTE* payload, DWORD size, BYTE* buffer, DWORD* stored) {
+        return link.ProccessMsgCode_NoThread(code, true, payload, size, buffer, 100, stored);
     };
-    ASSERT_EQ(start(MSG_GET_STATUS_ID), 0u);
-    EXPECT_EQ(device.link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
-    EXPECT_EQ(start(MSG_GET_MAC_ID), COMM_ERROR_PORT_CONFLICT);
-    device.link.CloseComPort();
-    device.link.EthernetClose();
-    EXPECT_EQ(device.link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
-
-    OpenLink(device.link, Address(13));
-    EXPECT_EQ(RunRequest(device.link, MSG_GET_MAC_ID, false).reply.toHex(), kMacReply);
+    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, nullptr, &length), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, response, nullptr), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 4, response, &length), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(MSG_FIRMWARE_BLOCK, big, sizeof big, response, &length),
+              COMM_ERROR_INVALID_ARGUMENT);
+    ASSERT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, response, &length), 0u);
+    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
+    EXPECT_EQ(start(MSG_GET_MAC_ID, nullptr, 0, response, &length), COMM_ERROR_PORT_CONFLICT);
+    link.CloseComPort();
+    link.EthernetClose();
+    EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
+    EXPECT_EQ(start(MSG_GET_MAC_ID, nullptr, 0, response, &length), COMM_ERROR_NOT_INITIALIZED);
+    OpenLink(link, Address(13));
+    EXPECT_EQ(RunRequest(link, MSG_GET_MAC_ID, false).reply.toHex(), kMacReply);
+    EXPECT_EQ(CSerialComm().ProccessMsgCode_NoThread(MSG_GET_MAC_ID, false, nullptr, 0, response,
+                                                     100, &length),
+              COMM_ERROR_NOT_INITIALIZED);
 }
 
 // Whatever the device sent, the next request starts clean: the rest of a cut-short reply or a
 // late one is never read as its answer.
 TEST(SerialComm, UntrustedRepliesEndAsFailureCodesAndTheNextRequestIsClean) {
-    struct Row {
-        const char* name;
-        RawDevice::Script script;
-        After after;
-        DWORD status;
+    using Seq = std::uint32_t;
+    const auto status = [](Seq sequence, const QByteArray& payload) {
+        return ReplyFrame(sequence, MSG_GET_STATUS_ID, 0, payload);
     };
-    const Row rows[] = {
-        {"not our magic", [](std::uint32_t, BYTE) { return Hex("aa0200000001120000000000"); },
-         After::KeepOpen, COMM_ERROR_TYPE},
+    const std::tuple<After, DWORD, std::function<QByteArray(Seq)>> rows[] = {
+        {After::KeepOpen, COMM_ERROR_TYPE, [](Seq) { return Hex("aa0200000001120000000000"); }},
         // Refused from the header alone, without waiting for the announced bytes.
-        {"length far above the maximum",
-         [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence, code, 0, {}).left(8) + Hex("ffff");
-         },
-         After::KeepOpen, COMM_ERROR_LENGTH},
-        {"header announcing 512 bytes, then silence",
-         [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence, code, 0, QByteArray(512, 'q')).left(10);
-         },
-         After::KeepOpen, COMM_ERROR_LENGTH},
-        {"header cut, then closed", [](std::uint32_t, BYTE) { return Hex("d502"); }, After::Close,
-         COMM_ERROR_LENGTH},
-        {"payload cut, then closed",
-         [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence, code, 0, QByteArray(40, 'q')).left(30);
-         },
-         After::Close, COMM_ERROR_LENGTH},
-        {"closed without a byte", [](std::uint32_t, BYTE) { return QByteArray(); }, After::Close,
-         COMM_ERROR_TRANSMIT},
-        {"late reply, then one from the future",
-         [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence - 1, code, 0, Hex("01")) +
-                    ReplyFrame(sequence + 5, code, 0, Hex("02"));
-         },
-         After::KeepOpen, COMM_ERROR_SEQUENCE},
-        {"right reply after a late one",
-         [](std::uint32_t sequence, BYTE code) {
-             return ReplyFrame(sequence - 3, MSG_SET_ETHERNET_PARAMS, 0, Hex("01")) +
-                    ReplyFrame(sequence, code, 0, Hex("0203"));
-         },
-         After::KeepOpen, 0},
+        {After::KeepOpen, COMM_ERROR_LENGTH,
+         [&](Seq s) { return status(s, {}).left(8) + Hex("ffff"); }},
+        // A header announcing 512 bytes, then silence.
+        {After::KeepOpen, COMM_ERROR_LENGTH,
+         [&](Seq s) { return status(s, QByteArray(512, 'q')).left(10); }},
+        {After::Close, COMM_ERROR_LENGTH, [](Seq) { return Hex("d502"); }},
+        {After::Close, COMM_ERROR_LENGTH,
+         [&](Seq s) { return status(s, QByteArray(40, 'q')).left(30); }},
+        {After::Close, COMM_ERROR_TRANSMIT, [](Seq) { return QByteArray(); }},
+        // A late reply, then one from the future.
+        {After::KeepOpen, COMM_ERROR_SEQUENCE,
+         [&](Seq s) { return status(s - 1, Hex("01")) + status(s + 5, Hex("02")); }},
+        // The right reply after a late one to another request.
+        {After::KeepOpen, 0,
+         [&](Seq s) {
+             return ReplyFrame(s - 3, MSG_SET_ETHERNET_PARAMS, 0, Hex("01")) +
+                    status(s, Hex("0203"));
+         }},
     };
     int host = 100;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto script = [&row](std::uint32_t sequence, BYTE code) {
-            return code == MSG_GET_STATUS_ID ? row.script(sequence, code)
-                                             : ReplyFrame(sequence, code, 0, Hex("0203"));
-        };
-        RawDevice device(host, script, row.after);
+    for (const auto& [after, code, reply] : rows) {
+        SCOPED_TRACE(host);
+        RawDevice device(
+            host,
+            [&](Seq sequence, BYTE request) {
+                return request == MSG_GET_STATUS_ID ? reply(sequence)
+                                                    : ReplyFrame(sequence, request, 0, Hex("0203"));
+            },
+            after);
         ASSERT_TRUE(device.m_listening);
         CSerialComm link;
         OpenLink(link, Address(host++));
         const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);
-        EXPECT_EQ(result.status, row.status);
-        EXPECT_EQ(result.reply.toHex(), QByteArray(row.status == 0 ? "0203" : ""));
+        EXPECT_EQ(result.status, code);
+        EXPECT_EQ(result.reply.toHex(), QByteArray(code == 0 ? "0203" : ""));
         EXPECT_EQ(RunRequest(link, MSG_GET_MAC_ID, false).reply.toHex(), QByteArray("0203"));
     }
 }
