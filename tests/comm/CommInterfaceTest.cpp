@@ -149,6 +149,11 @@ TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
     EXPECT_EQ(pending.m_Options[3], 0x22) << "the rebuilt byte stays in the pending record";
     EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 1);
     EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
+    pending.m_nProtocol = 1;
+    pending.m_bModeDM7 = false;
+    m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
+    ASSERT_TRUE(m_comm.SetNewIpAndRestart());
+    EXPECT_EQ(static_cast<BYTE>(m_sim->SetPayloads().back().at(20)), 0x01);
 }
 
 // Each fault ends the command with one message; the next command goes through. A device
@@ -230,14 +235,16 @@ TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
     ASSERT_GE(bar.calls.size(), 5);
     EXPECT_EQ(bar.calls.mid(0, 4).join(u','), QStringLiteral("range 0-100,pos 0,text 0,stepit"));
     EXPECT_EQ(bar.calls.last(), QStringLiteral("pos 100"));
+    EXPECT_LE(bar.calls.count(QStringLiteral("stepit")), 10) << "one step per 400 ms look";
     EXPECT_EQ(m_comm.m_SerialComm.m_pProgress, &bar) << "handed to the link after success";
 
     bar.calls.clear();
     m_comm.m_dwTotal = 42;
     m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
-    m_comm.m_SerialComm.m_dwProgressCount = 21; // 21 units of 42 transferred
+    m_comm.m_SerialComm.m_dwProgressCount = 63; // 63 units of 42 transferred: 150%
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_TRUE(bar.calls.contains(QStringLiteral("pos 50")));
-    EXPECT_TRUE(bar.calls.contains(QStringLiteral("caption 50%")));
+    EXPECT_TRUE(bar.calls.contains(QStringLiteral("text 1")));
+    EXPECT_TRUE(bar.calls.contains(QStringLiteral("pos 150")));
+    EXPECT_TRUE(bar.calls.contains(QStringLiteral("caption 100%")));
     EXPECT_EQ(m_comm.m_dwTotal, 0u) << "the total is used up by one wait";
 }
