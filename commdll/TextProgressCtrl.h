@@ -19,7 +19,6 @@ public:
     // Attaches to the dialog's child bar whose "controlId" property equals `id`.
     bool SubclassDlgItem(int id, QWidget* dialog);
     void Attach(QProgressBar* bar);
-    QProgressBar* Bar() const { return m_bar; }
 
     void SetRange(int lower, int upper) override;
     void SetPos(int position) override;

@@ -7,8 +7,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstring>
-
 namespace testsupport {
 
 // One request run the way the command layer runs it: start, then poll the status while it
@@ -36,15 +34,9 @@ inline RequestResult RunRequest(CSerialComm& link, BYTE code, bool flag, QByteAr
         static_cast<DWORD>(payload.size()), response, RESPONSE_BUFFER_SIZE, &length);
     if (result.started != 0)
         return result;
-    DWORD status = link.GetCommunicationStatusOfDll();
-    result.busyAtFirstPoll = status == COMM_STATUS_BUSY;
-    WaitFor(
-        [&] {
-            status = link.GetCommunicationStatusOfDll();
-            return status != COMM_STATUS_BUSY;
-        },
-        timeoutMs);
-    result.status = status;
+    result.busyAtFirstPoll = link.GetCommunicationStatusOfDll() == COMM_STATUS_BUSY;
+    WaitFor([&] { return link.GetCommunicationStatusOfDll() != COMM_STATUS_BUSY; }, timeoutMs);
+    result.status = link.GetCommunicationStatusOfDll();
     result.result = link.m_dwResult;
     link.m_dwResult = COMM_RESULT_AFTER_WAIT;
     result.reply = QByteArray(reinterpret_cast<const char*>(response), static_cast<int>(length));

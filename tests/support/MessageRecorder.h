@@ -34,3 +34,23 @@ private:
 };
 
 } // namespace testsupport
+
+namespace testsupport {
+
+// The one box recorded since the last look, as "caption|text|help id|I or E (the icon)"; the
+// recorder is cleared. Empty when no box was shown, "N boxes" when several were.
+inline QString TakeBox(MessageRecorder& recorder) {
+    const auto boxes = recorder.messages();
+    recorder.clear();
+    if (boxes.size() != 1)
+        return boxes.empty() ? QString() : QStringLiteral("%1 boxes").arg(boxes.size());
+    const auto& box = boxes[0];
+    const bool error = box.icon == platform::MessageIcon::Error;
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(box.caption, box.text, QString::number(box.helpContext),
+             error ? QStringLiteral("E")
+                   : (box.icon == platform::MessageIcon::Information ? QStringLiteral("I")
+                                                                     : QStringLiteral("?")));
+}
+
+} // namespace testsupport
