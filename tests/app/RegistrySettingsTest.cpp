@@ -1,7 +1,7 @@
 #include "TemporaryHives.h"
 
-#include "app/RegistrySettings.h"
 #include "platform/Registry.h"
+#include "platform/RegistrySettings.h"
 
 #include <array>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "DialogFixture.h"
 
-#include "app/RegistrySettings.h"
 #include "platform/HelpWindow.h"
+#include "platform/RegistrySettings.h"
 #include "res/Texts.h"
 #include "ui/ExtParamsChildDlg.h"
 

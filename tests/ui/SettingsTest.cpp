@@ -1,7 +1,7 @@
 #include "DialogFixture.h"
 
-#include "app/RegistrySettings.h"
 #include "comm/MessageCodes.h"
+#include "platform/RegistrySettings.h"
 #include "res/Texts.h"
 
 #include "res/StringTable.h"

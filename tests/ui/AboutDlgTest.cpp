@@ -1,5 +1,5 @@
-#include "app/AboutDlg.h"
-#include "app/ProductVersion.h"
+#include "ui/AboutDlg.h"
+#include "platform/ProductVersion.h"
 #include "platform/VersionInfo.h"
 #include "res/ResourceIds.h"
 
