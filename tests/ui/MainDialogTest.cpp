@@ -108,14 +108,15 @@ TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopi
         }
         return nullptr;
     };
-    for (const auto& ask :
-         {std::function<void()>([&] { Click(ID_HELP); }),
-          std::function<void()>([&] { QTest::keyClick(&Dialog(), Qt::Key_F1); }),
-          std::function<void()>(
-              [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode)); })}) {
+    for (const int way : {0, 1, 2}) {
         if (platform::HelpWindow* open = shownHelp())
             open->close();
-        ask();
+        if (way == 0)
+            Click(ID_HELP);
+        else if (way == 1)
+            QTest::keyClick(&Dialog(), Qt::Key_F1);
+        else
+            QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode));
         ASSERT_TRUE(testsupport::WaitFor([&] { return shownHelp() != nullptr; }));
         platform::HelpWindow* help = shownHelp();
         EXPECT_TRUE(help->filePath().endsWith(QStringLiteral("/DELVOR Rivivoz Uzuvod.chm")));

@@ -68,7 +68,7 @@ bool Frozen(const CallLog& log) {
 }
 } // namespace
 
-TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodAndASecondStartReplacesTheWorker) {
+TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodUntilStoppedOrReplaced) {
     CPeriodicThread poller;
     poller.Stop(); // idle: nothing happens
     EXPECT_FALSE(poller.HasWorker());
@@ -87,17 +87,15 @@ TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodAndASecondStartReplacesTheWor
         << "the first call at once";
     poller.Stop(); // wakes the worker from its hour-long wait
     EXPECT_EQ(hourly.calls, 1);
-}
 
-TEST(PeriodicThreadTest, CallbackThatAsksToStopEndsTheLoop) {
-    CPeriodicThread poller;
-    CallLog log;
-    log.poller = &poller;
-    log.stopAfter = 2;
-    poller.StartWith(&CountCall, &log, 5);
+    // A callback that asks to stop ends the loop; the ended worker stays until the next Stop.
+    CallLog stopping;
+    stopping.poller = &poller;
+    stopping.stopAfter = 2;
+    poller.StartWith(&CountCall, &stopping, 5);
     ASSERT_TRUE(testsupport::WaitFor([&] { return !poller.IsPolling(); }));
-    EXPECT_EQ(log.calls, 2);
-    EXPECT_TRUE(poller.HasWorker()) << "an ended worker is kept until the next Stop";
+    EXPECT_EQ(stopping.calls, 2);
+    EXPECT_TRUE(poller.HasWorker());
     poller.Stop();
     EXPECT_FALSE(poller.HasWorker());
 }
