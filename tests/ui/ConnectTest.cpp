@@ -52,6 +52,10 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
         params << edit->text();
     EXPECT_EQ(params.join(u' '), QStringLiteral("2 4 100 101 1 0"));
     EXPECT_EQ(m_barAtClose, (Bar{4, 4})) << "four steps on a bar of four";
+    // The caption names the request under way as the bar moves.
+    EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
+              "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
+              "Parameters...|Getting Ethernet Parameters...");
     EXPECT_EQ(DeviceControls(), 1);
     EXPECT_TRUE(dialog.isEnabled());
     EXPECT_EQ(m_messages.count(), 0u);

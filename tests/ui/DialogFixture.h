@@ -57,10 +57,15 @@ protected:
 
     bool eventFilter(QObject* object, QEvent* event) override {
         auto* window = qobject_cast<platform::TemplateDialog*>(object);
-        if (event->type() == QEvent::Hide && window && window->templateId() == IDD_PROGRESS) {
-            const auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
+        if (!window || window->templateId() != IDD_PROGRESS)
+            return false;
+        auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
+        if (event->type() == QEvent::Hide)
             m_barAtClose = {bar->value(), bar->maximum()};
-        }
+        if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
+            QObject::connect(bar, &QProgressBar::valueChanged, this, [this, window] {
+                m_barMoves << window->item<QLabel>(IDC_PROGRESS_CAPTION)->text();
+            });
         return false;
     }
 
@@ -162,6 +167,7 @@ protected:
     std::unique_ptr<QTimer> m_probeTimer;
     QString m_address;
     Bar m_barAtClose;
+    QStringList m_barMoves;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;
     std::unique_ptr<CDELVOREncoderDlg> m_dialog;

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,8 @@ TEST_F(ProgressDlgTest, DisablesItsOwnerWhileShownAndEnablesItOnceWhenClosed) {
         platform::TemplateDialog* window = progress.Window();
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(m_owner.isEnabled());
+        EXPECT_EQ(window->windowHandle()->transientParent(), m_owner.windowHandle());
+        EXPECT_TRUE(progress.ProgressBar()->isTextVisible()) << "the operation's bar shows %";
         QStringList lines;
         for (const int id : {IDC_PROGRESS_HEADER, IDC_PROGRESS_CAPTION, IDC_PROGRESS_STATUS})
             lines << window->item<QLabel>(id)->text();
@@ -65,6 +68,7 @@ TEST_F(ProgressDlgTest, StepThreadStepsThePlainBarAndEndsWithItsWindow) {
             progress.StartStepThread();
             QProgressBar* bar = progress.ProgressBar();
             EXPECT_EQ(g_pStepTarget, bar);
+            EXPECT_FALSE(bar->isTextVisible());
             QList<int> values{bar->value()};
             ASSERT_TRUE(testsupport::WaitFor([&] {
                 if (bar->value() != values.last())
