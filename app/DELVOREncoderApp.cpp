@@ -1,8 +1,8 @@
 #include "DELVOREncoderApp.h"
 
-#include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
 #include "platform/IpAddressCtrl.h"
+#include "platform/RegistrySettings.h"
 #include "ui/DELVOREncoderDlg.h"
 
 CDELVOREncoderApp::CDELVOREncoderApp() {

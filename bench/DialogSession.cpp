@@ -1,8 +1,8 @@
 #include "DialogSession.h"
 
 #include "EventLoopWait.h"
-#include "app/RegistrySettings.h"
 #include "platform/IpAddressCtrl.h"
+#include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
 #include "ui/DELVOREncoderDlg.h"
 

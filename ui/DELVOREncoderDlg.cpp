@@ -1,15 +1,15 @@
 #include "DELVOREncoderDlg.h"
 
-#include "app/AboutDlg.h"
-#include "app/ProductVersion.h"
-#include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
 #include "platform/HtmlHelp.h"
 #include "platform/IpAddressCtrl.h"
+#include "platform/ProductVersion.h"
+#include "platform/RegistrySettings.h"
 #include "res/Icon.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "res/Texts.h"
+#include "ui/AboutDlg.h"
 #include "ui/ExtParamsChildDlg.h"
 
 #include <QComboBox>

@@ -1,13 +1,13 @@
 // Connect and device read-out, and the displays that show what was read.
 #include "DELVOREncoderDlg.h"
 
-#include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
 #include "comm/DeviceSequences.h"
 #include "comm/ProtocolNames.h"
 #include "platform/GuiThread.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/MessageBox.h"
+#include "platform/RegistrySettings.h"
 #include "res/Texts.h"
 #include "ui/ExtParamsChildDlg.h"
 #include "ui/QxProgressDlg.h"

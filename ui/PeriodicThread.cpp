@@ -8,8 +8,6 @@ namespace {
 constexpr DWORD kPollPeriodMs = 1000;
 }
 
-std::atomic<int> CPeriodicThread::s_liveWorkers{0};
-
 CPeriodicThread::~CPeriodicThread() {
     Stop();
 }
@@ -36,7 +34,6 @@ bool CPeriodicThread::StartWith(Callback callback, void* context, DWORD periodMs
     });
     if (!worker->thread)
         return false; // no thread to be had: the program goes on without polling
-    ++s_liveWorkers;
     m_worker = std::move(worker);
     return true;
 }
@@ -65,5 +62,4 @@ void CPeriodicThread::Stop() {
         return;             // a Stop entered meanwhile has already joined it
     worker->thread->join(); // the worker has ended: this returns at once
     m_worker.reset();
-    --s_liveWorkers;
 }

@@ -34,8 +34,6 @@ public:
     bool HasWorker() const { return m_worker != nullptr; }
     // A worker exists and has not ended by itself yet.
     bool IsPolling() const { return m_worker != nullptr && !m_worker->ended.IsSet(); }
-    // Worker threads of all pollers that have not been joined yet.
-    static int LiveWorkers() { return s_liveWorkers; }
     // Asks the worker loop to end after the current call (used by the callback itself).
     void RequestStop() { m_bStop = true; }
 
@@ -55,6 +53,4 @@ private:
     std::atomic<bool> m_bStop{false};
     std::shared_ptr<Worker> m_worker;
     int m_stopDepth = 0;
-
-    static std::atomic<int> s_liveWorkers;
 };

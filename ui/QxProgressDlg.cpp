@@ -9,14 +9,10 @@
 #include <QProgressBar>
 #include <QWindow>
 
-#include <atomic>
-
 QPointer<QProgressBar> g_pStepTarget;
 
 namespace {
 constexpr auto kStepInterval = std::chrono::milliseconds(100);
-std::atomic<int> s_liveStepThreads{0};
-CQxProgressDlg::BarState s_lastClosedBar;
 
 // The step the stepping thread asks for, carried out on the GUI thread. The bar wraps to
 // its start once it is full, so it keeps moving for as long as the operation waits.
@@ -79,8 +75,6 @@ void CQxProgressDlg::OnCancel() {
         return;
     if (m_pOwnerWnd)
         m_pOwnerWnd->setEnabled(true);
-    if (const QProgressBar* bar = ProgressBar())
-        s_lastClosedBar = {bar->value(), bar->minimum(), bar->maximum()};
     platform::TemplateDialog* window = m_window;
     m_window = nullptr;
     QObject::disconnect(window, nullptr, nullptr, nullptr);
@@ -175,18 +169,8 @@ void CQxProgressDlg::StartStepThread() {
 // Asks the GUI thread for one step every 100 ms until halted. The step is posted, not
 // waited for: the thread never blocks on the GUI thread.
 void CQxProgressDlg::StepThreadProc(bool hasTarget) {
-    ++s_liveStepThreads;
     while (hasTarget && !m_stopStepping.Wait(kStepInterval)) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &StepTargetBar,
                                   Qt::QueuedConnection);
     }
-    --s_liveStepThreads;
-}
-
-int CQxProgressDlg::LiveStepThreads() {
-    return s_liveStepThreads;
-}
-
-CQxProgressDlg::BarState CQxProgressDlg::LastClosedBar() {
-    return s_lastClosedBar;
 }

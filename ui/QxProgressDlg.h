@@ -53,18 +53,6 @@ public:
     bool HasWindow() const { return !m_window.isNull(); }
     platform::TemplateDialog* Window() const { return m_window.data(); }
     QProgressBar* ProgressBar() const;
-    bool IsStepThreadRunning() const { return m_bStepThreadRunning; }
-
-    // Live stepping threads of all progress windows (0 once every window has gone).
-    static int LiveStepThreads();
-
-    // What the bar of the window closed last showed at that moment.
-    struct BarState {
-        int position = -1;
-        int minimum = 0;
-        int maximum = 0;
-    };
-    static BarState LastClosedBar();
 
 private:
     void CreateAndShow(QWidget* owner, const QString& caption);

@@ -1,52 +1,30 @@
 #include "DialogFixture.h"
 
-#include "app/RegistrySettings.h"
-#include "comm/MessageCodes.h"
-#include "res/Texts.h"
 #include "ui/ExtParamsChildDlg.h"
-#include "ui/QxProgressDlg.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 
-using namespace res;
-
 namespace {
-QStringList ComboTexts(QComboBox* combo) {
+// Each choice as "name=code".
+QStringList Choices(QComboBox* combo) {
     QStringList texts;
     for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
+        texts << combo->itemText(i) + u'=' + combo->itemData(i).toString();
     return texts;
 }
-
-QList<int> ComboData(QComboBox* combo) {
-    QList<int> data;
-    for (int i = 0; i < combo->count(); ++i)
-        data << combo->itemData(i).toInt();
-    return data;
-}
-
-const int kDeviceControls[] = {IDC_NEW_IP,          IDC_SUBNET_MASK, IDC_GATEWAY,
-                               IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,  IDC_UPGRADE_FIRMWARE,
-                               IDC_PROTOCOL_COMBO,  IDC_CHANGE_MODE};
 } // namespace
 
 class ConnectTest : public DialogFixture {
 protected:
-    bool DeviceControlsEnabled() {
-        for (const int id : kDeviceControls) {
-            if (!Dialog().GetDlgItem(id)->isEnabled())
-                return false;
-        }
-        return true;
-    }
-    bool DeviceControlsDisabled() {
-        for (const int id : kDeviceControls) {
-            if (Dialog().GetDlgItem(id)->isEnabled())
-                return false;
-        }
-        return true;
+    // 1: every device control enabled, 0: all disabled, -1: mixed.
+    int DeviceControls() {
+        int enabled = 0;
+        for (const int id :
+             {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,
+              IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
+            enabled += Dialog().GetDlgItem(id)->isEnabled();
+        return enabled == 8 ? 1 : enabled == 0 ? 0 : -1;
     }
 };
 
@@ -55,126 +33,74 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->SetPosition(-2);
     ConnectToSimulator();
     CDELVOREncoderDlg& dialog = Dialog();
-
     EXPECT_EQ(dialog.m_ipNewAddress->GetWindowText(), m_address);
     EXPECT_EQ(dialog.m_ipSubnetMask->GetWindowText(), QStringLiteral("255.255.255.0"));
     EXPECT_EQ(dialog.m_ipGateway->GetWindowText(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(Text(IDC_MAC_ID), QStringLiteral("00:1A:2B:3C:4D:5E"));
-    EXPECT_EQ(Text(IDC_HARDWARE_REV), QStringLiteral("2"));
-    EXPECT_EQ(Text(IDC_BOOT_REV), QStringLiteral("B.7"));
-    EXPECT_EQ(Text(IDC_EXEC_REV), QStringLiteral("C.3"));
-    EXPECT_EQ(Text(IDC_RESOLVER_POSITION), QStringLiteral("-2"));
+    const QStringList shown{
+        Text(IDC_MAC_ID),     Text(IDC_HARDWARE_REV),      Text(IDC_BOOT_REV),
+        Text(IDC_EXEC_REV),   Text(IDC_RESOLVER_POSITION), Text(IDC_CURRENT_MODE),
+        Text(IDC_CHANGE_MODE)};
+    EXPECT_EQ(shown.join(u'|'), QStringLiteral("00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : "
+                                               "DM7|Change Mode to NO DM7"));
     EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
-    EXPECT_EQ(Text(IDC_CURRENT_PROTOCOL), QStringLiteral("Ethernet/IP"));
-    EXPECT_EQ(ComboTexts(dialog.m_comboProtocol),
-              (QStringList{QStringLiteral("DELVOR"), QStringLiteral("Modbus TCP/IP")}));
-    EXPECT_EQ(ComboData(dialog.m_comboProtocol), (QList<int>{3, 2}));
-    EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
-    EXPECT_EQ(Text(IDC_CURRENT_MODE), QStringLiteral("Current Mode : DM7"));
-    EXPECT_EQ(Text(IDC_CHANGE_MODE), QStringLiteral("Change Mode to NO DM7"));
-
     // Sizes 0x0004 / 0x0008 bytes show as 2 / 4 words; instances 0x0064 / 0x0065.
     CExtParamsChildDlg* panel = dialog.m_pRSLogixPanel;
-    EXPECT_EQ(panel->m_editOutputSize->text(), QStringLiteral("2"));
-    EXPECT_EQ(panel->m_editInputSize->text(), QStringLiteral("4"));
-    EXPECT_EQ(panel->m_editOutputInstance->text(), QStringLiteral("100"));
-    EXPECT_EQ(panel->m_editInputInstance->text(), QStringLiteral("101"));
-    EXPECT_EQ(panel->m_editConfigInstance->text(), QStringLiteral("1"));
-    EXPECT_EQ(panel->m_editConfigSize->text(), QStringLiteral("0"));
-
-    const CQxProgressDlg::BarState bar = CQxProgressDlg::LastClosedBar();
-    EXPECT_EQ(bar.maximum, 4);
-    EXPECT_EQ(bar.position, 4);
-    EXPECT_TRUE(DeviceControlsEnabled());
+    QStringList params;
+    for (const QLineEdit* edit :
+         {panel->m_editOutputSize, panel->m_editInputSize, panel->m_editOutputInstance,
+          panel->m_editInputInstance, panel->m_editConfigInstance, panel->m_editConfigSize})
+        params << edit->text();
+    EXPECT_EQ(params.join(u' '), QStringLiteral("2 4 100 101 1 0"));
+    EXPECT_EQ(m_barAtClose, (Bar{4, 4})) << "four steps on a bar of four";
+    // The caption names the request under way as the bar moves.
+    EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
+              "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
+              "Parameters...|Getting Ethernet Parameters...");
+    EXPECT_EQ(DeviceControls(), 1);
     EXPECT_TRUE(dialog.isEnabled());
     EXPECT_EQ(m_messages.count(), 0u);
-
-    QString stored;
-    ASSERT_TRUE(ReadRegistryString(QString(text::DeviceIpValueName), stored));
-    EXPECT_EQ(stored, m_address);
+    EXPECT_EQ(Stored(), m_address);
 }
 
-struct ProtocolCase {
-    BYTE protocolByte;
-    const char* currentName;
-    QStringList offered;
-    QList<int> offeredCodes;
-    bool rslogixPanel, modbusPanel, groupBox, trademark;
-};
-
-void PrintTo(const ProtocolCase& c, std::ostream* os) {
-    *os << "protocol/mode byte 0x" << std::hex << int(c.protocolByte);
+// The protocol byte decides the name shown, the choices offered (the current one left out,
+// sorted, the first selected) and the panels: Ethernet/IP panel with the trademark line,
+// Modbus panel, or none.
+TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
+    struct Case {
+        BYTE protocolByte;
+        const char* name;
+        const char* choices;
+        const char* shown; // RSLogix panel, Modbus panel, group box, trademark
+    };
+    for (const Case c :
+         {Case{0x21, "Ethernet/IP", "DELVOR=3|Modbus TCP/IP=2", "1011"},
+          Case{0x02, "Modbus TCP/IP", "DELVOR=3|Ethernet/IP=1", "0110"},
+          Case{0x03, "DELVOR", "Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
+          Case{0x00, "", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
+          Case{0x25, "Unknown (5)", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"}}) {
+        SCOPED_TRACE(c.protocolByte);
+        if (m_dialog)
+            m_dialog->m_StatusPoller.Stop(); // before its device goes
+        StartSimulator(c.protocolByte);
+        ConnectToSimulator();
+        CDELVOREncoderDlg& dialog = Dialog();
+        EXPECT_EQ(Text(IDC_CURRENT_PROTOCOL), QLatin1String(c.name));
+        EXPECT_EQ(Choices(dialog.m_comboProtocol).join(u'|'), QLatin1String(c.choices));
+        EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
+        const auto bit = [](const QWidget* w) { return w->isHidden() ? u'0' : u'1'; };
+        const QString shown = QString(QChar(bit(dialog.m_pRSLogixPanel))) +
+                              bit(dialog.m_pModbusPanel) + bit(dialog.m_groupExtraParameters) +
+                              bit(dialog.m_staticTrademark);
+        EXPECT_EQ(shown, QLatin1String(c.shown));
+    }
 }
-
-class ConnectProtocolTest : public ConnectTest,
-                            public ::testing::WithParamInterface<ProtocolCase> {};
-
-TEST_P(ConnectProtocolTest, ShowsThePanelAndChoicesOfTheProtocol) {
-    const ProtocolCase& c = GetParam();
-    StartSimulator(m_address, c.protocolByte);
-    ConnectToSimulator();
-    CDELVOREncoderDlg& dialog = Dialog();
-    EXPECT_EQ(Text(IDC_CURRENT_PROTOCOL), QLatin1String(c.currentName));
-    EXPECT_EQ(ComboTexts(dialog.m_comboProtocol), c.offered);
-    EXPECT_EQ(ComboData(dialog.m_comboProtocol), c.offeredCodes);
-    EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
-    EXPECT_EQ(!dialog.m_pRSLogixPanel->isHidden(), c.rslogixPanel);
-    EXPECT_EQ(!dialog.m_pModbusPanel->isHidden(), c.modbusPanel);
-    EXPECT_EQ(!dialog.m_groupExtraParameters->isHidden(), c.groupBox);
-    EXPECT_EQ(!dialog.m_staticTrademark->isHidden(), c.trademark);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Protocols, ConnectProtocolTest,
-    ::testing::Values(ProtocolCase{0x21,
-                                   "Ethernet/IP",
-                                   {QStringLiteral("DELVOR"), QStringLiteral("Modbus TCP/IP")},
-                                   {3, 2},
-                                   true,
-                                   false,
-                                   true,
-                                   true},
-                      ProtocolCase{0x02,
-                                   "Modbus TCP/IP",
-                                   {QStringLiteral("DELVOR"), QStringLiteral("Ethernet/IP")},
-                                   {3, 1},
-                                   false,
-                                   true,
-                                   true,
-                                   false},
-                      ProtocolCase{0x03,
-                                   "DELVOR",
-                                   {QStringLiteral("Ethernet/IP"), QStringLiteral("Modbus TCP/IP")},
-                                   {1, 2},
-                                   false,
-                                   false,
-                                   false,
-                                   false},
-                      ProtocolCase{0x00,
-                                   "",
-                                   {QStringLiteral("DELVOR"), QStringLiteral("Ethernet/IP"),
-                                    QStringLiteral("Modbus TCP/IP")},
-                                   {3, 1, 2},
-                                   false,
-                                   false,
-                                   false,
-                                   false},
-                      ProtocolCase{0x25,
-                                   "Unknown (5)",
-                                   {QStringLiteral("DELVOR"), QStringLiteral("Ethernet/IP"),
-                                    QStringLiteral("Modbus TCP/IP")},
-                                   {3, 1, 2},
-                                   false,
-                                   false,
-                                   false,
-                                   false}));
 
 TEST_F(ConnectTest, TargetAddressValidation) {
     for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
         m_messages.clear();
         ConnectTo(typed);
-        ASSERT_EQ(m_messages.texts(), QStringList{QString(text::InvalidDeviceIp)});
-        EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Error);
+        ASSERT_EQ(Texts(), QStringList{QString(text::InvalidDeviceIp)});
+        EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
         EXPECT_EQ(m_sim->ConnectionCount(), 0);
     }
     // A partly filled address is taken as it stands: "10" is 10.0.0.0. The loopback-only
@@ -182,44 +108,55 @@ TEST_F(ConnectTest, TargetAddressValidation) {
     m_messages.clear();
     ConnectTo(QStringLiteral("10"));
     EXPECT_EQ(DeviceData.m_DeviceIp, (std::array<BYTE, 4>{10, 0, 0, 0}));
-    EXPECT_FALSE(m_messages.texts().contains(QString(text::InvalidDeviceIp)));
     EXPECT_EQ(m_messages.count(), 1u);
+    EXPECT_NE(Texts().value(0), QString(text::InvalidDeviceIp));
 }
 
-TEST_F(ConnectTest, DeviceWithoutSignatureIsRefusedAfterItsMacIsAsked) {
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice());
-    ConnectTo(m_address);
-    EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), 1);
-    EXPECT_EQ(m_sim->RequestCount(MSG_GET_PARAMS), 0);
-    ASSERT_EQ(m_messages.texts(), QStringList{QString(text::NotAValidDevice)});
-    EXPECT_EQ(m_messages.messages()[0].icon, platform::MessageIcon::Error);
-    EXPECT_TRUE(DeviceControlsDisabled());
-    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
-    QString stored;
-    EXPECT_FALSE(ReadRegistryString(QString(text::DeviceIpValueName), stored));
-}
-
-TEST_F(ConnectTest, FailingCommandEndsTheReadOutWithItsOwnMessageOnly) {
-    m_sim->SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(6));
-    ConnectTo(m_address);
-    EXPECT_EQ(m_messages.texts(), QStringList{QStringLiteral("Device is out of memory.")});
-    EXPECT_TRUE(DeviceControlsDisabled());
-    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
-    EXPECT_TRUE(Dialog().isEnabled());
+// A read-out that fails ends with its own message only, leaves the device controls disabled,
+// polling stopped and the address not stored; a device without the signature is refused
+// after its MAC is asked, before its parameters are.
+TEST_F(ConnectTest, FailedReadOutLeavesTheDeviceControlsDisabled) {
+    struct Case {
+        BYTE request;
+        sim::Fault fault;
+        QString message;
+        platform::MessageIcon icon;
+        int paramRequests;
+    };
+    for (const Case& c : {Case{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(),
+                               QString(text::NotAValidDevice), platform::MessageIcon::Error, 0},
+                          Case{MSG_GET_PARAMS, sim::Fault::DeviceError(6),
+                               QStringLiteral("Device is out of memory."),
+                               platform::MessageIcon::Information, 1}}) {
+        m_messages.clear();
+        m_sim->ClearFaults();
+        m_sim->SetFault(c.request, c.fault);
+        const int params = m_sim->RequestCount(MSG_GET_PARAMS);
+        const int macs = m_sim->RequestCount(MSG_GET_MAC_ID);
+        ConnectTo(m_address);
+        ASSERT_EQ(Texts(), QStringList{c.message});
+        EXPECT_EQ(Icon(0), c.icon);
+        EXPECT_EQ(m_sim->RequestCount(MSG_GET_PARAMS) - params, c.paramRequests);
+        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - macs, 1);
+        EXPECT_EQ(DeviceControls(), 0);
+        EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
+        EXPECT_TRUE(Dialog().isEnabled());
+        EXPECT_EQ(Stored(), QStringLiteral("(none)"));
+    }
 }
 
 // Device A is read out, then a Connect to device B fails half way: A's settings still fill
 // the fields, and nothing of them may reach B.
 TEST_F(ConnectTest, HalfFailedConnectToAnotherDeviceDisablesTheDeviceControls) {
     ConnectToSimulator();
-    const QString addressB = testsupport::UniqueLoopbackAddress(kAddressArea, 7);
+    const QString addressB = testsupport::UniqueLoopbackAddress(kArea, 7);
     sim::CEncoderSimulator deviceB(testsupport::SimulatorConfigAt(addressB));
     ASSERT_TRUE(testsupport::Started(deviceB));
     deviceB.SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(19));
     ConnectTo(addressB);
-    EXPECT_EQ(m_messages.texts(),
+    EXPECT_EQ(Texts(),
               QStringList{QStringLiteral("Incorrect Communication Packet  (Protection error).")});
-    EXPECT_TRUE(DeviceControlsDisabled());
+    EXPECT_EQ(DeviceControls(), 0);
     EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address) << "the fields stay as shown";
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "a failed Connect leaves polling stopped";
     for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
@@ -228,5 +165,5 @@ TEST_F(ConnectTest, HalfFailedConnectToAnotherDeviceDisablesTheDeviceControls) {
 
     deviceB.ClearFaults();
     ConnectTo(addressB);
-    EXPECT_TRUE(DeviceControlsEnabled()) << "a good read-out enables them again";
+    EXPECT_EQ(DeviceControls(), 1) << "a good read-out enables them again";
 }

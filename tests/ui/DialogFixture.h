@@ -2,17 +2,21 @@
 
 #include "LoopbackAddress.h"
 #include "MessageRecorder.h"
+#include "SRecordFile.h"
 #include "SimulatorSupport.h"
 #include "WaitFor.h"
-#include "app/RegistrySettings.h"
 #include "comm/DeviceData.h"
+#include "comm/MessageCodes.h"
 #include "platform/IpAddressCtrl.h"
+#include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
+#include "res/Texts.h"
 #include "sim/EncoderSimulator.h"
 #include "ui/DELVOREncoderDlg.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,27 +26,14 @@
 
 #include <memory>
 
-// An S-record file of S1 records, 16 data bytes each, from address 0x1000.
-inline QByteArray SRecordFile(const QByteArray& image) {
-    QByteArray file = "S00600004844521B\n";
-    for (int offset = 0; offset < image.size(); offset += 16) {
-        const QByteArray data = image.mid(offset, 16);
-        const int address = 0x1000 + offset;
-        QByteArray body =
-            QByteArray(1, char(data.size() + 3)) + char(address >> 8) + char(address & 0xFF) + data;
-        int sum = 0;
-        for (const char byte : body)
-            sum += static_cast<unsigned char>(byte);
-        file += "S1" + (body + char(~sum & 0xFF)).toHex().toUpper() + '\n';
-    }
-    return file + "S9030000FC\n";
-}
+using namespace res;
 
 // The main dialog on screen (offscreen), its own simulated encoder on a loopback address of
 // this test's own, registry hives in a temporary folder, and every message box recorded.
-class DialogFixture : public ::testing::Test {
+// It also notes what the bar of each progress window showed as the window closed.
+class DialogFixture : public ::testing::Test, public QObject {
 protected:
-    static constexpr auto kAddressArea = testsupport::LoopbackArea::Ui;
+    static constexpr auto kArea = testsupport::LoopbackArea::Ui;
 
     void SetUp() override {
         DeviceData = {};
@@ -52,18 +43,34 @@ protected:
         qputenv("RIVIVOZUZUVOD_HKLM_DIR",
                 QFile::encodeName(m_hives.filePath(QStringLiteral("hklm"))));
         ASSERT_TRUE(CreateSettingsKey()); // as start-up does
-        m_address = testsupport::UniqueLoopbackAddress(kAddressArea);
-        StartSimulator(m_address);
+        m_address = testsupport::UniqueLoopbackAddress(kArea);
+        StartSimulator(0x21);
+        qApp->installEventFilter(this);
     }
 
     void TearDown() override {
+        qApp->removeEventFilter(this);
         m_probeTimer.reset();
         m_dialog.reset();
         m_sim.reset();
     }
 
-    void StartSimulator(const QString& address, BYTE protocolByte = 0x21) {
-        sim::SimulatorConfig config = testsupport::SimulatorConfigAt(address);
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* window = qobject_cast<platform::TemplateDialog*>(object);
+        if (!window || window->templateId() != IDD_PROGRESS)
+            return false;
+        auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
+        if (event->type() == QEvent::Hide)
+            m_barAtClose = {bar->value(), bar->maximum()};
+        if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
+            QObject::connect(bar, &QProgressBar::valueChanged, this, [this, window] {
+                m_barMoves << window->item<QLabel>(IDC_PROGRESS_CAPTION)->text();
+            });
+        return false;
+    }
+
+    void StartSimulator(BYTE protocolByte) {
+        sim::SimulatorConfig config = testsupport::SimulatorConfigAt(m_address);
         config.protocolByte = protocolByte;
         m_sim = std::make_unique<sim::CEncoderSimulator>(config);
         ASSERT_TRUE(testsupport::Started(*m_sim));
@@ -79,34 +86,50 @@ protected:
         return *m_dialog;
     }
 
-    void Click(int controlId) {
-        auto* button = Dialog().item<QPushButton>(controlId);
-        ASSERT_NE(button, nullptr);
-        button->click();
-    }
+    void Click(int controlId) { Dialog().item<QPushButton>(controlId)->click(); }
 
     void ConnectTo(const QString& address) {
         Dialog().m_ipTargetDevice->SetWindowText(address);
-        Click(res::IDC_CONNECT);
+        Click(IDC_CONNECT);
     }
 
     // Connects to this test's simulator and expects a clean read-out.
     void ConnectToSimulator() {
         ConnectTo(m_address);
-        ASSERT_TRUE(Dialog().m_StatusPoller.HasWorker())
-            << m_messages.texts().join(u'|').toStdString();
+        ASSERT_TRUE(Dialog().m_StatusPoller.HasWorker()) << Texts().join(u'|').toStdString();
     }
 
     QString Text(int controlId) {
-        QWidget* control = Dialog().GetDlgItem(controlId);
-        return control ? control->property("text").toString() : QString();
+        return Dialog().GetDlgItem(controlId)->property("text").toString();
+    }
+    QStringList Texts() const { return m_messages.texts(); }
+    platform::MessageIcon Icon(std::size_t i) const { return m_messages.messages().at(i).icon; }
+
+    QString Stored() {
+        QString stored;
+        return ReadRegistryString(QString(text::DeviceIpValueName), stored)
+                   ? stored
+                   : QStringLiteral("(none)");
+    }
+
+    // No status request reaches the device for 1.5 poll periods: no worker polls any more.
+    bool PollingHasStopped() {
+        const int polls = m_sim->RequestCount(MSG_GET_STATUS_ID);
+        return !testsupport::WaitFor([&] { return m_sim->RequestCount(MSG_GET_STATUS_ID) > polls; },
+                                     1500);
+    }
+
+    QString WriteFirmware(const QByteArray& contents) {
+        const QString path = m_hives.filePath(QStringLiteral("firmware.hex"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        return path;
     }
 
     // What was tried once while an operation ran with its progress window shown.
     struct BusyProbe {
-        bool fired = false;
-        bool mainClosed = false;
-        bool progressClosed = false;
+        bool fired = false, mainClosed = false, progressClosed = false;
     };
 
     // From the next operation's progress window on: the operator tries to close the main
@@ -129,15 +152,22 @@ protected:
     static platform::TemplateDialog* ShownProgressWindow() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* window = qobject_cast<platform::TemplateDialog*>(widget);
-            if (window && window->isVisible() && window->templateId() == res::IDD_PROGRESS)
+            if (window && window->isVisible() && window->templateId() == IDD_PROGRESS)
                 return window;
         }
         return nullptr;
     }
 
+    struct Bar {
+        int value = -1, maximum = -1;
+        bool operator==(const Bar&) const = default;
+    };
+
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
     QString m_address;
+    Bar m_barAtClose;
+    QStringList m_barMoves;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;
     std::unique_ptr<CDELVOREncoderDlg> m_dialog;

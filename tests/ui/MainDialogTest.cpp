@@ -1,27 +1,40 @@
 #include "DialogFixture.h"
 
-#include "app/RegistrySettings.h"
 #include "platform/HelpWindow.h"
-#include "res/Texts.h"
+#include "platform/ProductVersion.h"
+#include "platform/VersionInfo.h"
 #include "ui/ExtParamsChildDlg.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPixmap>
-#include <QTimer>
 #include <QWhatsThis>
-
-using namespace res;
 
 class MainDialogTest : public DialogFixture {};
 
-TEST_F(MainDialogTest, FirstStartShowsTheDefaultAddressAndDisabledDeviceControls) {
+// The target field and the device record start from the stored address: the default one
+// when none is stored, a blank field for an empty one. Nothing is connected yet.
+TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) {
+    struct Case {
+        std::optional<QString> stored;
+        QString shown;
+        std::array<BYTE, 4> record;
+    };
+    for (const Case& c :
+         {Case{std::nullopt, QStringLiteral("192.168.0.20"), {0, 0, 0, 0}},
+          Case{QStringLiteral("127.1.2.3"), QStringLiteral("127.1.2.3"), {127, 1, 2, 3}},
+          Case{QString(), QString(), {0, 0, 0, 0}}}) {
+        m_dialog.reset();
+        DeviceData = {};
+        if (c.stored) {
+            ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), *c.stored));
+        }
+        CDELVOREncoderDlg& dialog = Dialog();
+        EXPECT_EQ(dialog.m_ipTargetDevice->GetWindowText(), c.shown);
+        EXPECT_EQ(dialog.m_ipTargetDevice->IsBlank(), c.stored && c.stored->isEmpty());
+        EXPECT_EQ(DeviceData.m_DeviceIp, c.record);
+    }
     CDELVOREncoderDlg& dialog = Dialog();
-    EXPECT_EQ(dialog.m_ipTargetDevice->GetWindowText(), QStringLiteral("192.168.0.20"));
-    EXPECT_EQ(DeviceData.m_DeviceIp, (std::array<BYTE, 4>{0, 0, 0, 0}));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("DELVOR RivivozUzuvod 1.0"));
     for (const int id : {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL,
                          IDC_SET_NEW_IP, IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
@@ -31,21 +44,13 @@ TEST_F(MainDialogTest, FirstStartShowsTheDefaultAddressAndDisabledDeviceControls
     for (const int id : {IDC_CURRENT_MODE, IDC_CHANGE_MODE, IDC_RESOLVER_MODE_GROUP})
         EXPECT_TRUE(dialog.GetDlgItem(id)->isHidden()) << id;
     EXPECT_TRUE(Text(IDC_LAST_UPDATED).isEmpty());
-    EXPECT_FALSE(dialog.m_StatusPoller.HasWorker());
-}
-
-TEST_F(MainDialogTest, StoredAddressIsRestoredIntoTheFieldAndTheDeviceRecord) {
-    ASSERT_TRUE(CreateSettingsKey());
-    ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), QStringLiteral("127.1.2.3")));
-    EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), QStringLiteral("127.1.2.3"));
-    EXPECT_EQ(DeviceData.m_DeviceIp, (std::array<BYTE, 4>{127, 1, 2, 3}));
-}
-
-TEST_F(MainDialogTest, EmptyStoredAddressOpensABlankField) {
-    ASSERT_TRUE(CreateSettingsKey());
-    ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), QString()));
-    EXPECT_TRUE(Dialog().m_ipTargetDevice->IsBlank());
-    EXPECT_EQ(DeviceData.m_DeviceIp, (std::array<BYTE, 4>{0, 0, 0, 0}));
+    // The panels lie on the extra-parameters box, the Modbus one hidden.
+    const QRect box = dialog.m_groupExtraParameters->geometry();
+    EXPECT_EQ(dialog.m_pRSLogixPanel->geometry(), box);
+    EXPECT_EQ(dialog.m_pModbusPanel->geometry(), box);
+    EXPECT_FALSE(dialog.m_pRSLogixPanel->isHidden());
+    EXPECT_TRUE(dialog.m_pModbusPanel->isHidden());
+    EXPECT_FALSE(dialog.m_staticTrademark->isHidden());
 }
 
 TEST_F(MainDialogTest, EscapeClosesNeitherTheDialogNorAPanel) {
@@ -60,27 +65,36 @@ TEST_F(MainDialogTest, EscapeClosesNeitherTheDialogNorAPanel) {
     EXPECT_EQ(dialog.result(), 0);
 }
 
+// The window menu's last entry, after a separator, opens the About box; its OK button is the
+// default one and closes it.
 TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
-    QMenu* menu = Dialog().windowMenu();
-    ASSERT_NE(menu, nullptr);
-    const QList<QAction*> actions = menu->actions();
+    const QList<QAction*> actions = Dialog().windowMenu()->actions();
     ASSERT_GE(actions.size(), 2);
     EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    QAction* about = actions.last();
-    EXPECT_EQ(about->text(), QStringLiteral("&About DELVOR RivivozUzuvod..."));
-
-    QString seenTitle, seenVersion;
+    EXPECT_EQ(actions.last()->text(), QStringLiteral("&About DELVOR RivivozUzuvod..."));
+    QStringList seen;
     QTimer::singleShot(0, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            seenTitle = modal->windowTitle();
-            if (auto* dialog = qobject_cast<platform::TemplateDialog*>(modal))
-                seenVersion = dialog->GetDlgItem(IDC_VERSION)->property("text").toString();
-            modal->close();
-        }
+        auto* about = qobject_cast<platform::TemplateDialog*>(QApplication::activeModalWidget());
+        if (about == nullptr)
+            return;
+        auto* ok = about->item<QPushButton>(IDOK);
+        seen << about->windowTitle() << about->GetDlgItem(IDC_VERSION)->property("text").toString()
+             << (ok->isDefault() ? QStringLiteral("default OK") : QString());
+        QTest::mouseClick(ok, Qt::LeftButton);
     });
-    about->trigger(); // runs the About box modally until the timer closes it
-    EXPECT_EQ(seenTitle, QStringLiteral("About DELVOR RivivozUzuvod"));
-    EXPECT_EQ(seenVersion, QStringLiteral("DELVOR RivivozUzuvod, Version 1.0"));
+    actions.last()->trigger(); // runs the About box modally until OK is clicked
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("About DELVOR RivivozUzuvod"),
+                                 QStringLiteral("DELVOR RivivozUzuvod, Version 1.0"),
+                                 QStringLiteral("default OK")}));
+}
+
+TEST(ProductVersionTest, BlockWithoutUsEnglishLeavesTheTextAsItWas) {
+    platform::VersionInfo german;
+    german.SetString(QStringLiteral("040704b0"), QStringLiteral("ProductVersion"),
+                     QStringLiteral("2.0"));
+    QString version = QStringLiteral("unchanged");
+    EXPECT_FALSE(GetProductVersion(german, version));
+    EXPECT_EQ(version, QStringLiteral("unchanged"));
 }
 
 // The help button, F1 and the caption's "?" (the window system's request for context help)
@@ -94,14 +108,15 @@ TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopi
         }
         return nullptr;
     };
-    for (const auto& ask :
-         {std::function<void()>([&] { Click(ID_HELP); }),
-          std::function<void()>([&] { QTest::keyClick(&Dialog(), Qt::Key_F1); }),
-          std::function<void()>(
-              [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode)); })}) {
+    for (const int way : {0, 1, 2}) {
         if (platform::HelpWindow* open = shownHelp())
             open->close();
-        ask();
+        if (way == 0)
+            Click(ID_HELP);
+        else if (way == 1)
+            QTest::keyClick(&Dialog(), Qt::Key_F1);
+        else
+            QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode));
         ASSERT_TRUE(testsupport::WaitFor([&] { return shownHelp() != nullptr; }));
         platform::HelpWindow* help = shownHelp();
         EXPECT_TRUE(help->filePath().endsWith(QStringLiteral("/DELVOR Rivivoz Uzuvod.chm")));
@@ -135,56 +150,23 @@ TEST_F(MainDialogTest, EveryAddressFieldTakesTheAddressAsTyped) {
     }
 }
 
-TEST_F(MainDialogTest, PanelsAreStackedOnTheExtraParametersBoxWithTheModbusPanelHidden) {
-    CDELVOREncoderDlg& dialog = Dialog();
-    const QRect box = dialog.m_groupExtraParameters->geometry();
-    EXPECT_EQ(dialog.m_pRSLogixPanel->geometry(), box);
-    EXPECT_EQ(dialog.m_pModbusPanel->geometry(), box);
-    EXPECT_FALSE(dialog.m_pRSLogixPanel->isHidden());
-    EXPECT_TRUE(dialog.m_pModbusPanel->isHidden());
-    EXPECT_FALSE(dialog.m_staticTrademark->isHidden());
-}
-
 TEST(ExtParamsPanelTest, ConnectionParametersAreShownInWordsAndInstances) {
     QWidget parent;
     CExtParamsChildDlg panel(&parent, CExtParamsChildDlg::RSLogixKind);
-    struct Case {
-        std::array<BYTE, 2> raw;
-        const char* asSize;
-        const char* asInstance;
-    };
-    for (const Case c : {Case{{0x00, 0x04}, "2", "4"}, Case{{0x00, 0x05}, "2", "5"},
-                         Case{{0xFF, 0xFF}, "32767", "65535"}, Case{{0x00, 0x64}, "50", "100"}}) {
+    for (const auto& [raw, shown] :
+         {std::pair{std::array<BYTE, 2>{0x00, 0x04}, "2 2 4 4 1 0"},
+          std::pair{std::array<BYTE, 2>{0x00, 0x05}, "2 2 5 5 1 0"},
+          std::pair{std::array<BYTE, 2>{0xFF, 0xFF}, "32767 32767 65535 65535 1 0"},
+          std::pair{std::array<BYTE, 2>{0x00, 0x64}, "50 50 100 100 1 0"}}) {
         EthernetSettings settings;
-        settings.m_wOutputSize = settings.m_wInputSize = c.raw;
-        settings.m_wOutputInstance = settings.m_wInputInstance = c.raw;
+        settings.m_wOutputSize = settings.m_wInputSize = raw;
+        settings.m_wOutputInstance = settings.m_wInputInstance = raw;
         panel.FillConnectionParameters(settings);
-        EXPECT_EQ(panel.m_editOutputSize->text(), QLatin1String(c.asSize));
-        EXPECT_EQ(panel.m_editInputSize->text(), QLatin1String(c.asSize));
-        EXPECT_EQ(panel.m_editOutputInstance->text(), QLatin1String(c.asInstance));
-        EXPECT_EQ(panel.m_editInputInstance->text(), QLatin1String(c.asInstance));
-        EXPECT_EQ(panel.m_editConfigInstance->text(), QStringLiteral("1"));
-        EXPECT_EQ(panel.m_editConfigSize->text(), QStringLiteral("0"));
+        QStringList texts;
+        for (const QLineEdit* edit :
+             {panel.m_editOutputSize, panel.m_editInputSize, panel.m_editOutputInstance,
+              panel.m_editInputInstance, panel.m_editConfigInstance, panel.m_editConfigSize})
+            texts << edit->text();
+        EXPECT_EQ(texts.join(u' '), QLatin1String(shown));
     }
-}
-
-// A picture of the connected window for the documentation, saved into the build folder.
-TEST_F(MainDialogTest, ConnectedWindowRendersAndIsSavedAsAPicture) {
-    m_sim->PinPosition(true);
-    m_sim->SetPosition(123456);
-    ConnectToSimulator();
-    Dialog().m_ipTargetDevice->SetFocus();
-    const QPixmap picture = Dialog().grab();
-    EXPECT_EQ(picture.size(), Dialog().size());
-    EXPECT_TRUE(picture.save(
-        QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("main-window.png"))));
-}
-
-// The address of a good Connect is what the next start of the program shows.
-TEST_F(MainDialogTest, NextStartShowsTheAddressOfTheLastGoodConnect) {
-    ConnectToSimulator();
-    m_dialog.reset(); // the program ends
-    DeviceData = {};
-    EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), m_address);
-    EXPECT_EQ(DeviceData.m_DeviceIp, testsupport::Octets(m_address));
 }

@@ -1,14 +1,7 @@
 #include "DialogFixture.h"
 
-#include "comm/MessageCodes.h"
 #include "platform/FileDialog.h"
 #include "platform/ThreadStart.h"
-#include "res/Texts.h"
-#include "ui/QxProgressDlg.h"
-
-#include <QFile>
-
-using namespace res;
 
 // One device operation at a time: while one runs, a second one does not start, neither the
 // main window nor the progress window closes, and no worker is left behind.
@@ -17,10 +10,8 @@ protected:
     void SetUp() override {
         DialogFixture::SetUp();
         m_sim->SetRestartAwayMs(200);
-        const QString firmware = m_hives.filePath(QStringLiteral("firmware.hex"));
-        QFile file(firmware);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(SRecordFile(QByteArray(300, '\x3C')));
+        const QString firmware =
+            WriteFirmware(testsupport::SRecordText(testsupport::TestImage(300)));
         platform::SetOpenFileAnswer([firmware](const QString&, const QString&) {
             return std::optional<QString>(firmware);
         });
@@ -63,7 +54,6 @@ TEST_F(OperationSafetyTest, NoSecondOperationAndNoCloseWhileOneRuns) {
         EXPECT_TRUE(Dialog().isVisible());
         EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - readOutsBefore, c.readOuts);
         EXPECT_EQ(m_messages.count(), c.messages) << m_messages.texts().join(u'|').toStdString();
-        EXPECT_LE(CPeriodicThread::LiveWorkers(), 1);
         EXPECT_FALSE(Dialog().IsOperationRunning());
         EXPECT_TRUE(Dialog().isEnabled());
     }
@@ -80,10 +70,9 @@ TEST_F(OperationSafetyTest, ConnectTwiceWhileThePollerWaitsForAGoneDevice) {
     QTimer::singleShot(300, &Dialog(), [this] { Click(IDC_CONNECT); });
     Click(IDC_CONNECT);
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
-    EXPECT_EQ(CPeriodicThread::LiveWorkers(), 1);
     EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), 2) << "one read-out each for two Connects";
     m_dialog.reset();
-    EXPECT_EQ(CPeriodicThread::LiveWorkers(), 0);
+    EXPECT_TRUE(PollingHasStopped());
 }
 
 TEST_F(OperationSafetyTest, WithoutThreadsPollerAndSteppingBarSimplyDoNotRun) {
@@ -96,6 +85,5 @@ TEST_F(OperationSafetyTest, WithoutThreadsPollerAndSteppingBarSimplyDoNotRun) {
     platform::FailNextThreadStarts(2); // the stepping bar, then the poller after the reconnect
     Click(IDC_CHANGE_MODE);
     EXPECT_EQ(m_messages.texts(), QStringList{QString(text::ChangeModeSuccessful)});
-    EXPECT_EQ(CQxProgressDlg::LiveStepThreads(), 0);
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
 }

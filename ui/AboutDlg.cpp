@@ -1,6 +1,6 @@
 #include "AboutDlg.h"
 
-#include "app/ProductVersion.h"
+#include "platform/ProductVersion.h"
 #include "res/ResourceIds.h"
 #include "res/Texts.h"
 
