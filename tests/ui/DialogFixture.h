@@ -134,9 +134,12 @@ protected:
 
     // From the next operation's progress window on: the operator tries to close the main
     // window and the progress window, and clicks reach Connect and Change Mode.
-    void ProbeWhileBusy(BusyProbe& probe) {
+    // The probe lives in the fixture: the timer may still fire after a test's loop turn ends.
+    const BusyProbe& ProbeWhileBusy() {
+        m_probe = {};
         m_probeTimer = std::make_unique<QTimer>();
-        QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this, &probe] {
+        QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this] {
+            BusyProbe& probe = m_probe;
             platform::TemplateDialog* progress = ShownProgressWindow();
             if (probe.fired || !Dialog().IsOperationRunning() || progress == nullptr)
                 return;
@@ -147,6 +150,7 @@ protected:
             Dialog().OnChangeMode();
         });
         m_probeTimer->start(5);
+        return m_probe;
     }
 
     static platform::TemplateDialog* ShownProgressWindow() {
@@ -165,6 +169,7 @@ protected:
 
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
+    BusyProbe m_probe;
     QString m_address;
     Bar m_barAtClose;
     QStringList m_barMoves;

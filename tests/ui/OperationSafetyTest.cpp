@@ -45,8 +45,7 @@ TEST_F(OperationSafetyTest, NoSecondOperationAndNoCloseWhileOneRuns) {
         m_messages.clear();
         m_sim->SetFault(c.slowRequest, sim::Fault::SlowReply(300, false));
         const int readOutsBefore = m_sim->RequestCount(MSG_GET_MAC_ID);
-        BusyProbe probe;
-        ProbeWhileBusy(probe);
+        const BusyProbe& probe = ProbeWhileBusy();
         Click(c.button);
         EXPECT_TRUE(probe.fired);
         EXPECT_FALSE(probe.mainClosed);
