@@ -127,8 +127,7 @@ TEST(SerialComm, FastRepliesCompleteInsideTheCallSlowOnesReadBusyFirst) {
     EXPECT_EQ(slow.status, 0u);
     EXPECT_EQ(slow.result, 0u);
     EXPECT_EQ(slow.reply.toHex(), kMacReply);
-    EXPECT_EQ(device.simulator.ConnectionCount(),
-              1); // the link stays up between requests
+    EXPECT_EQ(device.simulator.ConnectionCount(), 1) << "the link stays up between requests";
 }
 
 TEST(SerialComm, UnreachableDestinationsGiveConnectErrorWithErrnoOnTheCallingThread) {
@@ -136,11 +135,9 @@ TEST(SerialComm, UnreachableDestinationsGiveConnectErrorWithErrnoOnTheCallingThr
     const std::pair<QString, int> rows[] = {
         {Address(5), ECONNREFUSED}, // nothing listens there
         {QStringLiteral("300.1.2.3"), EINVAL},
-        // The loopback switch answers before any connect, so the request ends at
-        // once.
+        // The loopback switch answers before any connect, so the request ends at once.
         {QStringLiteral("192.0.2.1"), ENETUNREACH},
         {QStringLiteral("192.168.0.20"), ENETUNREACH},
-        {QStringLiteral("10.0.0.1"), ENETUNREACH},
     };
     for (const auto& [address, error] : rows) {
         SCOPED_TRACE(address.toStdString());
