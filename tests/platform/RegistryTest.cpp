@@ -1,10 +1,7 @@
 #include "TemporaryHives.h"
 
-#include "platform/Registry.h"
-
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 #include <array>
@@ -24,9 +21,9 @@ const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
 
 class RegistryTest : public testsupport::TemporaryHives {
 protected:
-    static HKEY create(HKEY root, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
+    static HKEY create(HKEY root, DWORD* disposition = nullptr) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, kKey, access, &key, disposition), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key, disposition), ERROR_SUCCESS);
         return key;
     }
     static LONG open(HKEY root, const QString& path, REGSAM access = KEY_READ) {
@@ -37,47 +34,24 @@ protected:
         }
         return result;
     }
-    static LONG set(HKEY key, const QString& name, DWORD type, const QByteArray& data) {
-        return RegSetValueEx(key, name, type, reinterpret_cast<const BYTE*>(data.constData()),
-                             static_cast<DWORD>(data.size()));
-    }
-    // The value's type and bytes, or the error.
-    static QString get(HKEY key, const QString& name) {
-        QByteArray buffer(16, '\0');
-        DWORD size = 16, type = REG_NONE;
-        const LONG result =
-            RegQueryValueEx(key, name, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
-        return result != ERROR_SUCCESS ? QStringLiteral("error %1").arg(result)
-                                       : QStringLiteral("%1:%2").arg(type).arg(
-                                             QString::fromLatin1(buffer.left(size).toHex()));
-    }
-    static QByteArray readFile(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 };
 
 TEST_F(RegistryTest, OpenFindsOnlyKeysThatWereCreated) {
     EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_FILE_NOT_FOUND);
     DWORD disposition = 0;
-    EXPECT_EQ(RegCloseKey(create(HKEY_CURRENT_USER, KEY_ALL_ACCESS, &disposition)), ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    EXPECT_EQ(RegCloseKey(create(HKEY_CURRENT_USER, KEY_ALL_ACCESS, &disposition)), ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    for (const DWORD expected : {REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY}) {
+        EXPECT_EQ(RegCloseKey(create(HKEY_CURRENT_USER, &disposition)), ERROR_SUCCESS);
+        EXPECT_EQ(disposition, expected);
+    }
     // The keys above it exist too; names compare without regard to case.
     for (const char* path : {"SOFTWARE", "software", "Software\\delvorrivivozuzuvod"})
         EXPECT_EQ(open(HKEY_CURRENT_USER, QLatin1String(path)), ERROR_SUCCESS) << path;
     EXPECT_EQ(open(HKEY_LOCAL_MACHINE, kKey), ERROR_FILE_NOT_FOUND); // the other root's hive
 
-    // The hives lie where the environment puts them: moving the user's folder elsewhere
-    // leaves the key behind.
+    // The hives lie where the environment puts them, read at each call.
     RegCloseKey(create(HKEY_LOCAL_MACHINE));
-    EXPECT_EQ(RegistryHivePath(HKEY_CURRENT_USER),
-              userDir() + QStringLiteral("/HKEY_CURRENT_USER.json"));
-    EXPECT_EQ(RegistryHivePath(HKEY_LOCAL_MACHINE),
-              machineDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.json"));
-    EXPECT_TRUE(QFile::exists(RegistryHivePath(HKEY_CURRENT_USER)));
-    EXPECT_TRUE(QFile::exists(RegistryHivePath(HKEY_LOCAL_MACHINE)));
+    EXPECT_TRUE(QFile::exists(userDir() + QStringLiteral("/HKEY_CURRENT_USER.json")));
+    EXPECT_TRUE(QFile::exists(machineDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.json")));
     qputenv("RIVIVOZUZUVOD_HKCU_DIR", (machineDir() + QStringLiteral("/elsewhere")).toLocal8Bit());
     EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_FILE_NOT_FOUND);
 }
@@ -95,6 +69,7 @@ TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
         {"DeviceIP", REG_SZ, "127.1.2.3", ERROR_SUCCESS, "1:3132372e312e322e33"},
         {"Count", REG_DWORD, "\x78\x56\x34\x12", ERROR_SUCCESS, "4:78563412"},
         {"Blob", REG_BINARY, QByteArray("\0\xff\0\x10\x80", 5), ERROR_SUCCESS, "3:00ff001080"},
+        {"One", REG_SZ, "7", ERROR_SUCCESS, "1:37"},
         {"Empty", REG_SZ, "", ERROR_SUCCESS, "1:"},
         {"Short", REG_DWORD, "abc", ERROR_INVALID_PARAMETER, "error 2"},
         {"Big", REG_BINARY, QByteArray(kMaxValueBytes + 1, 'A'), ERROR_INVALID_PARAMETER,
@@ -104,51 +79,45 @@ TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
     for (const Case& c : cases)
         EXPECT_EQ(set(key, QLatin1String(c.name), c.type, c.data), c.setResult) << c.name;
     for (const Case& c : cases)
-        EXPECT_EQ(get(key, QLatin1String(c.name)), QLatin1String(c.read)) << c.name;
+        EXPECT_EQ(get(key, QLatin1String(c.name)), c.read) << c.name;
 
     // Too small a buffer: the size needed comes back and nothing is copied.
     std::array<BYTE, 8> small{};
     DWORD size = small.size();
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, small.data(), &size),
-              ERROR_MORE_DATA);
+    const QString name = QStringLiteral("Long");
+    EXPECT_EQ(RegQueryValueEx(key, name, nullptr, small.data(), &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 17u);
     EXPECT_EQ(small, (std::array<BYTE, 8>{}));
     size = 0; // without a buffer only the size is asked for
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueEx(key, name, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 17u);
-    EXPECT_EQ(RegQueryValueEx(key, QStringLiteral("Long"), nullptr, small.data(), nullptr),
-              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueEx(key, name, nullptr, small.data(), nullptr), ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
 
     // A handle opened for reading cannot write; a closed handle is refused.
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &readOnly), ERROR_SUCCESS);
-    EXPECT_EQ(set(readOnly, QStringLiteral("Count"), REG_DWORD, "abcd"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegCloseKey(readOnly), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(readOnly), ERROR_INVALID_HANDLE);
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(set(key, QStringLiteral("Count"), REG_DWORD, "abcd"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
 }
 
-// A hive that cannot be written refuses write access, still reads, and keeps its content byte
-// for byte; a write leaves no temporary file behind.
+// A hive that cannot be written refuses write access and keeps its content (a write must not
+// replace the file through the writable folder); a write leaves no temporary file behind.
 TEST_F(RegistryTest, AReadOnlyHiveRefusesWritesButStillReads) {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         HKEY key = create(root);
         ASSERT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "1.23"), ERROR_SUCCESS);
-        const QString hive = RegistryHivePath(root);
-        EXPECT_EQ(QFileInfo(hive).dir().entryList(QDir::Files),
-                  QStringList{QFileInfo(hive).fileName()});
-        const QByteArray before = readFile(hive);
-        QFile::setPermissions(hive, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QFileInfo hive(RegistryHivePath(root));
+        EXPECT_EQ(hive.dir().entryList(QDir::Files), QStringList{hive.fileName()});
+        QFile::setPermissions(hive.filePath(), QFile::ReadOwner | QFile::ReadOther);
         EXPECT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "xyz"), ERROR_ACCESS_DENIED);
-        EXPECT_EQ(readFile(hive), before);
         RegCloseKey(key);
 
         EXPECT_EQ(open(root, kKey, KEY_WRITE), ERROR_ACCESS_DENIED);
-        HKEY sub = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, kKey + QStringLiteral("\\Sub"), KEY_ALL_ACCESS, &sub),
+        EXPECT_EQ(RegCreateKeyEx(root, kKey + QStringLiteral("\\Sub"), KEY_ALL_ACCESS, &key),
                   ERROR_ACCESS_DENIED);
         ASSERT_EQ(RegOpenKeyEx(root, kKey, KEY_READ, &key), ERROR_SUCCESS);
-        EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), QStringLiteral("1:312e3233"));
+        EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), "1:312e3233");
         RegCloseKey(key);
     }
 }
@@ -164,15 +133,14 @@ TEST_F(RegistryTest, DamagedOversizedOrSpecialHivesAreRefused) {
           QByteArray("{\"keys\": [{\"path\": \"A\", \"values\": [{\"name\": 1}]}]}"),
           QByteArray(kMaxHiveFileBytes + 1, ' '), kFifo, kFolder}) {
         QFile::remove(hive);
-        if (content == kFifo) {
+        QFile file(hive);
+        if (content == kFifo)
             ASSERT_EQ(::mkfifo(QFile::encodeName(hive).constData(), 0600), 0);
-        } else if (content == kFolder) {
+        else if (content == kFolder)
             ASSERT_TRUE(QDir().mkpath(hive));
-        } else {
-            QFile file(hive);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        else
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
         auto call = std::async(std::launch::async, [] {
             HKEY key = nullptr;
             return RegCreateKeyEx(HKEY_CURRENT_USER, kKey, KEY_ALL_ACCESS, &key);
@@ -206,13 +174,12 @@ TEST_F(RegistryTest, ProgramsWritingAtOnceLoseNoValue) {
                   std::pair(QProcess::NormalExit, 0));
     }
     key = create(HKEY_CURRENT_USER);
-    EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), QStringLiteral("1:3132372e302e302e39"));
+    EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), "1:3132372e302e302e39");
     int lost = 0;
     for (int i = 0; i < 200; ++i) {
-        const QString expected =
-            QStringLiteral("1:") + QString::fromLatin1(QByteArray::number(i).toHex());
-        for (const char* name : {"A", "B"})
-            lost += get(key, QLatin1String(name) + QString::number(i)) != expected;
+        const QByteArray expected = "1:" + QByteArray::number(i).toHex();
+        lost += get(key, QStringLiteral("A%1").arg(i)) != expected;
+        lost += get(key, QStringLiteral("B%1").arg(i)) != expected;
     }
     EXPECT_EQ(lost, 0);
     RegCloseKey(key);

@@ -1,36 +1,44 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "platform/Registry.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace testsupport {
 
-// Moves both registry hives into a fresh temporary folder for one test and puts the
-// previous locations back afterwards.
+using namespace platform;
+
+// Moves both registry hives into a fresh temporary folder for one test; the value calls the
+// registry tests share.
 class TemporaryHives : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_previousUser = qgetenv("RIVIVOZUZUVOD_HKCU_DIR");
-        m_previousMachine = qgetenv("RIVIVOZUZUVOD_HKLM_DIR");
         qputenv("RIVIVOZUZUVOD_HKCU_DIR", userDir().toLocal8Bit());
         qputenv("RIVIVOZUZUVOD_HKLM_DIR", machineDir().toLocal8Bit());
     }
-    void TearDown() override {
-        qputenv("RIVIVOZUZUVOD_HKCU_DIR", m_previousUser);
-        qputenv("RIVIVOZUZUVOD_HKLM_DIR", m_previousMachine);
-    }
-
     QString userDir() const { return m_dir.filePath(QStringLiteral("hkcu")); }
     QString machineDir() const { return m_dir.filePath(QStringLiteral("hklm")); }
 
+    static LONG set(HKEY key, const QString& name, DWORD type, const QByteArray& data) {
+        return RegSetValueEx(key, name, type, reinterpret_cast<const BYTE*>(data.constData()),
+                             static_cast<DWORD>(data.size()));
+    }
+    // The value's type and bytes in hexadecimal ("1:3132"), or the error ("error 2").
+    static QByteArray get(HKEY key, const QString& name) {
+        QByteArray buffer(16, '\0');
+        DWORD size = 16, type = REG_NONE;
+        const LONG result =
+            RegQueryValueEx(key, name, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (result != ERROR_SUCCESS)
+            return "error " + QByteArray::number(result);
+        return QByteArray::number(uint(type)) + ':' + buffer.left(size).toHex();
+    }
+
 private:
     QTemporaryDir m_dir;
-    QByteArray m_previousUser;
-    QByteArray m_previousMachine;
 };
 
 } // namespace testsupport
