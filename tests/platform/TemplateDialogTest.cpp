@@ -1,14 +1,12 @@
 #include "platform/TemplateDialog.h"
 #include "platform/ComboBox.h"
 #include "platform/IpAddressCtrl.h"
-#include "res/DialogTemplates.h"
 #include "res/ResourceIds.h"
 
 #include "WaitFor.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +27,7 @@ namespace {
 // Records what the dialog's virtual handlers receive.
 class RecordingDialog : public TemplateDialog {
 public:
-    explicit RecordingDialog(int templateId) : TemplateDialog(templateId) {}
+    RecordingDialog() : TemplateDialog(IDD_MAIN) {}
     std::vector<int> sysCommands;
     int helpRequests = 0;
 
@@ -45,8 +43,9 @@ void showAndActivate(QWidget& window) {
 }
 
 // Dialog units to pixels, from the dialog font's metrics: the average width of the alphabet
-// and the character height.
-TEST(TemplateDialogTest, ControlsSitAtTheirDialogUnitPositions) {
+// and the character height; the dialog has a fixed size without minimise and maximise boxes.
+// Styles reach the widgets; a control of another kind or id gives nullptr.
+TEST(TemplateDialogTest, ControlsTakeTheirPlaceKindAndStyle) {
     TemplateDialog dialog(IDD_MAIN);
     EXPECT_EQ(dialog.font().pointSize(), 8);
     const QFontMetrics metrics(dialog.font());
@@ -56,20 +55,39 @@ TEST(TemplateDialogTest, ControlsSitAtTheirDialogUnitPositions) {
         return QRect(x * average / 4, y * metrics.height() / 8, cx * average / 4,
                      cy * metrics.height() / 8);
     };
-    const int cases[][5] = {
-        {IDC_TARGET_IP, 99, 15, 100, 15},           {IDC_CONNECT, 201, 14, 43, 16},
-        {IDC_SET_NEW_IP, 77, 161, 96, 16},          {IDC_MAC_ID, 73, 113, 100, 14},
-        {IDC_EXTRA_PARAMETERS, 199, 146, 159, 127}, {IDOK, 317, 296, 50, 14},
-        {IDC_LAST_UPDATED, 315, 40, 57, 24},
-    };
-    for (const auto& c : cases) {
-        ASSERT_NE(dialog.GetDlgItem(c[0]), nullptr) << c[0];
-        EXPECT_EQ(dialog.GetDlgItem(c[0])->geometry(), pixels(c[1], c[2], c[3], c[4])) << c[0];
-    }
+    EXPECT_EQ(dialog.GetDlgItem(IDC_EXTRA_PARAMETERS)->geometry(), pixels(199, 146, 159, 127));
+    EXPECT_EQ(dialog.GetDlgItem(IDC_LAST_UPDATED)->geometry(), pixels(315, 40, 57, 24));
     EXPECT_EQ(dialog.size(), pixels(0, 0, 374, 318).size());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(dialog.item<QPushButton>(IDC_CONNECT)->isDefault());
+    EXPECT_FALSE(dialog.item<QPushButton>(IDOK)->isDefault());
+    EXPECT_NE(dialog.item<CIPAddressCtrl>(IDC_GATEWAY), nullptr);
+    EXPECT_TRUE(dialog.item<QLineEdit>(IDC_MAC_ID)->isReadOnly());
+    EXPECT_TRUE(dialog.item<QLabel>(IDC_CURRENT_MODE)->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(dialog.GetDlgItem(9999), nullptr);
+    EXPECT_EQ(dialog.item<QPushButton>(IDC_MAC_ID), nullptr);
+    // Group boxes lie behind the controls in them: later children are drawn on top.
+    EXPECT_LT(dialog.children().indexOf(dialog.GetDlgItem(IDC_EXTRA_PARAMETERS)),
+              dialog.children().indexOf(dialog.GetDlgItem(IDC_CURRENT_PROTOCOL)));
+
+    TemplateDialog progress(IDD_PROGRESS);
+    EXPECT_TRUE(progress.windowFlags() & Qt::FramelessWindowHint);
+    auto* bar = progress.item<QProgressBar>(IDC_PROGRESS_BAR);
+    EXPECT_EQ(std::tuple(bar->minimum(), bar->maximum(), bar->isTextVisible()),
+              std::tuple(0, 100, false));
+    // A panel is a child widget without a window menu; its hidden controls stay hidden.
+    TemplateDialog modbus(IDD_MODBUS_PANEL, &dialog);
+    TemplateDialog rslogix(IDD_RSLOGIX_PANEL, &dialog);
+    EXPECT_EQ(modbus.windowMenu(), nullptr);
+    EXPECT_TRUE(modbus.GetDlgItem(IDC_CONFIG_SIZE)->isHidden());
+    EXPECT_FALSE(rslogix.GetDlgItem(IDC_CONFIG_SIZE)->isHidden());
+    dialog.show();
+    EXPECT_TRUE(modbus.isVisible());
+    TemplateDialog unknown(4242);
+    EXPECT_EQ(unknown.GetDlgItem(IDOK), nullptr);
+    EXPECT_EQ(unknown.windowMenu(), nullptr);
 }
 
 // Every text the operator reads, per template, in one table: captions, labels, buttons and
@@ -108,67 +126,18 @@ TEST(TemplateDialogTest, EveryTemplateShowsItsTexts) {
     }
 }
 
-TEST(TemplateDialogTest, ControlsHaveTheirKindAndId) {
-    TemplateDialog dialog(IDD_MAIN);
-    EXPECT_TRUE(dialog.item<QPushButton>(IDC_CONNECT)->isDefault());
-    EXPECT_FALSE(dialog.item<QPushButton>(IDOK)->isDefault());
-    for (int id : {IDC_TARGET_IP, IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY})
-        EXPECT_NE(dialog.item<CIPAddressCtrl>(id), nullptr) << id;
-    for (int id : {IDC_MAC_ID, IDC_HARDWARE_REV, IDC_BOOT_REV, IDC_EXEC_REV, IDC_CURRENT_PROTOCOL,
-                   IDC_RESOLVER_POSITION}) {
-        ASSERT_NE(dialog.item<QLineEdit>(id), nullptr) << id;
-        EXPECT_TRUE(dialog.item<QLineEdit>(id)->isReadOnly()) << id;
-    }
-    EXPECT_TRUE(dialog.item<QLabel>(IDC_CURRENT_MODE)->alignment() & Qt::AlignHCenter);
-    EXPECT_EQ(dialog.GetDlgItem(9999), nullptr);
-    EXPECT_EQ(dialog.item<QPushButton>(IDC_MAC_ID), nullptr) << "wrong kind gives nullptr";
-    // Group boxes lie behind the controls in them: later children are drawn on top.
-    EXPECT_LT(dialog.children().indexOf(dialog.GetDlgItem(IDC_EXTRA_PARAMETERS)),
-              dialog.children().indexOf(dialog.GetDlgItem(IDC_CURRENT_PROTOCOL)));
-
-    TemplateDialog progress(IDD_PROGRESS);
-    EXPECT_TRUE(progress.windowFlags() & Qt::FramelessWindowHint);
-    auto* bar = progress.item<QProgressBar>(IDC_PROGRESS_BAR);
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(std::pair(bar->minimum(), bar->maximum()), std::pair(0, 100));
-    EXPECT_FALSE(bar->isTextVisible());
-    EXPECT_TRUE(progress.item<QLabel>(IDC_PROGRESS_HEADER)->alignment() & Qt::AlignVCenter);
-
-    TemplateDialog unknown(4242);
-    EXPECT_EQ(unknown.templateId(), 4242);
-    EXPECT_EQ(unknown.GetDlgItem(IDOK), nullptr);
-    EXPECT_EQ(unknown.windowMenu(), nullptr);
-}
-
-TEST(TemplateDialogTest, HiddenStyleAndPanelsAsChildWidgets) {
-    TemplateDialog parent(IDD_MAIN);
-    TemplateDialog modbus(IDD_MODBUS_PANEL, &parent);
-    TemplateDialog rslogix(IDD_RSLOGIX_PANEL, &parent);
-    EXPECT_FALSE(modbus.isWindow());
-    EXPECT_EQ(modbus.windowMenu(), nullptr);
-    for (int id : {IDC_INPUT_INSTANCE, IDC_INPUT_SIZE, IDC_OUTPUT_INSTANCE, IDC_OUTPUT_SIZE,
-                   IDC_CONFIG_INSTANCE, IDC_CONFIG_SIZE}) {
-        EXPECT_TRUE(modbus.GetDlgItem(id)->isHidden()) << id;
-        EXPECT_FALSE(rslogix.GetDlgItem(id)->isHidden()) << id;
-    }
-    parent.show();
-    EXPECT_TRUE(rslogix.isVisible());
-    EXPECT_TRUE(modbus.isVisible());
-}
-
 TEST(TemplateDialogTest, SortedComboBoxKeepsItsItemsInOrder) {
     TemplateDialog dialog(IDD_MAIN);
     auto* combo = dialog.item<platform::ComboBox>(IDC_PROTOCOL_COMBO);
-    ASSERT_NE(combo, nullptr);
-    EXPECT_TRUE(combo->IsSorted());
-    EXPECT_EQ(combo->AddString(QStringLiteral("Modbus TCP/IP"), 2), 0);
-    EXPECT_EQ(combo->AddString(QStringLiteral("Ethernet/IP"), 1), 0);
-    EXPECT_EQ(combo->AddString(QStringLiteral("DELVOR"), 3), 0);
-    EXPECT_EQ(combo->AddString(QStringLiteral("delvor"), 4), 1) << "equal text goes after";
+    ASSERT_TRUE(combo->IsSorted());
+    const std::pair<const char*, int> added[] = {
+        {"Modbus TCP/IP", 0}, {"Ethernet/IP", 0}, {"DELVOR", 0}, {"delvor", 1}}; // equal: after
+    for (int data = 1; const auto& [text, index] : added)
+        EXPECT_EQ(combo->AddString(QLatin1String(text), data++), index) << text;
     QStringList items;
     for (int i = 0; i < combo->GetCount(); ++i)
         items << combo->itemText(i) + QString::number(combo->GetItemData(i).toInt());
-    EXPECT_EQ(items.join(u','), QStringLiteral("DELVOR3,delvor4,Ethernet/IP1,Modbus TCP/IP2"));
+    EXPECT_EQ(items.join(u','), QStringLiteral("DELVOR3,delvor4,Ethernet/IP2,Modbus TCP/IP1"));
     platform::ComboBox unsorted(false);
     unsorted.AddString(QStringLiteral("b"));
     EXPECT_EQ(unsorted.AddString(QStringLiteral("a")), 1);
@@ -182,17 +151,17 @@ TEST(TemplateDialogTest, TabFollowsTheTemplateOrder) {
                    IDC_UPGRADE_FIRMWARE}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* focused = QApplication::focusWidget();
-        ASSERT_NE(focused, nullptr);
-        EXPECT_TRUE(focused == dialog.GetDlgItem(id) ||
-                    dialog.GetDlgItem(id)->isAncestorOf(focused))
-            << "expected focus in " << id << ", got " << qPrintable(focused->objectName());
+        EXPECT_TRUE(dialog.GetDlgItem(id)->isAncestorOf(focused) ||
+                    focused == dialog.GetDlgItem(id))
+            << id;
     }
 }
 
-// F1 asks for help, also from a panel; the close box rejects and OK accepts. (Escape and the
-// window menu's own entries are tried on the main dialog itself.)
-TEST(TemplateDialogTest, HelpAndClosingKeysAndButtons) {
-    RecordingDialog dialog(IDD_MAIN);
+// F1 asks for help, also from a panel; Alt+Space (also from inside an address field, typing
+// nothing) and a right click on the background open the window menu, whose entries reach
+// OnSysCommand; Escape does not close, the close box rejects and OK accepts.
+TEST(TemplateDialogTest, HelpWindowMenuAndClosingKeys) {
+    RecordingDialog dialog;
     TemplateDialog panel(IDD_RSLOGIX_PANEL, &dialog);
     QSignalSpy rejected(&dialog, &QDialog::rejected);
     QSignalSpy accepted(&dialog, &QDialog::accepted);
@@ -202,27 +171,11 @@ TEST(TemplateDialogTest, HelpAndClosingKeysAndButtons) {
     panelEdit->setFocus();
     QTest::keyClick(panelEdit, Qt::Key_F1);
     EXPECT_EQ(dialog.helpRequests, 2);
-    QTest::keyClick(dialog.item<QPushButton>(IDOK), Qt::Key_Escape);
-    EXPECT_EQ(rejected.count(), 0);
-    dialog.close();
-    EXPECT_EQ(rejected.count(), 1);
-    dialog.show();
-    QTest::mouseClick(dialog.item<QPushButton>(IDOK), Qt::LeftButton);
-    EXPECT_EQ(accepted.count(), 1);
-    EXPECT_FALSE(dialog.isVisible());
-}
 
-// Alt+Space (also from inside an address field, typing nothing) and a right click on the
-// background open the window menu; its entries reach OnSysCommand.
-TEST(TemplateDialogTest, WindowMenuOpensAndItsEntriesReachOnSysCommand) {
-    RecordingDialog dialog(IDD_MAIN);
     QMenu* menu = dialog.windowMenu();
-    ASSERT_NE(menu, nullptr);
     dialog.AppendWindowMenuItem(QStringLiteral("&About"), IDM_ABOUTBOX);
     menu->actions().last()->trigger();
     EXPECT_EQ(dialog.sysCommands, std::vector<int>{IDM_ABOUTBOX});
-
-    showAndActivate(dialog);
     auto* target = dialog.item<CIPAddressCtrl>(IDC_TARGET_IP);
     for (QWidget* widget : std::initializer_list<QWidget*>{&dialog, target->field(0)}) {
         widget->setFocus();
@@ -237,6 +190,15 @@ TEST(TemplateDialogTest, WindowMenuOpensAndItsEntriesReachOnSysCommand) {
     QApplication::sendEvent(&dialog, &click);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+
+    QTest::keyClick(dialog.item<QPushButton>(IDOK), Qt::Key_Escape);
+    EXPECT_EQ(rejected.count(), 0);
+    dialog.close();
+    EXPECT_EQ(rejected.count(), 1);
+    dialog.show();
+    QTest::mouseClick(dialog.item<QPushButton>(IDOK), Qt::LeftButton);
+    EXPECT_EQ(accepted.count(), 1);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 } // namespace
