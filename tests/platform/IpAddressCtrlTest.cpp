@@ -15,13 +15,6 @@ using platform::CIPAddressCtrl;
 
 namespace {
 
-// The number of fields filled and the four numbers, as GetAddress gives them.
-QString addressOf(const CIPAddressCtrl& control) {
-    BYTE b0 = 9, b1 = 9, b2 = 9, b3 = 9;
-    const int filled = control.GetAddress(b0, b1, b2, b3);
-    return QStringLiteral("%1:%2.%3.%4.%5").arg(filled).arg(b0).arg(b1).arg(b2).arg(b3);
-}
-
 // The control in a window of its own, with a second control to take the focus away.
 class IpAddressCtrlTyping : public ::testing::Test {
 protected:
@@ -35,11 +28,10 @@ protected:
         m_control->SetFocus();
     }
     int focusedField() const {
-        for (int i = 0; i < CIPAddressCtrl::kFieldCount; ++i) {
-            if (m_control->field(i)->hasFocus())
-                return i;
-        }
-        return -1;
+        int field = CIPAddressCtrl::kFieldCount - 1;
+        while (field >= 0 && !m_control->field(field)->hasFocus())
+            --field;
+        return field;
     }
     // Each key goes to the field that has the focus when it is pressed.
     static void type(const char* keys) {
@@ -53,27 +45,26 @@ protected:
     QLineEdit* m_other = nullptr;
 };
 
+// The number of fields filled, the four numbers as GetAddress gives them, and the text.
 TEST(IpAddressCtrlTest, SetWindowTextFillsTheFields) {
-    const char* cases[][3] = {
-        {"192.168.0.20", "4:192.168.0.20", "192.168.0.20"},
-        {"127.1", "2:127.1.0.0", "127.1.0.0"},
-        {"", "0:0.0.0.0", ""},
-        {"300.1.2.3", "4:255.1.2.3", "255.1.2.3"},
-        {"a.b.c.d", "0:0.0.0.0", ""},
-        {"1..3.4", "3:1.0.3.4", "1.0.3.4"},
-        {"0.0.0.0", "4:0.0.0.0", "0.0.0.0"},
-        {"1.2.3.4.5", "4:1.2.3.4", "1.2.3.4"},
+    const char* cases[][2] = {
+        {"127.1", "2:127.1.0.0 127.1.0.0"},     {"", "0:0.0.0.0 "},
+        {"300.1.2.3", "4:255.1.2.3 255.1.2.3"}, {"a.b.c.d", "0:0.0.0.0 "},
+        {"1..3.4", "3:1.0.3.4 1.0.3.4"},        {"0.0.0.0", "4:0.0.0.0 0.0.0.0"},
+        {"1.2.3.4.5", "4:1.2.3.4 1.2.3.4"},
     };
     CIPAddressCtrl control;
     EXPECT_TRUE(control.IsBlank());
-    for (const auto& c : cases) {
+    for (const auto& [text, expected] : cases) {
         control.SetWindowText(QStringLiteral("9.9.9.9"));
-        control.SetWindowText(QLatin1String(c[0]));
-        EXPECT_EQ(addressOf(control), QLatin1String(c[1])) << c[0];
-        EXPECT_EQ(control.GetWindowText(), QLatin1String(c[2])) << c[0];
-        EXPECT_EQ(control.IsBlank(), c[1][0] == '0') << c[0];
+        control.SetWindowText(QLatin1String(text));
+        BYTE b0 = 9, b1 = 9, b2 = 9, b3 = 9;
+        const int filled = control.GetAddress(b0, b1, b2, b3);
+        EXPECT_EQ(QString::asprintf("%d:%d.%d.%d.%d ", filled, b0, b1, b2, b3) +
+                      control.GetWindowText(),
+                  QLatin1String(expected));
+        EXPECT_EQ(control.IsBlank(), filled == 0) << text;
     }
-
     // The packed address has the first field on top; a blank control packs to 0.
     DWORD packed = 0xFFFFFFFF;
     EXPECT_EQ(control.GetAddress(packed), 4);
@@ -83,13 +74,12 @@ TEST(IpAddressCtrlTest, SetWindowTextFillsTheFields) {
     EXPECT_EQ(control.GetWindowText(), QStringLiteral("192.168.0.20"));
     EXPECT_GT(changed.count(), 0);
     control.ClearAddress();
-    EXPECT_TRUE(control.IsBlank());
-    EXPECT_EQ(control.GetAddress(packed), 0);
-    EXPECT_EQ(packed, 0u);
+    EXPECT_EQ(std::pair(control.GetAddress(packed), packed), std::pair(0, DWORD{0}));
 }
 
 // What the operator types, over a blank control and over one that holds an address, gives
-// the address typed: the dot after an automatic move is not a second move.
+// the address typed: the dot after an automatic move is not a second move. A number above
+// 255 is refused with a message, held at 255, and keeps the focus in its field.
 TEST_F(IpAddressCtrlTyping, TypedAddressIsTheAddressShown) {
     const char* cases[][3] = {
         {"", "127.0.0.31", "127.0.0.31"},
@@ -100,14 +90,20 @@ TEST_F(IpAddressCtrlTyping, TypedAddressIsTheAddressShown) {
         {"", "192168000020", "192.168.0.20"},   // third digits move on by themselves
         {"192.168.0.20", "1..5", "1.168.5.20"}, // a dot in a filled field moves on
         {"", ".1a2x", "12.0.0.0"},              // a dot in a blank field and letters do not
+        {"", "1.255.300", "1.255.255.0"},       // 255 itself is allowed
     };
-    testsupport::MessageRecorder recorder; // 300 is refused with a message
-    for (const auto& c : cases) {
-        m_control->SetWindowText(QLatin1String(c[0]));
+    testsupport::MessageRecorder recorder;
+    for (const auto& [before, keys, after] : cases) {
+        m_control->SetWindowText(QLatin1String(before));
         m_control->SetFocus();
-        type(c[1]);
-        EXPECT_EQ(m_control->GetWindowText(), QLatin1String(c[2])) << c[0] << " + " << c[1];
+        type(keys);
+        EXPECT_EQ(m_control->GetWindowText(), QLatin1String(after)) << before << " + " << keys;
     }
+    EXPECT_EQ(focusedField(), 2);
+    ASSERT_EQ(recorder.count(), 2u);
+    EXPECT_EQ(recorder.messages().back().text,
+              QStringLiteral("300 is not a valid address field: use a number from 0 to 255."));
+    EXPECT_EQ(recorder.messages().back().icon, platform::MessageIcon::Warning);
 }
 
 // Dots and third digits move the focus on, Backspace in an empty field back; the control is
@@ -127,31 +123,18 @@ TEST_F(IpAddressCtrlTyping, FocusMovesBetweenTheFields) {
     EXPECT_TRUE(m_other->hasFocus());
 }
 
+// A dotted address pasted into any field fills all four; digits go into the field.
 TEST_F(IpAddressCtrlTyping, PastedDottedAddressFillsAllFields) {
-    for (const char* pasted : {"127.0.0.31", " 127. 0. 0. 31\n"}) {
+    const char* cases[][3] = {{"127.0.0.31", "2", "127.0.0.31"},
+                              {" 127. 0. 0. 31\n", "2", "127.0.0.31"},
+                              {"42", "1", "192.42.0.20"}};
+    for (const auto& [pasted, field, after] : cases) {
         m_control->SetWindowText(QStringLiteral("192.168.0.20"));
-        m_control->SetFieldFocus(2);
+        m_control->SetFieldFocus(field[0] - '0');
         QGuiApplication::clipboard()->setText(QLatin1String(pasted));
         QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
-        EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("127.0.0.31")) << pasted;
+        EXPECT_EQ(m_control->GetWindowText(), QLatin1String(after)) << pasted;
     }
-    QGuiApplication::clipboard()->setText(QStringLiteral("42")); // digits go into the field
-    m_control->SetFieldFocus(1);
-    QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
-    EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("127.42.0.31"));
-}
-
-TEST_F(IpAddressCtrlTyping, ValueAbove255IsRefusedWithAMessageAndHeldAt255) {
-    testsupport::MessageRecorder recorder;
-    type("10.300");
-    ASSERT_EQ(recorder.count(), 1u);
-    EXPECT_EQ(recorder.messages().front().text,
-              QStringLiteral("300 is not a valid address field: use a number from 0 to 255."));
-    EXPECT_EQ(recorder.messages().front().icon, platform::MessageIcon::Warning);
-    EXPECT_EQ(m_control->field(1)->text(), QStringLiteral("255"));
-    EXPECT_EQ(focusedField(), 1);
-    type("255");
-    EXPECT_EQ(recorder.count(), 1u) << "255 itself is allowed";
 }
 
 } // namespace
