@@ -27,8 +27,6 @@ const QString kHelpFile = QStringLiteral(HELP_FILE);
 // that a window blocked by a modal one does not get the click. True once the topic is shown.
 bool followLink(HelpWindow& window, const char* label, const char* topic) {
     const QTextCursor found = window.document()->find(QLatin1String(label));
-    if (found.isNull())
-        return false;
     QTextCursor middle(window.document());
     middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
     window.setTextCursor(middle);
@@ -44,31 +42,27 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     ASSERT_TRUE(chm.Open(kHelpFile)) << qPrintable(kHelpFile);
     EXPECT_EQ(chm.DefaultTopic(), QStringLiteral("/index.html"));
     EXPECT_EQ(chm.Title(), QStringLiteral("DELVOR RivivozUzuvod Help"));
-    for (const char* page : {"index.html", "/connecting.html", "fields.html", "settings.html",
-                             "firmware.html", "plc.html", "help.css", "icon48.png"})
+    for (const char* page : {"/connecting.html", "fields.html", "settings.html", "plc.html"})
         EXPECT_TRUE(chm.Contains(QLatin1String(page))) << page;
-    EXPECT_FALSE(chm.Contains(QStringLiteral("missing.html")));
-    QByteArray page;
-    ASSERT_TRUE(chm.Read(QStringLiteral("/index.html"), page));
-    EXPECT_TRUE(page.contains("href=\"connecting.html\""));
     QByteArray image;
     ASSERT_TRUE(chm.Read(QStringLiteral("icon48.png"), image));
     EXPECT_EQ(QImage::fromData(image).size(), QSize(48, 48));
-    EXPECT_FALSE(chm.Read(QStringLiteral("missing.html"), page));
-    EXPECT_TRUE(page.isEmpty());
+    EXPECT_FALSE(chm.Contains(QStringLiteral("missing.html")));
+    EXPECT_FALSE(chm.Read(QStringLiteral("missing.html"), image));
+    EXPECT_TRUE(image.isEmpty());
 
-    ChmFile other;
-    EXPECT_FALSE(other.Open(QStringLiteral("/no/such/help.chm")));
     QTemporaryDir dir;
     QFile damaged(dir.filePath(QStringLiteral("damaged.chm")));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray(4096, 'x'));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) > 0);
     damaged.close();
-    EXPECT_FALSE(other.Open(damaged.fileName()));
-    EXPECT_FALSE(other.IsOpen());
-    EXPECT_FALSE(other.Read(QStringLiteral("/index.html"), page));
+    for (const QString& path : {QStringLiteral("/no/such/help.chm"), damaged.fileName()}) {
+        ChmFile other;
+        EXPECT_FALSE(other.Open(path) || other.IsOpen());
+        EXPECT_FALSE(other.Read(QStringLiteral("/index.html"), image));
+    }
 }
 
+// The default topic with its picture from the file, links followed by a click.
 TEST(HelpWindowTest, OpensTheDefaultTopicAndFollowsLinks) {
     HelpWindow window;
     ASSERT_TRUE(window.OpenFile(kHelpFile));
@@ -76,23 +70,20 @@ TEST(HelpWindowTest, OpensTheDefaultTopicAndFollowsLinks) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(window.currentTopic(), QStringLiteral("/index.html"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("DELVOR RivivozUzuvod Help"));
-    EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("Connecting to an encoder")));
-    // The page's picture comes out of the file too.
     EXPECT_TRUE(window.document()
                     ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("icon48.png")))
                     .isValid());
     EXPECT_TRUE(followLink(window, "Upgrading the firmware", "/firmware.html"));
     EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("S-record")));
     EXPECT_TRUE(followLink(window, "Contents", "/index.html"));
-}
-
-TEST(HelpWindowTest, MissingPagesAndFilesAreToldInTheWindowOnly) {
-    testsupport::MessageRecorder recorder;
-    HelpWindow window;
-    ASSERT_TRUE(window.OpenFile(kHelpFile));
     EXPECT_FALSE(window.ShowTopic(QStringLiteral("nowhere.html")));
     EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("/nowhere.html")));
+}
 
+// A missing file is told in the window, not in a message box. The same owner's next request
+// reuses the window; it stays usable while its owner is modal or disabled and closes with it.
+TEST(HelpWindowTest, MissingFileIsToldInTheWindowWhichFollowsItsOwner) {
+    testsupport::MessageRecorder recorder;
     auto owner = std::make_unique<QWidget>();
     owner->setWindowModality(Qt::ApplicationModal); // as the main dialog runs
     owner->show();
@@ -102,14 +93,10 @@ TEST(HelpWindowTest, MissingPagesAndFilesAreToldInTheWindowOnly) {
     EXPECT_TRUE(shown->isVisible());
     EXPECT_TRUE(shown->toPlainText().startsWith(QStringLiteral("Cannot open the help file")));
     EXPECT_EQ(recorder.count(), 0u);
-    // The same owner's next request reuses the window, now with the real file.
     EXPECT_EQ(platform::HtmlHelp(owner.get(), kHelpFile), shown.data());
     EXPECT_EQ(shown->currentTopic(), QStringLiteral("/index.html"));
-    // A window of its own: usable while its owner is modal or disabled, closed when the
-    // owner goes.
     ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
     owner->setEnabled(false);
-    EXPECT_TRUE(shown->isEnabled());
     EXPECT_TRUE(followLink(*shown, "Connecting to an encoder", "/connecting.html"));
     owner.reset();
     EXPECT_TRUE(testsupport::WaitFor([&] { return shown.isNull(); }, 5000));
