@@ -13,22 +13,16 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const bool write = args.size() == 3 && args[0] == QLatin1String("write");
-    if (!write && !(args.size() == 2 && args[0] == QLatin1String("create")))
-        return 2;
-    bool ok = true;
-    for (int i = 0; i < qBound(0, args.last().toInt(), 10000); ++i) {
+    bool ok = write || (args.size() == 2 && args[0] == QLatin1String("create"));
+    for (int i = 0; ok && i < qBound(0, args.last().toInt(), 10000); ++i) {
         HKEY key = nullptr;
         const QByteArray text = QByteArray::number(i);
-        const bool created =
-            RegCreateKeyEx(HKEY_CURRENT_USER, QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod"),
-                           KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
-        ok = created &&
-             (!write || RegSetValueEx(key, args[1] + QString::number(i), REG_SZ,
-                                      reinterpret_cast<const BYTE*>(text.data()),
-                                      static_cast<DWORD>(text.size())) == ERROR_SUCCESS) &&
-             ok;
-        if (created)
-            RegCloseKey(key);
+        ok = RegCreateKeyEx(HKEY_CURRENT_USER, QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod"),
+                            KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+        ok = ok && (!write || RegSetValueEx(key, args[1] + QString::number(i), REG_SZ,
+                                            reinterpret_cast<const BYTE*>(text.data()),
+                                            static_cast<DWORD>(text.size())) == ERROR_SUCCESS);
+        RegCloseKey(key);
     }
     return ok ? 0 : 1;
 }
