@@ -36,12 +36,6 @@ protected:
     void WinHelp() override { ++helpRequests; }
 };
 
-void showAndActivate(QWidget& window) {
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-}
-
 // Dialog units to pixels, from the dialog font's metrics: the average width of the alphabet
 // and the character height; the dialog has a fixed size without minimise and maximise boxes.
 // Styles reach the widgets; a control of another kind or id gives nullptr.
@@ -143,9 +137,18 @@ TEST(TemplateDialogTest, SortedComboBoxKeepsItsItemsInOrder) {
     EXPECT_EQ(unsorted.AddString(QStringLiteral("a")), 1);
 }
 
-TEST(TemplateDialogTest, TabFollowsTheTemplateOrder) {
-    TemplateDialog dialog(IDD_MAIN);
-    showAndActivate(dialog);
+// Tab follows the template's order; F1 asks for help, also from a panel; Alt+Space (also from
+// inside an address field, typing nothing) and a right click on the background open the window
+// menu, whose entries reach OnSysCommand; Escape does not close, the close box rejects and OK
+// accepts.
+TEST(TemplateDialogTest, KeysMenuAndClosing) {
+    RecordingDialog dialog;
+    TemplateDialog panel(IDD_RSLOGIX_PANEL, &dialog);
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     dialog.item<CIPAddressCtrl>(IDC_TARGET_IP)->SetFocus();
     for (int id : {IDC_CONNECT, IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_SET_NEW_IP,
                    IDC_UPGRADE_FIRMWARE}) {
@@ -155,17 +158,6 @@ TEST(TemplateDialogTest, TabFollowsTheTemplateOrder) {
                     focused == dialog.GetDlgItem(id))
             << id;
     }
-}
-
-// F1 asks for help, also from a panel; Alt+Space (also from inside an address field, typing
-// nothing) and a right click on the background open the window menu, whose entries reach
-// OnSysCommand; Escape does not close, the close box rejects and OK accepts.
-TEST(TemplateDialogTest, HelpWindowMenuAndClosingKeys) {
-    RecordingDialog dialog;
-    TemplateDialog panel(IDD_RSLOGIX_PANEL, &dialog);
-    QSignalSpy rejected(&dialog, &QDialog::rejected);
-    QSignalSpy accepted(&dialog, &QDialog::accepted);
-    showAndActivate(dialog);
     QTest::keyClick(&dialog, Qt::Key_F1);
     auto* panelEdit = panel.item<QLineEdit>(IDC_INPUT_INSTANCE);
     panelEdit->setFocus();
