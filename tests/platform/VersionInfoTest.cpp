@@ -9,9 +9,10 @@ using platform::VersionInfo;
 
 namespace {
 
-// Queries into the program's block; names compare without regard to case.
+// Queries into the program's block, read from the program's own file too; names compare
+// without regard to case.
 TEST(VersionInfoTest, ProgramBlockAnswersStringAndFixedQueries) {
-    const VersionInfo info(res::ProgramVersionResource());
+    const VersionInfo program(res::ProgramVersionResource());
     const std::pair<const char*, const char*> cases[] = {
         {"\\StringFileInfo\\040904E4\\productversion", "1.0"},
         {"\\StringFileInfo\\040904e4\\FileVersion", "1.0.0.0"},
@@ -19,20 +20,18 @@ TEST(VersionInfoTest, ProgramBlockAnswersStringAndFixedQueries) {
         {"\\StringFileInfo\\040704b0\\ProductVersion", nullptr},
         {"\\StringFileInfo\\040904e4", nullptr},
     };
-    for (const auto& [subBlock, expected] : cases) {
+    for (const auto& [block, expected] : cases) {
         QString value = QStringLiteral("unchanged");
-        EXPECT_EQ(info.QueryValue(QLatin1String(subBlock), value), expected != nullptr) << subBlock;
-        EXPECT_EQ(value, QLatin1String(expected ? expected : "unchanged")) << subBlock;
+        EXPECT_EQ(program.QueryValue(QLatin1String(block), value), expected != nullptr) << block;
+        EXPECT_EQ(value, QLatin1String(expected ? expected : "unchanged")) << block;
     }
     VersionInfo::FixedFileInfo fixed;
-    ASSERT_TRUE(info.QueryFixedFileInfo(fixed));
+    ASSERT_TRUE(program.QueryFixedFileInfo(fixed));
     EXPECT_EQ(fixed.fileVersion, (std::array<WORD, 4>{1, 0, 0, 0}));
     EXPECT_EQ(fixed.productVersion, (std::array<WORD, 4>{1, 0, 0, 0}));
     EXPECT_FALSE(VersionInfo().QueryFixedFileInfo(fixed));
-}
 
-// Only the program's own file carries a block.
-TEST(VersionInfoTest, OnlyTheProgramsOwnFileCarriesTheProductVersion) {
+    // Only the program's own file carries one.
     VersionInfo info;
     QString value;
     EXPECT_TRUE(VersionInfo::GetFileVersionInfo(QCoreApplication::applicationFilePath(), info));
