@@ -38,7 +38,6 @@ protected:
         for (const char* key = keys; *key != '\0'; ++key)
             QTest::keyClick(QApplication::focusWidget(), *key);
     }
-    static void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
 
     QWidget m_window;
     CIPAddressCtrl* m_control = nullptr;
@@ -78,49 +77,35 @@ TEST(IpAddressCtrlTest, SetWindowTextFillsTheFields) {
 }
 
 // What the operator types, over a blank control and over one that holds an address, gives
-// the address typed: the dot after an automatic move is not a second move. A number above
-// 255 is refused with a message, held at 255, and keeps the focus in its field.
+// the address typed, and where the focus ends: the dot after an automatic move is not a second
+// move. A number above 255 is refused with a message, held at 255, and keeps the focus.
 TEST_F(IpAddressCtrlTyping, TypedAddressIsTheAddressShown) {
-    const char* cases[][3] = {
-        {"", "127.0.0.31", "127.0.0.31"},
-        {"192.168.0.20", "127.0.0.31", "127.0.0.31"},
-        {"127.0.0.2", "127.1.2.3", "127.1.2.3"},
-        {"192.168.0.20", "10.200.300.4", "10.200.255.4"},
-        {"192.168.0.20", "127 . 0 . 0 . 9", "127.0.0.9"},
-        {"", "192168000020", "192.168.0.20"},   // third digits move on by themselves
-        {"192.168.0.20", "1..5", "1.168.5.20"}, // a dot in a filled field moves on
-        {"", ".1a2x", "12.0.0.0"},              // a dot in a blank field and letters do not
-        {"", "1.255.300", "1.255.255.0"},       // 255 itself is allowed
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {
+        {"", "127.0.0.31", "127.0.0.31", 3},
+        {"192.168.0.20", "127.0.0.31", "127.0.0.31", 3},
+        {"127.0.0.2", "127.1.2.3", "127.1.2.3", 3},
+        {"192.168.0.20", "10.200.300.4", "10.200.255.4", 3},
+        {"192.168.0.20", "127 . 0 . 0 . 9", "127.0.0.9", 3},
+        {"", "192168000020", "192.168.0.20", 3},   // third digits move on by themselves
+        {"192.168.0.20", "1..5", "1.168.5.20", 2}, // a dot in a filled field moves on
+        {"", ".1a2x", "12.0.0.0", 0},              // a dot in a blank field and letters do not
+        {"", "1.255.300", "1.255.255.0", 2},       // 255 itself is allowed
+        {"", "192.1.25.\b\b", "192.1.2.0", 2},     // Backspace in an empty field goes back
+        {"", "1\t", "1.0.0.0", -1},                // the control is one tab stop
     };
     testsupport::MessageRecorder recorder;
-    for (const auto& [before, keys, after] : cases) {
+    for (const auto& [before, keys, after, field] : cases) {
         m_control->SetWindowText(QLatin1String(before));
         m_control->SetFocus();
         type(keys);
         EXPECT_EQ(m_control->GetWindowText(), QLatin1String(after)) << before << " + " << keys;
+        EXPECT_EQ(focusedField(), field) << before << " + " << keys;
     }
-    EXPECT_EQ(focusedField(), 2);
+    EXPECT_TRUE(m_other->hasFocus());
     ASSERT_EQ(recorder.count(), 2u);
     EXPECT_EQ(recorder.messages().back().text,
               QStringLiteral("300 is not a valid address field: use a number from 0 to 255."));
     EXPECT_EQ(recorder.messages().back().icon, platform::MessageIcon::Warning);
-}
-
-// Dots and third digits move the focus on, Backspace in an empty field back; the control is
-// one tab stop.
-TEST_F(IpAddressCtrlTyping, FocusMovesBetweenTheFields) {
-    const std::pair<const char*, int> steps[] = {
-        {".", 0}, {"192", 1}, {"1", 1}, {".", 2}, {"25.", 3}};
-    for (const auto& [keys, field] : steps) {
-        type(keys);
-        EXPECT_EQ(focusedField(), field) << keys;
-    }
-    press(Qt::Key_Backspace);
-    EXPECT_EQ(focusedField(), 2);
-    press(Qt::Key_Backspace);
-    EXPECT_EQ(m_control->GetWindowText(), QStringLiteral("192.1.2.0"));
-    press(Qt::Key_Tab);
-    EXPECT_TRUE(m_other->hasFocus());
 }
 
 // A dotted address pasted into any field fills all four; digits go into the field.
