@@ -57,14 +57,7 @@ TEST_F(RegistryTest, OpenFindsOnlyKeysThatWereCreated) {
 
 TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
     HKEY key = create(HKEY_CURRENT_USER);
-    struct Case {
-        const char* name;
-        DWORD type;
-        QByteArray data;
-        LONG setResult;
-        const char* read;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, DWORD, QByteArray, LONG, const char*> cases[] = {
         {"DeviceIP", REG_SZ, "127.1.2.3", ERROR_SUCCESS, "1:3132372e312e322e33"},
         {"Count", REG_DWORD, "\x78\x56\x34\x12", ERROR_SUCCESS, "4:78563412"},
         {"Blob", REG_BINARY, QByteArray("\0\xff\0\x10\x80", 5), ERROR_SUCCESS, "3:00ff001080"},
@@ -75,10 +68,10 @@ TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
          "error 2"},
         {"Long", REG_SZ, "0123456789abcdefg", ERROR_SUCCESS, "error 234"}, // 17 bytes > 16
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(set(key, QLatin1String(c.name), c.type, c.data), c.setResult) << c.name;
-    for (const Case& c : cases)
-        EXPECT_EQ(get(key, QLatin1String(c.name)), c.read) << c.name;
+    for (const auto& [name, type, data, result, read] : cases)
+        EXPECT_EQ(set(key, QLatin1String(name), type, data), result) << name;
+    for (const auto& [name, type, data, result, read] : cases)
+        EXPECT_EQ(get(key, QLatin1String(name)), read) << name;
 
     // Too small a buffer: the size needed comes back and nothing is copied.
     std::array<BYTE, 8> small{};
