@@ -41,7 +41,6 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     ChmFile chm;
     ASSERT_TRUE(chm.Open(kHelpFile)) << qPrintable(kHelpFile);
     EXPECT_EQ(chm.DefaultTopic(), QStringLiteral("/index.html"));
-    EXPECT_EQ(chm.Title(), QStringLiteral("DELVOR RivivozUzuvod Help"));
     for (const char* page : {"/connecting.html", "fields.html", "settings.html", "plc.html"})
         EXPECT_TRUE(chm.Contains(QLatin1String(page))) << page;
     QByteArray image;
@@ -62,27 +61,10 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     }
 }
 
-// The default topic with its picture from the file, links followed by a click.
-TEST(HelpWindowTest, OpensTheDefaultTopicAndFollowsLinks) {
-    HelpWindow window;
-    ASSERT_TRUE(window.OpenFile(kHelpFile));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_EQ(window.currentTopic(), QStringLiteral("/index.html"));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("DELVOR RivivozUzuvod Help"));
-    EXPECT_TRUE(window.document()
-                    ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("icon48.png")))
-                    .isValid());
-    EXPECT_TRUE(followLink(window, "Upgrading the firmware", "/firmware.html"));
-    EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("S-record")));
-    EXPECT_TRUE(followLink(window, "Contents", "/index.html"));
-    EXPECT_FALSE(window.ShowTopic(QStringLiteral("nowhere.html")));
-    EXPECT_TRUE(window.toPlainText().contains(QStringLiteral("/nowhere.html")));
-}
-
 // A missing file is told in the window, not in a message box. The same owner's next request
-// reuses the window; it stays usable while its owner is modal or disabled and closes with it.
-TEST(HelpWindowTest, MissingFileIsToldInTheWindowWhichFollowsItsOwner) {
+// reuses the window: the default topic with its picture from the file, links followed by a
+// click, also while its owner is modal or disabled; it closes with its owner.
+TEST(HelpWindowTest, ShowsTopicsFollowsLinksAndFollowsItsOwner) {
     testsupport::MessageRecorder recorder;
     auto owner = std::make_unique<QWidget>();
     owner->setWindowModality(Qt::ApplicationModal); // as the main dialog runs
@@ -95,7 +77,17 @@ TEST(HelpWindowTest, MissingFileIsToldInTheWindowWhichFollowsItsOwner) {
     EXPECT_EQ(recorder.count(), 0u);
     EXPECT_EQ(platform::HtmlHelp(owner.get(), kHelpFile), shown.data());
     EXPECT_EQ(shown->currentTopic(), QStringLiteral("/index.html"));
+    EXPECT_EQ(shown->windowTitle(), QStringLiteral("DELVOR RivivozUzuvod Help"));
+    EXPECT_TRUE(shown->document()
+                    ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("icon48.png")))
+                    .isValid());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    EXPECT_TRUE(followLink(*shown, "Upgrading the firmware", "/firmware.html"));
+    EXPECT_TRUE(shown->toPlainText().contains(QStringLiteral("S-record")));
+    EXPECT_TRUE(followLink(*shown, "Contents", "/index.html"));
+    EXPECT_FALSE(shown->ShowTopic(QStringLiteral("nowhere.html")));
+    EXPECT_TRUE(shown->toPlainText().contains(QStringLiteral("/nowhere.html")));
+    shown->ShowTopic(QStringLiteral("/index.html"));
     owner->setEnabled(false);
     EXPECT_TRUE(followLink(*shown, "Connecting to an encoder", "/connecting.html"));
     owner.reset();
