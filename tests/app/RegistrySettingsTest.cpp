@@ -36,10 +36,14 @@ protected:
     }
 };
 
+// Without the user's key or value the machine's serves; the user's value comes first, also
+// when it cannot be read.
 TEST_F(RegistrySettingsTest, ReadResultsByStoredValue) {
     EXPECT_EQ(read(), QStringLiteral("false:")) << "no key";
+    store(HKEY_LOCAL_MACHINE, REG_SZ, "127.9.9.9");
+    EXPECT_EQ(read(), QStringLiteral("true:127.9.9.9")) << "no user's key";
     ASSERT_TRUE(CreateSettingsKey());
-    EXPECT_EQ(read(), QStringLiteral("false:")) << "the key without the value";
+    EXPECT_EQ(read(), QStringLiteral("true:127.9.9.9")) << "the user's key without the value";
     const std::tuple<DWORD, QByteArray, QString> cases[] = {
         {REG_SZ, "127.1.2.3", QStringLiteral("true:127.1.2.3")},
         {REG_DWORD, QByteArray("\x14\x00\xa8\xc0", 4), QStringLiteral("true:")}, // not text
@@ -51,15 +55,6 @@ TEST_F(RegistrySettingsTest, ReadResultsByStoredValue) {
         store(HKEY_CURRENT_USER, type, data);
         EXPECT_EQ(read(), expected) << data.size();
     }
-}
-
-TEST_F(RegistrySettingsTest, UsersValueComesFirstAndTheMachinesServesAsFallback) {
-    store(HKEY_LOCAL_MACHINE, REG_SZ, "127.9.9.9");
-    EXPECT_EQ(read(), QStringLiteral("true:127.9.9.9"));
-    ASSERT_TRUE(CreateSettingsKey()); // a user key without the value still falls back
-    EXPECT_EQ(read(), QStringLiteral("true:127.9.9.9"));
-    store(HKEY_CURRENT_USER, REG_SZ, "127.1.1.1");
-    EXPECT_EQ(read(), QStringLiteral("true:127.1.1.1"));
 }
 
 // Start-up creates the user's key (or opens it); a write goes into that key only, as text
