@@ -28,9 +28,7 @@ protected:
     static LONG open(HKEY root, const QString& path, REGSAM access = KEY_READ) {
         HKEY key = nullptr;
         const LONG result = RegOpenKeyEx(root, path, access, &key);
-        if (result == ERROR_SUCCESS) {
-            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-        }
+        EXPECT_EQ(result == ERROR_SUCCESS ? RegCloseKey(key) : ERROR_SUCCESS, ERROR_SUCCESS);
         return result;
     }
 };

@@ -138,8 +138,7 @@ TEST(TemplateDialogTest, SortedComboBoxKeepsItsItemsInOrder) {
 
 // Tab follows the template's order; F1 asks for help, also from a panel; Alt+Space (also from
 // inside an address field, typing nothing) and a right click on the background open the window
-// menu, whose entries reach OnSysCommand; Escape does not close, the close box rejects and OK
-// accepts.
+// menu, whose entries reach OnSysCommand; the close box rejects and OK accepts.
 TEST(TemplateDialogTest, KeysMenuAndClosing) {
     RecordingDialog dialog;
     TemplateDialog panel(IDD_RSLOGIX_PANEL, &dialog);
@@ -182,8 +181,6 @@ TEST(TemplateDialogTest, KeysMenuAndClosing) {
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
 
-    QTest::keyClick(dialog.item<QPushButton>(IDOK), Qt::Key_Escape);
-    EXPECT_EQ(rejected.count(), 0);
     dialog.close();
     EXPECT_EQ(rejected.count(), 1);
     dialog.show();
