@@ -7,14 +7,12 @@ using namespace platform;
 
 namespace {
 
-const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
 const QString kDeviceIp = QStringLiteral("DeviceIP");
 
 class RegistrySettingsTest : public testsupport::TemporaryHives {
 protected:
     static void store(HKEY root, DWORD type, const QByteArray& data) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+        HKEY key = create(root);
         EXPECT_EQ(set(key, kDeviceIp, type, data), ERROR_SUCCESS);
         RegCloseKey(key);
     }

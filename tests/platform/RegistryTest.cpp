@@ -16,15 +16,8 @@ using namespace platform;
 
 namespace {
 
-const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
-
 class RegistryTest : public testsupport::TemporaryHives {
 protected:
-    static HKEY create(HKEY root, DWORD* disposition = nullptr) {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key, disposition), ERROR_SUCCESS);
-        return key;
-    }
     static LONG open(HKEY root, const QString& path, REGSAM access = KEY_READ) {
         HKEY key = nullptr;
         const LONG result = RegOpenKeyEx(root, path, access, &key);

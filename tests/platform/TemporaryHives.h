@@ -10,8 +10,8 @@ namespace testsupport {
 
 using namespace platform;
 
-// Moves both registry hives into a fresh temporary folder for one test; the value calls the
-// registry tests share.
+// Moves both registry hives into a fresh temporary folder for one test; the key and value
+// calls the registry tests share.
 class TemporaryHives : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -19,9 +19,16 @@ protected:
         qputenv("RIVIVOZUZUVOD_HKCU_DIR", userDir().toLocal8Bit());
         qputenv("RIVIVOZUZUVOD_HKLM_DIR", machineDir().toLocal8Bit());
     }
+    static inline const QString kKey = QStringLiteral("SOFTWARE\\DELVORRivivozUzuvod");
+
     QString userDir() const { return m_dir.filePath(QStringLiteral("hkcu")); }
     QString machineDir() const { return m_dir.filePath(QStringLiteral("hklm")); }
 
+    static HKEY create(HKEY root, DWORD* disposition = nullptr) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key, disposition), ERROR_SUCCESS);
+        return key;
+    }
     static LONG set(HKEY key, const QString& name, DWORD type, const QByteArray& data) {
         return RegSetValueEx(key, name, type, reinterpret_cast<const BYTE*>(data.constData()),
                              static_cast<DWORD>(data.size()));
