@@ -7,13 +7,8 @@
 // before anything needs one): --version and --help answer on standard output and end at once
 // with status 0; an unknown option or argument is refused with status 2.
 TEST(ProgramOptionsTest, VersionHelpAndUnknownOptionsWithoutADisplay) {
-    struct Case {
-        const char* argument;
-        int exitCode;
-        const char* output; // contained in standard output
-        const char* errors; // contained in standard error
-    };
-    const Case cases[] = {
+    // The argument, the exit code, texts contained in standard output and standard error.
+    const std::tuple<const char*, int, const char*, const char*> cases[] = {
         {"--version", 0, "rivivozuzuvod " RIVIVOZUZUVOD_PRODUCT_VERSION "\n", ""},
         {"--help", 0, "Usage: rivivozuzuvod [options]", ""},
         {"-h", 0, "--demo", ""},
@@ -24,14 +19,14 @@ TEST(ProgramOptionsTest, VersionHelpAndUnknownOptionsWithoutADisplay) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         environment.remove(QLatin1String(name));
-    for (const Case& c : cases) {
+    for (const auto& [argument, exitCode, output, errors] : cases) {
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(PROGRAM_PATH), {QLatin1String(c.argument)});
-        ASSERT_TRUE(program.waitForFinished(30000)) << c.argument;
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << c.argument;
-        EXPECT_EQ(program.exitCode(), c.exitCode) << c.argument;
-        EXPECT_TRUE(program.readAllStandardOutput().contains(c.output)) << c.argument;
-        EXPECT_TRUE(program.readAllStandardError().contains(c.errors)) << c.argument;
+        program.start(QStringLiteral(PROGRAM_PATH), {QLatin1String(argument)});
+        ASSERT_TRUE(program.waitForFinished(30000)) << argument;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << argument;
+        EXPECT_EQ(program.exitCode(), exitCode) << argument;
+        EXPECT_TRUE(program.readAllStandardOutput().contains(output)) << argument;
+        EXPECT_TRUE(program.readAllStandardError().contains(errors)) << argument;
     }
 }

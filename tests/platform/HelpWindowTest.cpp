@@ -44,8 +44,6 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     for (const char* page : {"/connecting.html", "fields.html", "settings.html", "plc.html"})
         EXPECT_TRUE(chm.Contains(QLatin1String(page))) << page;
     QByteArray image;
-    ASSERT_TRUE(chm.Read(QStringLiteral("icon48.png"), image));
-    EXPECT_EQ(QImage::fromData(image).size(), QSize(48, 48));
     EXPECT_FALSE(chm.Contains(QStringLiteral("missing.html")));
     EXPECT_FALSE(chm.Read(QStringLiteral("missing.html"), image));
     EXPECT_TRUE(image.isEmpty());
@@ -78,9 +76,9 @@ TEST(HelpWindowTest, ShowsTopicsFollowsLinksAndFollowsItsOwner) {
     EXPECT_EQ(platform::HtmlHelp(owner.get(), kHelpFile), shown.data());
     EXPECT_EQ(shown->currentTopic(), QStringLiteral("/index.html"));
     EXPECT_EQ(shown->windowTitle(), QStringLiteral("DELVOR RivivozUzuvod Help"));
-    EXPECT_TRUE(shown->document()
-                    ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("icon48.png")))
-                    .isValid());
+    const QVariant image = shown->document()->resource(QTextDocument::ImageResource,
+                                                       QUrl(QStringLiteral("icon48.png")));
+    EXPECT_EQ(image.value<QImage>().size(), QSize(48, 48));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
     EXPECT_TRUE(followLink(*shown, "Upgrading the firmware", "/firmware.html"));
     EXPECT_TRUE(shown->toPlainText().contains(QStringLiteral("S-record")));
