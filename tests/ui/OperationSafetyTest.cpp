@@ -46,7 +46,11 @@ TEST_F(OperationSafetyTest, NoSecondOperationAndNoCloseWhileOneRuns) {
         m_sim->SetFault(c.slowRequest, sim::Fault::SlowReply(300, false));
         const int readOutsBefore = m_sim->RequestCount(MSG_GET_MAC_ID);
         const BusyProbe& probe = ProbeWhileBusy();
+        m_barMoves.clear();
         Click(c.button);
+        if (c.slowRequest == MSG_SET_ETHERNET_PARAMS) { // the bar steps while the device is set
+            EXPECT_FALSE(m_barMoves.filter(QStringLiteral("Setting ")).isEmpty());
+        }
         EXPECT_TRUE(probe.fired);
         EXPECT_FALSE(probe.mainClosed);
         EXPECT_FALSE(probe.progressClosed);
