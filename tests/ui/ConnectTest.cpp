@@ -15,18 +15,7 @@ QStringList Choices(QComboBox* combo) {
 }
 } // namespace
 
-class ConnectTest : public DialogFixture {
-protected:
-    // 1: every device control enabled, 0: all disabled, -1: mixed.
-    int DeviceControls() {
-        int enabled = 0;
-        for (const int id :
-             {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,
-              IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
-            enabled += Dialog().GetDlgItem(id)->isEnabled();
-        return enabled == 8 ? 1 : enabled == 0 ? 0 : -1;
-    }
-};
+class ConnectTest : public DialogFixture {};
 
 TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->PinPosition(true);
@@ -57,7 +46,6 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
               "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
               "Parameters...|Getting Ethernet Parameters...");
     EXPECT_EQ(DeviceControls(), 1);
-    EXPECT_TRUE(dialog.isEnabled());
     EXPECT_EQ(m_messages.count(), 0u);
     EXPECT_EQ(Stored(), m_address);
 }
@@ -95,13 +83,29 @@ TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
     }
 }
 
-TEST_F(ConnectTest, TargetAddressValidation) {
-    for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
-        m_messages.clear();
-        ConnectTo(typed);
-        ASSERT_EQ(Texts(), QStringList{QString(text::InvalidDeviceIp)});
-        EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
-        EXPECT_EQ(m_sim->ConnectionCount(), 0);
+// An empty or 0.0.0.0 address is refused with its field's message and the focus goes to the
+// field; nothing is sent and polling goes on.
+TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
+    ConnectToSimulator();
+    for (const auto& [field, button, message] :
+         {std::tuple{IDC_TARGET_IP, IDC_CONNECT, text::InvalidDeviceIp},
+          std::tuple{IDC_NEW_IP, IDC_SET_NEW_IP, text::InvalidNewIp},
+          std::tuple{IDC_SUBNET_MASK, IDC_SET_NEW_IP, text::InvalidSubnetMask},
+          std::tuple{IDC_GATEWAY, IDC_SET_NEW_IP, text::InvalidGateway}}) {
+        for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
+            ConnectTo(m_address); // fresh values in every field
+            m_messages.clear();
+            const int readOuts = m_sim->RequestCount(MSG_GET_MAC_ID);
+            auto* control = Dialog().item<CIPAddressCtrl>(field);
+            control->SetWindowText(typed);
+            Click(button);
+            ASSERT_EQ(Texts(), QStringList{QString(message)});
+            EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
+            EXPECT_TRUE(control->isAncestorOf(QApplication::focusWidget()));
+            EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), readOuts);
+            EXPECT_TRUE(m_sim->SetPayloads().empty());
+            EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+        }
     }
     // A partly filled address is taken as it stands: "10" is 10.0.0.0. The loopback-only
     // switch refuses it before anything is sent, and the transport reports the refusal.
@@ -112,58 +116,47 @@ TEST_F(ConnectTest, TargetAddressValidation) {
     EXPECT_NE(Texts().value(0), QString(text::InvalidDeviceIp));
 }
 
-// A read-out that fails ends with its own message only, leaves the device controls disabled,
-// polling stopped and the address not stored; a device without the signature is refused
-// after its MAC is asked, before its parameters are.
-TEST_F(ConnectTest, FailedReadOutLeavesTheDeviceControlsDisabled) {
+// Device A is read out, then a read-out of device B fails: its own message only, the device
+// controls disabled (A's settings still fill the fields, and nothing of them may reach B),
+// polling stopped, B's address not stored. A device without the signature is refused after
+// its MAC is asked, before its parameters are.
+TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
+    ConnectToSimulator();
+    sim::CEncoderSimulator deviceB(
+        testsupport::SimulatorConfigAt(testsupport::UniqueLoopbackAddress(kArea, 7)));
+    ASSERT_TRUE(testsupport::Started(deviceB));
     struct Case {
         BYTE request;
         sim::Fault fault;
-        QString message;
+        const char* message;
         platform::MessageIcon icon;
         int paramRequests;
     };
-    for (const Case& c : {Case{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(),
-                               QString(text::NotAValidDevice), platform::MessageIcon::Error, 0},
-                          Case{MSG_GET_PARAMS, sim::Fault::DeviceError(6),
-                               QStringLiteral("Device is out of memory."),
-                               platform::MessageIcon::Information, 1}}) {
+    for (const Case& c :
+         {Case{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), text::NotAValidDevice.data(),
+               platform::MessageIcon::Error, 0},
+          Case{MSG_GET_PARAMS, sim::Fault::DeviceError(6), "Device is out of memory.",
+               platform::MessageIcon::Information, 1}}) {
         m_messages.clear();
-        m_sim->ClearFaults();
-        m_sim->SetFault(c.request, c.fault);
-        const int params = m_sim->RequestCount(MSG_GET_PARAMS);
-        const int macs = m_sim->RequestCount(MSG_GET_MAC_ID);
-        ConnectTo(m_address);
-        ASSERT_EQ(Texts(), QStringList{c.message});
+        deviceB.ClearFaults();
+        deviceB.SetFault(c.request, c.fault);
+        const int params = deviceB.RequestCount(MSG_GET_PARAMS);
+        const int macs = deviceB.RequestCount(MSG_GET_MAC_ID);
+        ConnectTo(deviceB.Address());
+        ASSERT_EQ(Texts(), QStringList{QLatin1String(c.message)});
         EXPECT_EQ(Icon(0), c.icon);
-        EXPECT_EQ(m_sim->RequestCount(MSG_GET_PARAMS) - params, c.paramRequests);
-        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - macs, 1);
+        EXPECT_EQ(deviceB.RequestCount(MSG_GET_PARAMS) - params, c.paramRequests);
+        EXPECT_EQ(deviceB.RequestCount(MSG_GET_MAC_ID) - macs, 1);
         EXPECT_EQ(DeviceControls(), 0);
         EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
         EXPECT_TRUE(Dialog().isEnabled());
-        EXPECT_EQ(Stored(), QStringLiteral("(none)"));
+        EXPECT_EQ(Stored(), m_address);
+        EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address);
+        for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
+            Click(button);
+        EXPECT_TRUE(deviceB.SetPayloads().empty());
     }
-}
-
-// Device A is read out, then a Connect to device B fails half way: A's settings still fill
-// the fields, and nothing of them may reach B.
-TEST_F(ConnectTest, HalfFailedConnectToAnotherDeviceDisablesTheDeviceControls) {
-    ConnectToSimulator();
-    const QString addressB = testsupport::UniqueLoopbackAddress(kArea, 7);
-    sim::CEncoderSimulator deviceB(testsupport::SimulatorConfigAt(addressB));
-    ASSERT_TRUE(testsupport::Started(deviceB));
-    deviceB.SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(19));
-    ConnectTo(addressB);
-    EXPECT_EQ(Texts(),
-              QStringList{QStringLiteral("Incorrect Communication Packet  (Protection error).")});
-    EXPECT_EQ(DeviceControls(), 0);
-    EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address) << "the fields stay as shown";
-    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "a failed Connect leaves polling stopped";
-    for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
-        Click(button);
-    EXPECT_TRUE(deviceB.SetPayloads().empty());
-
     deviceB.ClearFaults();
-    ConnectTo(addressB);
+    ConnectTo(deviceB.Address());
     EXPECT_EQ(DeviceControls(), 1) << "a good read-out enables them again";
 }

@@ -126,25 +126,3 @@ const SettingsCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Changes, SettingsTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-class SettingsFieldTest : public DialogFixture {};
-
-TEST_F(SettingsFieldTest, InvalidAddressStopsBeforeAnythingIsSent) {
-    ConnectToSimulator();
-    for (const auto& [controlId, message] : {std::pair{IDC_NEW_IP, text::InvalidNewIp},
-                                             std::pair{IDC_SUBNET_MASK, text::InvalidSubnetMask},
-                                             std::pair{IDC_GATEWAY, text::InvalidGateway}}) {
-        for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
-            Click(IDC_CONNECT); // fresh values in every field
-            m_messages.clear();
-            auto* field = Dialog().item<CIPAddressCtrl>(controlId);
-            field->SetWindowText(typed);
-            Click(IDC_SET_NEW_IP);
-            ASSERT_EQ(Texts(), QStringList{QString(message)});
-            EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
-            EXPECT_TRUE(field->isAncestorOf(QApplication::focusWidget()));
-            EXPECT_TRUE(m_sim->SetPayloads().empty());
-            EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
-        }
-    }
-}
