@@ -17,30 +17,32 @@ QStringList Choices(QComboBox* combo) {
 
 class ConnectTest : public DialogFixture {};
 
+// Sizes in bytes show as words (odd ones rounded down), instances as they are; both are
+// sent high byte first.
 TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->PinPosition(true);
     m_sim->SetPosition(-2);
+    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0xFFFF});
     ConnectToSimulator();
     CDELVOREncoderDlg& dialog = Dialog();
-    EXPECT_EQ(dialog.m_ipNewAddress->GetWindowText(), m_address);
-    EXPECT_EQ(dialog.m_ipSubnetMask->GetWindowText(), QStringLiteral("255.255.255.0"));
-    EXPECT_EQ(dialog.m_ipGateway->GetWindowText(), QStringLiteral("127.0.0.1"));
-    const QStringList shown{
-        Text(IDC_MAC_ID),     Text(IDC_HARDWARE_REV),      Text(IDC_BOOT_REV),
-        Text(IDC_EXEC_REV),   Text(IDC_RESOLVER_POSITION), Text(IDC_CURRENT_MODE),
-        Text(IDC_CHANGE_MODE)};
-    EXPECT_EQ(shown.join(u'|'), QStringLiteral("00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : "
-                                               "DM7|Change Mode to NO DM7"));
-    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
-    // Sizes 0x0004 / 0x0008 bytes show as 2 / 4 words; instances 0x0064 / 0x0065.
+    QStringList shown;
+    for (const CIPAddressCtrl* field :
+         {dialog.m_ipNewAddress, dialog.m_ipSubnetMask, dialog.m_ipGateway})
+        shown << field->GetWindowText();
+    for (const int id : {IDC_MAC_ID, IDC_HARDWARE_REV, IDC_BOOT_REV, IDC_EXEC_REV,
+                         IDC_RESOLVER_POSITION, IDC_CURRENT_MODE, IDC_CHANGE_MODE})
+        shown << Text(id);
     CExtParamsChildDlg* panel = dialog.m_pRSLogixPanel;
-    QStringList params;
     for (const QLineEdit* edit :
          {panel->m_editOutputSize, panel->m_editInputSize, panel->m_editOutputInstance,
           panel->m_editInputInstance, panel->m_editConfigInstance, panel->m_editConfigSize})
-        params << edit->text();
-    EXPECT_EQ(params.join(u' '), QStringLiteral("2 4 100 101 1 0"));
-    EXPECT_EQ(m_barAtClose, (Bar{4, 4})) << "four steps on a bar of four";
+        shown << edit->text();
+    EXPECT_EQ(shown.join(u'|').toStdString(),
+              m_address.toStdString() +
+                  "|255.255.255.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
+                  "Change Mode to NO DM7|2|32767|100|65535|1|0");
+    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
+    EXPECT_EQ(m_barAtClose, u"4/4") << "four steps on a bar of four";
     // The caption names the request under way as the bar moves.
     EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
               "Getting Status ID...|Getting MAC ID...|Getting Ethernet "

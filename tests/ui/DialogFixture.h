@@ -11,7 +11,6 @@
 #include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
 #include "res/Texts.h"
-#include "sim/EncoderSimulator.h"
 #include "ui/DELVOREncoderDlg.h"
 
 #include <QApplication>
@@ -61,7 +60,7 @@ protected:
             return false;
         auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
         if (event->type() == QEvent::Hide)
-            m_barAtClose = {bar->value(), bar->maximum()};
+            m_barAtClose = QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum());
         if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
             QObject::connect(bar, &QProgressBar::valueChanged, this, [this, window] {
                 m_barMoves << window->item<QLabel>(IDC_PROGRESS_CAPTION)->text();
@@ -117,9 +116,8 @@ protected:
 
     QString Stored() {
         QString stored;
-        return ReadRegistryString(QString(text::DeviceIpValueName), stored)
-                   ? stored
-                   : QStringLiteral("(none)");
+        ReadRegistryString(QString(text::DeviceIpValueName), stored);
+        return stored;
     }
 
     // No status request reaches the device for 1.5 poll periods: no worker polls any more.
@@ -172,16 +170,11 @@ protected:
         return nullptr;
     }
 
-    struct Bar {
-        int value = -1, maximum = -1;
-        bool operator==(const Bar&) const = default;
-    };
-
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
     BusyProbe m_probe;
     QString m_address;
-    Bar m_barAtClose;
+    QString m_barAtClose; // "value/maximum"
     QStringList m_barMoves;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;

@@ -82,7 +82,7 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndLeavesThePollerStopped) {
     Click(IDC_UPGRADE_FIRMWARE);
     EXPECT_EQ(Texts(), QStringList{QString(text::UpgradeFirmwareSuccessful)});
     EXPECT_EQ(Icon(0), platform::MessageIcon::Information);
-    EXPECT_EQ(m_barAtClose.value, 100) << "a full bar beside the success";
+    EXPECT_EQ(m_barAtClose, u"100/100") << "a full bar beside the success";
     const auto blocks = m_sim->FirmwareBlocks();
     ASSERT_EQ(blocks.size(), 5u);
     QByteArray received;

@@ -146,24 +146,3 @@ TEST_F(MainDialogTest, EveryAddressFieldTakesTheAddressAsTyped) {
             << control->objectName().toStdString();
     }
 }
-
-TEST(ExtParamsPanelTest, ConnectionParametersAreShownInWordsAndInstances) {
-    QWidget parent;
-    CExtParamsChildDlg panel(&parent, CExtParamsChildDlg::RSLogixKind);
-    for (const auto& [raw, shown] :
-         {std::pair{std::array<BYTE, 2>{0x00, 0x04}, "2 2 4 4 1 0"},
-          std::pair{std::array<BYTE, 2>{0x00, 0x05}, "2 2 5 5 1 0"},
-          std::pair{std::array<BYTE, 2>{0xFF, 0xFF}, "32767 32767 65535 65535 1 0"},
-          std::pair{std::array<BYTE, 2>{0x00, 0x64}, "50 50 100 100 1 0"}}) {
-        EthernetSettings settings;
-        settings.m_wOutputSize = settings.m_wInputSize = raw;
-        settings.m_wOutputInstance = settings.m_wInputInstance = raw;
-        panel.FillConnectionParameters(settings);
-        QStringList texts;
-        for (const QLineEdit* edit :
-             {panel.m_editOutputSize, panel.m_editInputSize, panel.m_editOutputInstance,
-              panel.m_editInputInstance, panel.m_editConfigInstance, panel.m_editConfigSize})
-            texts << edit->text();
-        EXPECT_EQ(texts.join(u' '), QLatin1String(shown));
-    }
-}
