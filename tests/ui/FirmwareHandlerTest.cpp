@@ -27,48 +27,32 @@ protected:
 // message before the link or the poller is touched, and before boot could erase the flash.
 TEST_F(FirmwareHandlerTest, CancelAndDamagedOrForeignFilesSendNothing) {
     ConnectToSimulator();
+    AnswerFileDialog(std::nullopt);
+    Click(IDC_UPGRADE_FIRMWARE);
+    EXPECT_EQ(m_asked, QStringLiteral("Select Firmware File|hex"));
+    EXPECT_EQ(m_messages.count(), 0u);
+    const auto refused = [this](const QString& path, QLatin1String message) {
+        m_messages.clear();
+        AnswerFileDialog(path);
+        Click(IDC_UPGRADE_FIRMWARE);
+        ASSERT_EQ(Texts(), QStringList{QString(message)});
+        EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
+        EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    };
     const QString fifo = m_hives.filePath(QStringLiteral("fifo.s19"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    struct Row {
-        const char* name;
-        std::optional<QByteArray> contents; // none: `path` as it is
-        std::optional<QString> path;
-        QStringList messages;
-    };
-    const QStringList unopenable{QString(text::UnableToOpenFile)};
-    const QStringList unreadable{QString(text::UnableToReadFirmwareFile)};
-    const Row rows[] = {
-        {"cancel", {}, std::nullopt, {}},
-        {"missing", {}, m_hives.filePath(QStringLiteral("missing.hex")), unopenable},
-        {"folder", {}, m_hives.path(), unopenable},
-        {"FIFO", {}, fifo, unopenable},
-        {"empty file", QByteArray(), {}, unreadable},
-        {"no data records", "S00600004844521B\nS9030000FC\n", {}, unreadable},
-        {"Intel HEX", ":10010000214601360121470136007EFE09D21901\n:00000001FF\n", {}, unreadable},
-        {"binary",
-         QByteArray("\x7f"
-                    "ELF\x02\x01\x01\0\0\0S1",
-                    12),
-         {},
-         unreadable},
-        {"wrong checksum", "S1078000DEADBEEF41\n", {}, unreadable},
-        {"G in the data", "S1078000DEADBEGF40\n", {}, unreadable},
-        {"text with a stray line",
-         "S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n",
-         {},
-         unreadable},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        m_messages.clear();
-        AnswerFileDialog(row.contents ? WriteFirmware(*row.contents) : row.path);
-        Click(IDC_UPGRADE_FIRMWARE);
-        EXPECT_EQ(m_asked, QStringLiteral("Select Firmware File|hex"));
-        EXPECT_EQ(Texts(), row.messages);
-        if (!row.messages.isEmpty()) {
-            EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
-        }
-        EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    for (const QString& path :
+         {m_hives.filePath(QStringLiteral("missing.hex")), m_hives.path(), fifo})
+        refused(path, text::UnableToOpenFile);
+    for (const QByteArray& contents :
+         {QByteArray(), QByteArray("S00600004844521B\nS9030000FC\n"),             // no data records
+          QByteArray(":10010000214601360121470136007EFE09D21901\n:00000001FF\n"), // Intel HEX
+          QByteArray::fromHex("7f454c460201010000005331"),                        // binary
+          QByteArray("S1078000DEADBEEF41\n"),                                     // wrong checksum
+          QByteArray("S1078000DEADBEGF40\n"),                                     // G in the data
+          QByteArray("S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n")}) {       // a stray line
+        SCOPED_TRACE(contents.toHex().toStdString());
+        refused(WriteFirmware(contents), text::UnableToReadFirmwareFile);
     }
     for (const BYTE code : {MSG_EXECUTE_BOOT, MSG_FIRMWARE_BLOCK, MSG_EXECUTE_EXEC})
         EXPECT_EQ(m_sim->RequestCount(code), 0);
