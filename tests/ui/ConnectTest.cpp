@@ -5,16 +5,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-namespace {
-// Each choice as "name=code".
-QStringList Choices(QComboBox* combo) {
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i) + u'=' + combo->itemData(i).toString();
-    return texts;
-}
-} // namespace
-
 class ConnectTest : public DialogFixture {};
 
 // Sizes in bytes show as words (odd ones rounded down), instances as they are; both are
@@ -56,32 +46,30 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
 // sorted, the first selected) and the panels: Ethernet/IP panel with the trademark line,
 // Modbus panel, or none.
 TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
-    struct Case {
-        BYTE protocolByte;
-        const char* name;
-        const char* choices;
-        const char* shown; // RSLogix panel, Modbus panel, group box, trademark
-    };
-    for (const Case c :
-         {Case{0x21, "Ethernet/IP", "DELVOR=3|Modbus TCP/IP=2", "1011"},
-          Case{0x02, "Modbus TCP/IP", "DELVOR=3|Ethernet/IP=1", "0110"},
-          Case{0x03, "DELVOR", "Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
-          Case{0x00, "", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
-          Case{0x25, "Unknown (5)", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"}}) {
-        SCOPED_TRACE(c.protocolByte);
+    // Name | each choice as name=code | RSLogix panel, Modbus panel, group box, trademark shown
+    for (const auto& [protocolByte, expected] :
+         {std::pair{0x21, "Ethernet/IP|DELVOR=3,Modbus TCP/IP=2,|1011"},
+          std::pair{0x02, "Modbus TCP/IP|DELVOR=3,Ethernet/IP=1,|0110"},
+          std::pair{0x03, "DELVOR|Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
+          std::pair{0x00, "|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
+          std::pair{0x25, "Unknown (5)|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"}}) {
+        SCOPED_TRACE(protocolByte);
         if (m_dialog)
             m_dialog->m_StatusPoller.Stop(); // before its device goes
-        StartSimulator(c.protocolByte);
+        StartSimulator(static_cast<BYTE>(protocolByte));
         ConnectToSimulator();
-        CDELVOREncoderDlg& dialog = Dialog();
-        EXPECT_EQ(Text(IDC_CURRENT_PROTOCOL), QLatin1String(c.name));
-        EXPECT_EQ(Choices(dialog.m_comboProtocol).join(u'|'), QLatin1String(c.choices));
+        const CDELVOREncoderDlg& dialog = Dialog();
+        QString shown = Text(IDC_CURRENT_PROTOCOL) + u'|';
+        for (int i = 0; i < dialog.m_comboProtocol->count(); ++i)
+            shown += dialog.m_comboProtocol->itemText(i) + u'=' +
+                     dialog.m_comboProtocol->itemData(i).toString() + u',';
+        shown += u'|';
+        for (const QWidget* w : std::initializer_list<const QWidget*>{
+                 dialog.m_pRSLogixPanel, dialog.m_pModbusPanel, dialog.m_groupExtraParameters,
+                 dialog.m_staticTrademark})
+            shown += w->isHidden() ? u'0' : u'1';
+        EXPECT_EQ(shown, QLatin1String(expected));
         EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
-        const auto bit = [](const QWidget* w) { return w->isHidden() ? u'0' : u'1'; };
-        const QString shown = QString(QChar(bit(dialog.m_pRSLogixPanel))) +
-                              bit(dialog.m_pModbusPanel) + bit(dialog.m_groupExtraParameters) +
-                              bit(dialog.m_staticTrademark);
-        EXPECT_EQ(shown, QLatin1String(c.shown));
     }
 }
 
