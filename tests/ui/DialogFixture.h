@@ -135,30 +135,23 @@ protected:
         return path;
     }
 
-    // What was tried once while an operation ran with its progress window shown.
-    struct BusyProbe {
-        bool fired = false, mainClosed = false, progressClosed = false;
-    };
-
-    // From the next operation's progress window on: the operator tries to close the main
-    // window and the progress window, and clicks reach Connect and Change Mode.
-    // The probe lives in the fixture: the timer may still fire after a test's loop turn ends.
-    const BusyProbe& ProbeWhileBusy() {
-        m_probe = {};
+    // Once the next operation's progress window shows, the operator tries to close the main
+    // window, then the progress window (m_probe: "1" for each that closed, "0" for each that
+    // stayed), and clicks reach Connect and Change Mode. The timer lives in the fixture: it
+    // may still fire after a test's loop turn ends.
+    void ProbeWhileBusy() {
+        m_probe.clear();
         m_probeTimer = std::make_unique<QTimer>();
         QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this] {
-            BusyProbe& probe = m_probe;
             platform::TemplateDialog* progress = ShownProgressWindow();
-            if (probe.fired || !Dialog().IsOperationRunning() || progress == nullptr)
+            if (!m_probe.isEmpty() || !Dialog().IsOperationRunning() || progress == nullptr)
                 return;
-            probe.fired = true;
-            probe.mainClosed = Dialog().close();
-            probe.progressClosed = progress->close();
+            m_probe = QString::number(Dialog().close());
+            m_probe += QString::number(progress->close());
             Dialog().OnConnect();
             Dialog().OnChangeMode();
         });
         m_probeTimer->start(5);
-        return m_probe;
     }
 
     static platform::TemplateDialog* ShownProgressWindow() {
@@ -172,7 +165,7 @@ protected:
 
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
-    BusyProbe m_probe;
+    QString m_probe;
     QString m_address;
     QString m_barAtClose; // "value/maximum"
     QStringList m_barMoves;
