@@ -7,6 +7,7 @@
 #include "WaitFor.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
+#include "platform/FileDialog.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
@@ -48,6 +49,7 @@ protected:
     }
 
     void TearDown() override {
+        platform::SetOpenFileAnswer({});
         qApp->removeEventFilter(this);
         m_probeTimer.reset();
         m_dialog.reset();
@@ -127,6 +129,14 @@ protected:
                                      1500);
     }
 
+    // The file dialog answers at once; m_asked notes its "title|extension".
+    void AnswerFileDialog(std::optional<QString> answer) {
+        platform::SetOpenFileAnswer([this, answer](const QString& title, const QString& extension) {
+            m_asked = title + u'|' + extension;
+            return answer;
+        });
+    }
+
     QString WriteFirmware(const QByteArray& contents) {
         const QString path = m_hives.filePath(QStringLiteral("firmware.hex"));
         QFile file(path);
@@ -165,7 +175,7 @@ protected:
 
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
-    QString m_probe;
+    QString m_probe, m_asked;
     QString m_address;
     QString m_barAtClose; // "value/maximum"
     QStringList m_barMoves;

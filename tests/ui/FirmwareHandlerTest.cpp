@@ -1,27 +1,10 @@
 #include "DialogFixture.h"
 
-#include "platform/FileDialog.h"
-
 #include <sys/stat.h>
 
 // The Upgrade Firmware button as the operator uses it: the file dialog is answered in
 // advance, the device is the simulator.
-class FirmwareHandlerTest : public DialogFixture {
-protected:
-    void TearDown() override {
-        platform::SetOpenFileAnswer({});
-        DialogFixture::TearDown();
-    }
-
-    void AnswerFileDialog(std::optional<QString> answer) {
-        platform::SetOpenFileAnswer([this, answer](const QString& title, const QString& extension) {
-            m_asked = title + u'|' + extension;
-            return answer;
-        });
-    }
-
-    QString m_asked;
-};
+class FirmwareHandlerTest : public DialogFixture {};
 
 // Cancel changes nothing. Files that must never reach a device are refused with the reader's
 // message before the link or the poller is touched, and before boot could erase the flash.

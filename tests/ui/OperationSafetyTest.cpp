@@ -1,6 +1,5 @@
 #include "DialogFixture.h"
 
-#include "platform/FileDialog.h"
 #include "platform/ThreadStart.h"
 
 // One device operation at a time: while one runs, a second one does not start, neither the
@@ -10,15 +9,10 @@ protected:
     void SetUp() override {
         DialogFixture::SetUp();
         m_sim->SetRestartAwayMs(200);
-        const QString firmware =
-            WriteFirmware(testsupport::SRecordText(testsupport::TestImage(300)));
-        platform::SetOpenFileAnswer([firmware](const QString&, const QString&) {
-            return std::optional<QString>(firmware);
-        });
+        AnswerFileDialog(WriteFirmware(testsupport::SRecordText(testsupport::TestImage(300))));
     }
 
     void TearDown() override {
-        platform::SetOpenFileAnswer({});
         platform::FailNextThreadStarts(0);
         DialogFixture::TearDown();
     }

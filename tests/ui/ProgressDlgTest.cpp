@@ -1,16 +1,8 @@
-#include "WaitFor.h"
-#include "platform/TemplateDialog.h"
-#include "res/ResourceIds.h"
+#include "DialogFixture.h"
 #include "ui/QxProgressDlg.h"
 
-#include <QLabel>
-#include <QProgressBar>
 #include <QSignalSpy>
 #include <QWindow>
-
-#include <gtest/gtest.h>
-
-using namespace res;
 
 class ProgressDlgTest : public ::testing::Test {
 protected:

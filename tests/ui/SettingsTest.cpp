@@ -24,10 +24,6 @@ struct SettingsCase {
     int salt = 0;                // not 0: a new address of this test's own is typed
 };
 
-void PrintTo(const SettingsCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SettingsTest : public DialogFixture, public ::testing::WithParamInterface<SettingsCase> {};
 
 namespace {
