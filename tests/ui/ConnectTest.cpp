@@ -115,27 +115,20 @@ TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
     sim::CEncoderSimulator deviceB(
         testsupport::SimulatorConfigAt(testsupport::UniqueLoopbackAddress(kArea, 7)));
     ASSERT_TRUE(testsupport::Started(deviceB));
-    struct Case {
-        BYTE request;
-        sim::Fault fault;
-        const char* message;
-        platform::MessageIcon icon;
-        int paramRequests;
-    };
-    for (const Case& c :
-         {Case{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), text::NotAValidDevice.data(),
-               platform::MessageIcon::Error, 0},
-          Case{MSG_GET_PARAMS, sim::Fault::DeviceError(6), "Device is out of memory.",
-               platform::MessageIcon::Information, 1}}) {
+    for (const auto& [request, fault, message, icon, paramRequests] :
+         {std::tuple{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), text::NotAValidDevice.data(),
+                     platform::MessageIcon::Error, 0},
+          std::tuple{MSG_GET_PARAMS, sim::Fault::DeviceError(6), "Device is out of memory.",
+                     platform::MessageIcon::Information, 1}}) {
         m_messages.clear();
         deviceB.ClearFaults();
-        deviceB.SetFault(c.request, c.fault);
+        deviceB.SetFault(request, fault);
         const int params = deviceB.RequestCount(MSG_GET_PARAMS);
         const int macs = deviceB.RequestCount(MSG_GET_MAC_ID);
         ConnectTo(deviceB.Address());
-        ASSERT_EQ(Texts(), QStringList{QLatin1String(c.message)});
-        EXPECT_EQ(Icon(0), c.icon);
-        EXPECT_EQ(deviceB.RequestCount(MSG_GET_PARAMS) - params, c.paramRequests);
+        ASSERT_EQ(Texts(), QStringList{QLatin1String(message)});
+        EXPECT_EQ(Icon(0), icon);
+        EXPECT_EQ(deviceB.RequestCount(MSG_GET_PARAMS) - params, paramRequests);
         EXPECT_EQ(deviceB.RequestCount(MSG_GET_MAC_ID) - macs, 1);
         EXPECT_EQ(DeviceControls(), 0);
         EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());

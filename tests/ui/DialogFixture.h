@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -61,6 +62,8 @@ protected:
         if (!window || window->templateId() != IDD_PROGRESS)
             return false;
         auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            m_progress = event->type() == QEvent::Show ? window : nullptr;
         if (event->type() == QEvent::Hide)
             m_barAtClose = QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum());
         if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
@@ -140,8 +143,7 @@ protected:
     QString WriteFirmware(const QByteArray& contents) {
         const QString path = m_hives.filePath(QStringLiteral("firmware.hex"));
         QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
         return path;
     }
 
@@ -153,7 +155,7 @@ protected:
         m_probe.clear();
         m_probeTimer = std::make_unique<QTimer>();
         QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this] {
-            platform::TemplateDialog* progress = ShownProgressWindow();
+            platform::TemplateDialog* progress = m_progress.data();
             if (!m_probe.isEmpty() || !Dialog().IsOperationRunning() || progress == nullptr)
                 return;
             m_probe = QString::number(Dialog().close());
@@ -164,20 +166,12 @@ protected:
         m_probeTimer->start(5);
     }
 
-    static platform::TemplateDialog* ShownProgressWindow() {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* window = qobject_cast<platform::TemplateDialog*>(widget);
-            if (window && window->isVisible() && window->templateId() == IDD_PROGRESS)
-                return window;
-        }
-        return nullptr;
-    }
-
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
     QString m_probe, m_asked;
     QString m_address;
-    QString m_barAtClose; // "value/maximum"
+    QPointer<platform::TemplateDialog> m_progress; // the progress window shown
+    QString m_barAtClose;                          // "value/maximum"
     QStringList m_barMoves;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;
