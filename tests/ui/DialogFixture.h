@@ -39,10 +39,9 @@ protected:
     void SetUp() override {
         DeviceData = {};
         ASSERT_TRUE(m_hives.isValid());
-        qputenv("RIVIVOZUZUVOD_HKCU_DIR",
-                QFile::encodeName(m_hives.filePath(QStringLiteral("hkcu"))));
-        qputenv("RIVIVOZUZUVOD_HKLM_DIR",
-                QFile::encodeName(m_hives.filePath(QStringLiteral("hklm"))));
+        for (const char* hive : {"HKCU", "HKLM"})
+            qputenv(QByteArray("RIVIVOZUZUVOD_") + hive + "_DIR",
+                    QFile::encodeName(m_hives.filePath(QLatin1String(hive))));
         ASSERT_TRUE(CreateSettingsKey()); // as start-up does
         m_address = testsupport::UniqueLoopbackAddress(kArea);
         StartSimulator(0x21);
@@ -155,11 +154,10 @@ protected:
         m_probe.clear();
         m_probeTimer = std::make_unique<QTimer>();
         QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this] {
-            platform::TemplateDialog* progress = m_progress.data();
-            if (!m_probe.isEmpty() || !Dialog().IsOperationRunning() || progress == nullptr)
+            if (!m_probe.isEmpty() || !Dialog().IsOperationRunning() || m_progress.isNull())
                 return;
             m_probe = QString::number(Dialog().close());
-            m_probe += QString::number(progress->close());
+            m_probe += QString::number(m_progress->close());
             Dialog().OnConnect();
             Dialog().OnChangeMode();
         });
@@ -168,8 +166,7 @@ protected:
 
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
-    QString m_probe, m_asked;
-    QString m_address;
+    QString m_address, m_probe, m_asked;
     QPointer<platform::TemplateDialog> m_progress; // the progress window shown
     QString m_barAtClose;                          // "value/maximum"
     QStringList m_barMoves;
