@@ -37,7 +37,7 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
               "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
               "Parameters...|Getting Ethernet Parameters...");
-    EXPECT_EQ(DeviceControls(), 1);
+    EXPECT_EQ(DeviceControls(), 8);
     EXPECT_EQ(m_messages.count(), 0u);
     EXPECT_EQ(Stored(), m_address);
 }
@@ -141,5 +141,5 @@ TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
     }
     deviceB.ClearFaults();
     ConnectTo(deviceB.Address());
-    EXPECT_EQ(DeviceControls(), 1) << "a good read-out enables them again";
+    EXPECT_EQ(DeviceControls(), 8) << "a good read-out enables them again";
 }

@@ -102,14 +102,14 @@ protected:
         ASSERT_TRUE(Dialog().m_StatusPoller.HasWorker()) << Texts().join(u'|').toStdString();
     }
 
-    // 1: every device control enabled, 0: all disabled, -1: mixed.
+    // How many of the eight device controls are enabled.
     int DeviceControls() {
         int enabled = 0;
         for (const int id :
              {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,
               IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
             enabled += Dialog().GetDlgItem(id)->isEnabled();
-        return enabled == 8 ? 1 : enabled == 0 ? 0 : -1;
+        return enabled;
     }
 
     QString Text(int controlId) {

@@ -1,8 +1,6 @@
 #include "DialogFixture.h"
 
 #include "platform/HelpWindow.h"
-#include "platform/ProductVersion.h"
-#include "platform/VersionInfo.h"
 #include "ui/ExtParamsChildDlg.h"
 
 #include <QAction>
@@ -16,22 +14,18 @@ class MainDialogTest : public DialogFixture {};
 // The target field and the device record start from the stored address: the default one
 // when none is stored, a blank field for an empty one. Nothing is connected yet.
 TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) {
-    struct Case {
-        std::optional<QString> stored;
-        QString shown;
-        std::array<BYTE, 4> record;
-    };
-    for (const Case& c :
+    using Case = std::tuple<std::optional<QString>, QString, std::array<BYTE, 4>>;
+    for (const auto& [stored, shown, record] :
          {Case{std::nullopt, QStringLiteral("192.168.0.20"), {0, 0, 0, 0}},
           Case{QStringLiteral("127.1.2.3"), QStringLiteral("127.1.2.3"), {127, 1, 2, 3}},
           Case{QString(), QString(), {0, 0, 0, 0}}}) {
         m_dialog.reset();
         DeviceData = {};
-        if (c.stored) {
-            ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), *c.stored));
+        if (stored) {
+            ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), *stored));
         }
-        EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), c.shown);
-        EXPECT_EQ(DeviceData.m_DeviceIp, c.record);
+        EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), shown);
+        EXPECT_EQ(DeviceData.m_DeviceIp, record);
     }
     CDELVOREncoderDlg& dialog = Dialog();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("DELVOR RivivozUzuvod 1.0"));
@@ -69,15 +63,6 @@ TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     });
     actions.last()->trigger(); // runs the About box modally until OK is clicked
     EXPECT_EQ(seen, u"About DELVOR RivivozUzuvod|DELVOR RivivozUzuvod, Version 1.0|default OK");
-}
-
-TEST(ProductVersionTest, BlockWithoutUsEnglishLeavesTheTextAsItWas) {
-    platform::VersionInfo german;
-    german.SetString(QStringLiteral("040704b0"), QStringLiteral("ProductVersion"),
-                     QStringLiteral("2.0"));
-    QString version = QStringLiteral("unchanged");
-    EXPECT_FALSE(GetProductVersion(german, version));
-    EXPECT_EQ(version, QStringLiteral("unchanged"));
 }
 
 // The help button, F1 and the caption's "?" (the window system's request for context help)
