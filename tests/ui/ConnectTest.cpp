@@ -43,8 +43,7 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
 }
 
 // The protocol byte decides the name shown, the choices offered (the current one left out,
-// sorted, the first selected) and the panels: Ethernet/IP panel with the trademark line,
-// Modbus panel, or none.
+// sorted, the first selected) and the panels shown.
 TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
     // Name | each choice as name=code | RSLogix panel, Modbus panel, group box, trademark shown
     for (const auto& [protocolByte, expected] :
@@ -73,8 +72,7 @@ TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
     }
 }
 
-// An empty or 0.0.0.0 address is refused with its field's message and the focus goes to the
-// field; nothing is sent and polling goes on.
+// Empty or 0.0.0.0: its field's message, the focus on the field, nothing sent, polling on.
 TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
     ConnectToSimulator();
     for (const auto& [field, button, message] :
@@ -106,10 +104,8 @@ TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
     EXPECT_NE(Texts().value(0), QString(text::InvalidDeviceIp));
 }
 
-// Device A is read out, then a read-out of device B fails: its own message only, the device
-// controls disabled (A's settings still fill the fields, and nothing of them may reach B),
-// polling stopped, B's address not stored. A device without the signature is refused after
-// its MAC is asked, before its parameters are.
+// A's settings still fill the fields after B's read-out fails: nothing of them may reach B.
+// A device without the signature is refused after its MAC is asked, before its parameters.
 TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
     ConnectToSimulator();
     sim::CEncoderSimulator deviceB(

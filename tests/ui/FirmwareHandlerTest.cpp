@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-// The Upgrade Firmware button as the operator uses it: the file dialog is answered in
-// advance, the device is the simulator.
 class FirmwareHandlerTest : public DialogFixture {};
 
 // Cancel changes nothing. Files that must never reach a device are refused with the reader's

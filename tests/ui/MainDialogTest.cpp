@@ -43,8 +43,6 @@ TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) 
     EXPECT_FALSE(dialog.m_staticTrademark->isHidden());
 }
 
-// The window menu's last entry, after a separator, opens the About box; its OK button is the
-// default one and closes it.
 TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     const QList<QAction*> actions = Dialog().windowMenu()->actions();
     ASSERT_GE(actions.size(), 2);
@@ -65,8 +63,8 @@ TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     EXPECT_EQ(seen, u"About DELVOR RivivozUzuvod|DELVOR RivivozUzuvod, Version 1.0|default OK");
 }
 
-// The help button, F1 and the caption's "?" (the window system's request for context help)
-// open help at once; help stays usable while an operation disables the dialog.
+// The caption's "?" is the window system's request for context help; help stays usable
+// while an operation disables the dialog.
 TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopic) {
     const auto shownHelp = []() -> platform::HelpWindow* {
         for (QWidget* widget : QApplication::topLevelWidgets())
@@ -94,8 +92,6 @@ TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopi
     EXPECT_EQ(m_messages.count(), 0u);
 }
 
-// Typed with real keys over the address each field holds, every address field takes the
-// address as typed; Escape closes neither the dialog nor a panel.
 TEST_F(MainDialogTest, AddressFieldsTakeTheAddressAsTypedAndEscapeClosesNothing) {
     CDELVOREncoderDlg& dialog = Dialog();
     // As the window opens, the target field has the focus with its first number selected.

@@ -8,20 +8,6 @@
 
 class PollerTest : public DialogFixture {};
 
-// Position and time stamp follow the device. (A second Connect replacing the poller, and no
-// polling once the window is gone: OperationSafetyTest.)
-TEST_F(PollerTest, RefreshesWhileConnected) {
-    ConnectToSimulator();
-    QSet<QString> positions;
-    const auto threeSeen = [&] {
-        positions << Text(IDC_RESOLVER_POSITION);
-        return positions.size() >= 3;
-    };
-    ASSERT_TRUE(testsupport::WaitFor(threeSeen, 8000));
-    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
-    EXPECT_EQ(m_messages.count(), 0u);
-}
-
 TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
     ConnectToSimulator();
     m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice());
@@ -31,8 +17,18 @@ TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
     EXPECT_TRUE(PollingHasStopped());
 }
 
-TEST_F(PollerTest, ReportsAVanishedDeviceAndRecoversWhenItReturns) {
+// A second Connect replacing the poller, and no polling once the window is gone: see
+// OperationSafetyTest.
+TEST_F(PollerTest, RefreshesReportsAVanishedDeviceAndRecoversWhenItReturns) {
     ConnectToSimulator();
+    QSet<QString> positions;
+    const auto threeSeen = [&] {
+        positions << Text(IDC_RESOLVER_POSITION);
+        return positions.size() >= 3;
+    };
+    ASSERT_TRUE(testsupport::WaitFor(threeSeen, 8000));
+    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
+    EXPECT_EQ(m_messages.count(), 0u);
     m_sim->Stop(); // the device goes away: its connections close, nothing listens
     ASSERT_TRUE(m_messages.waitForCount(1, 15000));
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling()) << "polling goes on after a failed request";
