@@ -38,8 +38,7 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
               "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
               "Parameters...|Getting Ethernet Parameters...");
     EXPECT_EQ(DeviceControls(), 8);
-    EXPECT_EQ(m_messages.count(), 0u);
-    EXPECT_EQ(Stored(), m_address);
+    EXPECT_EQ(m_messages.count(), 0u); // the address stored: SettingsTest
 }
 
 // The protocol byte decides the name shown, the choices offered (the current one left out,

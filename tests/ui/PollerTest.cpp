@@ -62,7 +62,6 @@ bool Frozen(const CallLog& log) {
 
 TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodUntilStoppedOrReplaced) {
     CPeriodicThread poller;
-    poller.Stop(); // idle: nothing happens
     CallLog first, second, hourly;
     poller.StartWith(&CountCall, &first, 20);
     ASSERT_TRUE(testsupport::WaitFor([&] { return first.calls >= 3; }));
