@@ -112,9 +112,7 @@ protected:
         return enabled;
     }
 
-    QString Text(int controlId) {
-        return Dialog().GetDlgItem(controlId)->property("text").toString();
-    }
+    QString Text(int id) { return Dialog().GetDlgItem(id)->property("text").toString(); }
     QStringList Texts() const { return m_messages.texts(); }
     platform::MessageIcon Icon(std::size_t i) const { return m_messages.messages().at(i).icon; }
 
