@@ -68,14 +68,8 @@ TEST(EncoderSimProgram, RefusesBadCommandLinesAndHelpNamesTheOptions) {
 
 // The --fault syntax.
 TEST(FaultSpec, ParsesTheCommandLineSyntaxAndRefusesTheRest) {
-    struct Row {
-        const char* text;
-        BYTE code;
-        FaultKind kind;
-        int value;
-        bool persistent;
-    };
-    const Row rows[] = {
+    // text, code, kind, value, persistent
+    const std::tuple<const char*, BYTE, FaultKind, int, bool> rows[] = {
         {"18:noreply", 18, FaultKind::NoReply, 0, true},
         {"0x2B:slow=800", 0x2B, FaultKind::SlowReply, 800, true},
         {"47:error=11,once", 47, FaultKind::DeviceError, 11, false},
@@ -90,12 +84,12 @@ TEST(FaultSpec, ParsesTheCommandLineSyntaxAndRefusesTheRest) {
     };
     QString error;
     for (const auto& row : rows) {
-        const auto spec = sim::FaultSpec::Parse(QString::fromLatin1(row.text), &error);
-        ASSERT_TRUE(spec.has_value()) << row.text << ": " << error.toStdString();
-        EXPECT_EQ(
-            std::tuple(spec->code, spec->fault.kind, spec->fault.value, spec->fault.persistent),
-            std::tuple(row.code, row.kind, row.value, row.persistent))
-            << row.text;
+        const char* text = std::get<0>(row);
+        const auto spec = sim::FaultSpec::Parse(QString::fromLatin1(text), &error);
+        ASSERT_TRUE(spec.has_value()) << text << ": " << error.toStdString();
+        EXPECT_EQ(std::tuple(text, spec->code, spec->fault.kind, spec->fault.value,
+                             spec->fault.persistent),
+                  row);
     }
     for (const char* text : {"", "noreply", ":noreply", "256:noreply", "18:", "18:sleep", "18:slow",
                              "18:noreply=5", "18:error=0", "18:error=300", "18:slow=x",

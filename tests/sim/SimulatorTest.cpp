@@ -1,15 +1,19 @@
+// The simulated encoder as a client sees it over loopback. Every test has its own device
+// address in 127.0.2.0/24 (firmware tests 100 and up), so tests can run in parallel.
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
-#include "commdll/SerialComm.h"
+#include "commdll/Frame.h"
 #include "sim/EncoderSimulator.h"
 
 #include "tests/commdll/RequestRunner.h"
+#include "tests/commdll/SimulatedDevice.h"
 
 #include "LoopbackAddress.h"
 #include "SimulatorSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 using sim::Fault;
@@ -18,7 +22,6 @@ using testsupport::RunRequest;
 
 namespace {
 
-// Every test has its own device address in 127.0.2.0/24, so tests can run in parallel.
 QString Address(int host) {
     return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Sim, host);
 }
@@ -60,14 +63,8 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
     ASSERT_TRUE(testsupport::Started(device));
     device.SetPosition(-2);
     device.PinPosition(true);
-    struct Row {
-        BYTE code;
-        bool flag;
-        const char* payload;
-        DWORD status;
-        const char* reply;
-    };
-    const Row rows[] = {
+    // code, flag, payload, status, reply
+    const std::tuple<BYTE, bool, const char*, DWORD, const char*> rows[] = {
         {MSG_GET_STATUS_ID, false, "", 0,
          "71024207430300000000000000000000000000000000fffffffe000000000000"},
         {MSG_GET_MAC_ID, false, "", 0, "010006001a2b3c4d5e"},
@@ -78,10 +75,10 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
         {MSG_SET_ETHERNET_PARAMS, true, "0113", 15, ""},
         {0x77, false, "", COMM_ERROR_DEVICE_STATUS, ""}, // device status 9 is a library code
     };
-    for (const Row& row : rows) {
-        const auto result = Ask(1, row.code, row.flag, row.payload);
-        EXPECT_EQ(result.status, row.status) << int(row.code) << " " << row.payload;
-        EXPECT_EQ(result.reply.toHex(), QByteArray(row.reply)) << int(row.code);
+    for (const auto& [code, flag, payload, status, reply] : rows) {
+        const auto result = Ask(1, code, flag, payload);
+        EXPECT_EQ(result.status, status) << int(code) << " " << payload;
+        EXPECT_EQ(result.reply.toHex(), QByteArray(reply)) << int(code);
     }
     device.SetIdentity({5, 'A', 1, 'D', 200, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}});
     EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
@@ -89,7 +86,6 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
 
     // The position moves on per status request, wrapping to negative, unless pinned.
     device.SetPosition(0x7FFFFFFE);
-    device.PinPosition(false);
     for (const char* position : {"7ffffffe", "7fffffff", "80000000", "80000001", "80000001"}) {
         device.PinPosition(QByteArray(position) == "80000001");
         EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
@@ -102,10 +98,9 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
 TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
     sim::CEncoderSimulator device(Config(4));
     ASSERT_TRUE(testsupport::Started(device));
-    const auto signature = [] { return Ask(4, MSG_GET_STATUS_ID).reply.left(1); };
     device.SetFault(MSG_GET_STATUS_ID, Fault::NotValidDevice(false));
-    EXPECT_EQ(signature(), "p");
-    EXPECT_EQ(signature(), "q");
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.left(1), "p");
+    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.left(1), "q");
 
     device.SetFault(MSG_GET_MAC_ID, Fault::DeviceError(6, false));
     EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 6u);
@@ -158,16 +153,10 @@ TEST(Simulator, ListensUntilToldToRefuseOrStopped) {
 TEST(Simulator, RestartTakesTheStoredSettings) {
     sim::CEncoderSimulator device(Config(7));
     ASSERT_TRUE(testsupport::Started(device));
-    struct Row {
-        bool keepProtocol, keepMode;
-        const char* set;
-        const char* after;
-    };
-    const Row rows[] = {
+    const std::tuple<bool, bool, const char*, const char*> rows[] = {
         {false, false, nullptr, "7f000207ffffff007f00000100000021"},
         {false, false, "c0a80014ffffff00c0a8000100000002", "7f000207ffffff00c0a8000100000002"},
         {false, false, "7f0002c8ffff00007f000002a1b2c332", "7f0002c8ffff00007f000002a1b2c332"},
-        {false, false, "7f0002c8ffff00007f00000200000002", "7f0002c8ffff00007f00000200000002"},
         {true, false, "7f0002c8ffff00007f00000200000013", "7f0002c8ffff00007f00000200000012"},
         {false, true, "7f0002c8ffff00007f00000200000003", "7f0002c8ffff00007f00000200000013"},
         {true, true, "7f0002c8ffff00007f00000200000024", "7f0002c8ffff00007f00000200000013"},
@@ -175,17 +164,15 @@ TEST(Simulator, RestartTakesTheStoredSettings) {
     const QByteArray header = "0113001301";
     QByteArray shown = Params(Address(7));
     int restarts = 0;
-    for (const Row& row : rows) {
+    for (const auto& [keepProtocol, keepMode, set, after] : rows) {
         const QString address = device.Address();
-        device.SetKeepOldProtocol(row.keepProtocol);
-        device.SetKeepOldMode(row.keepMode);
+        device.SetKeepOldProtocol(keepProtocol);
+        device.SetKeepOldMode(keepMode);
         CSerialComm link; // the set and the restart on one link, as the settings are sent
         testsupport::OpenLink(link, address);
-        if (row.set != nullptr) {
-            EXPECT_EQ(RunRequest(link, MSG_SET_ETHERNET_PARAMS, true,
-                                 QByteArray::fromHex(header + row.set))
-                          .status,
-                      0u);
+        if (set != nullptr) {
+            const QByteArray payload = QByteArray::fromHex(header + set);
+            EXPECT_EQ(RunRequest(link, MSG_SET_ETHERNET_PARAMS, true, payload).status, 0u);
             EXPECT_EQ(Params(address), shown) << "stored, not applied yet";
         }
         EXPECT_EQ(RunRequest(link, MSG_RESTART_DEVICE, false).status, 0u);
@@ -193,9 +180,140 @@ TEST(Simulator, RestartTakesTheStoredSettings) {
         EXPECT_EQ(device.RestartCount(), restarts);
         ASSERT_TRUE(device.WaitForRestarts(++restarts, 10000));
         shown = Params(device.Address());
-        EXPECT_EQ(shown, header + row.after) << row.set;
+        EXPECT_EQ(shown, header + after) << set;
         EXPECT_EQ(Listens(address), device.Address() == address); // the old address is gone
     }
     EXPECT_EQ(device.Address(), QStringLiteral("127.0.2.200"));
-    EXPECT_EQ(device.SetPayloads().size(), 6u);
+    EXPECT_EQ(device.SetPayloads().size(), 5u);
+}
+
+namespace {
+
+constexpr int BLOCK_SIZE = 230;
+
+QByteArray Image(int size) {
+    QByteArray image(size, '\0');
+    for (int i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    return image;
+}
+
+// The exec payload for an image: its length (4 bytes) and CRC (2 bytes), big-endian, each
+// off by the amount given.
+QByteArray ExecPayload(const QByteArray& image, int lengthOff = 0, int crcOff = 0) {
+    const int crc = (commdll::Crc16Xmodem(image.constData(), image.size()) + crcOff) & 0xFFFF;
+    const quint64 value = (quint64(image.size() + lengthOff) << 16) | quint64(crc);
+    return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(12, '0'));
+}
+
+// A simulated device with its client.
+struct Device : testsupport::SimulatedDevice {
+    explicit Device(int host) : SimulatedDevice(Config(host)) {}
+    DWORD Run(BYTE code, const QByteArray& payload = {}) {
+        return RunRequest(link, code, code == MSG_FIRMWARE_BLOCK, payload).status;
+    }
+    // Sends the blocks as the upgrade does; the status of the first failing block (or 0).
+    DWORD SendBlocks(const QByteArray& image) {
+        BYTE flags = BLOCK_FLAG_FIRST;
+        for (int offset = 0; offset < image.size(); offset += BLOCK_SIZE) {
+            if (offset + BLOCK_SIZE >= image.size())
+                flags |= BLOCK_FLAG_LAST;
+            link.m_byBlockFlags = flags;
+            if (const DWORD status = Run(MSG_FIRMWARE_BLOCK, image.mid(offset, BLOCK_SIZE)))
+                return status;
+            flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
+        }
+        return 0;
+    }
+    int Exec() const { return simulator.Identity().execNumber; }
+    std::size_t Blocks() const { return simulator.FirmwareBlocks().size(); }
+};
+
+} // namespace
+
+// Exec only in boot mode and only for the whole image with its length and CRC; blocks only in
+// boot mode. A refused block ends the collection; no refusal restarts the device.
+TEST(FirmwareSimulation, ExecAndBlocksAreRefusedUnlessTheyMatch) {
+    Device device(101);
+    ASSERT_TRUE(device.started);
+    const int exec = device.Exec();
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST | BLOCK_FLAG_LAST;
+    EXPECT_EQ(device.Run(MSG_FIRMWARE_BLOCK, Image(10)), 19u);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload({})), 19u);
+    ASSERT_EQ(device.Run(MSG_EXECUTE_BOOT), 0u);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload({})), 0u) << "an empty image";
+    EXPECT_EQ(device.Exec(), exec + 1);
+
+    const QByteArray image = Image(1000);
+    device.simulator.RejectBlock(3, 11);
+    ASSERT_EQ(device.Run(MSG_EXECUTE_BOOT), 0u);
+    EXPECT_EQ(device.SendBlocks(image), 11u);
+    EXPECT_EQ(device.Blocks(), 2u);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_FIRMWARE_BLOCK), 4);
+    device.simulator.ClearBlockFaults();
+    device.simulator.DropAtBlock(2);
+    EXPECT_EQ(device.SendBlocks(image), COMM_ERROR_TRANSMIT); // dropped, resent, dropped again
+    EXPECT_EQ(device.Blocks(), 1u);
+    EXPECT_EQ(device.simulator.RequestCount(MSG_FIRMWARE_BLOCK), 4 + 1 + 2);
+    device.simulator.ClearBlockFaults(); // a first block starts the collection afresh
+    ASSERT_EQ(device.SendBlocks(image), 0u);
+    QByteArray collected;
+    std::vector<BYTE> flags;
+    for (const auto& block : device.simulator.FirmwareBlocks()) {
+        flags.push_back(block.flags);
+        collected += block.data;
+    }
+    EXPECT_EQ(flags, std::vector<BYTE>({0x01, 0, 0, 0, 0x02}));
+    EXPECT_EQ(collected, image);
+
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image, 0, 1)), 16u);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image, -1)), 16u);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, Hex("000003e8")), 15u);
+    EXPECT_EQ(device.Exec(), exec + 1);
+    EXPECT_TRUE(device.simulator.InBootMode());
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image)), 0u);
+    EXPECT_FALSE(device.simulator.InBootMode());
+    EXPECT_EQ(RunRequest(device.link, MSG_GET_STATUS_ID, false).reply[5], exec + 2);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image)), 19u) << "boot mode is over";
+
+    // A first block without its last one: the image is incomplete.
+    ASSERT_EQ(device.Run(MSG_EXECUTE_BOOT), 0u);
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST;
+    ASSERT_EQ(device.Run(MSG_FIRMWARE_BLOCK, Image(230)), 0u);
+    EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(Image(230))), 16u);
+    EXPECT_EQ(device.simulator.RestartCount(), 0);
+}
+
+// As a device: the new revision once the exec's work is over, a resend that arrives during
+// the work answered when the work ends (and not acted on again), a flash write time per block.
+TEST(FirmwareSimulation, ExecResendAndBlockTakeTheDevicesTime) {
+    Device device(105);
+    ASSERT_TRUE(device.started);
+    const int before = device.Exec();
+    device.simulator.SetExecDelayMs(600);
+    ASSERT_EQ(device.Run(MSG_EXECUTE_BOOT), 0u);
+    QByteArray exec = ExecPayload({});
+    BYTE response[RESPONSE_BUFFER_SIZE];
+    DWORD length = 0;
+    ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_EXECUTE_EXEC, false,
+                                                   reinterpret_cast<BYTE*>(exec.data()), 6,
+                                                   response, RESPONSE_BUFFER_SIZE, &length),
+              0u);
+    EXPECT_EQ(device.Exec(), before) << "still programming";
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return device.link.GetCommunicationStatusOfDll() != COMM_STATUS_BUSY; }));
+    EXPECT_EQ(device.link.m_dwResult, 0u);
+    EXPECT_EQ(device.Exec(), before + 1);
+
+    device.simulator.SetBootDelayMs(800);
+    device.simulator.SetBlockTimeMs(800);
+    device.simulator.SetFault(MSG_EXECUTE_BOOT, sim::Fault::FailFirstAttempt());
+    device.link.m_byBlockFlags = BLOCK_FLAG_FIRST | BLOCK_FLAG_LAST;
+    for (const BYTE code : {MSG_EXECUTE_BOOT, MSG_FIRMWARE_BLOCK}) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_EQ(device.Run(code, code == MSG_FIRMWARE_BLOCK ? Image(10) : QByteArray()), 0u);
+        EXPECT_GE(elapsed.elapsed(), 750) << int(code);
+        EXPECT_EQ(device.simulator.AppliedCount(code), code == MSG_EXECUTE_BOOT ? 2 : 1);
+    }
 }
