@@ -96,24 +96,20 @@ TEST(CliDeviceTest, WatchPrintsOnePollPerLineAndGoesOnAfterAFailedPoll) {
 
 // Set, restart, reconnect, read back: the device really changed and the output says so.
 TEST(CliDeviceTest, DeviceTakesTheSettingAndTheOutputShowsItReadBack) {
-    const std::tuple<int, const char*, const char*, const char*> cases[] = {
-        {3, "set-protocol %1 modbus-tcp", "Protocol", "Modbus TCP/IP"},
-        {6, "set-mode %1 no-dm7 --format json", "resolver_mode", "no-dm7"},
-        {7, "set-ip %1 127.0.111.27", "IP address", "127.0.111.27"},
-        {8, "set-ip %1 127.0.111.28 --gateway 127.0.111.254 --format json", "gateway",
-         "127.0.111.254"},
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {3, "set-protocol %1 modbus-tcp", " Protocol: Modbus TCP/IP "},
+        {6, "set-mode %1 no-dm7 --format json", R"("resolver_mode":"no-dm7")"},
+        {7, "set-ip %1 127.0.111.27", " IP address: 127.0.111.27 "},
+        {8, "set-ip %1 127.0.111.28 --gateway 127.0.111.254 --format json",
+         R"("gateway":"127.0.111.254")"},
     };
-    for (const auto& [host, arguments, field, expected] : cases) {
+    for (const auto& [host, arguments, readBack] : cases) {
         auto sim = StartedSimulator(CliAddress(host));
         const CliRun run = Cli(arguments, CliAddress(host));
-        ASSERT_EQ(run.exitCode, 0) << arguments << run.err.toStdString();
+        EXPECT_EQ(run.exitCode, 0) << arguments << run.err.toStdString();
         EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
         EXPECT_EQ(sim->RestartCount(), 1) << arguments;
-        const QString readBack =
-            QByteArray(arguments).contains("json")
-                ? run.Json()[u"device"].toObject()[QLatin1String(field)].toString()
-                : run.TextField(QLatin1String(field));
-        EXPECT_EQ(readBack, QLatin1String(expected)) << arguments;
+        EXPECT_TRUE(run.out.simplified().contains(readBack)) << run.out.toStdString();
     }
 }
 
@@ -161,10 +157,10 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
 struct ExitCase {
     int host; // 20: nothing listens there
     std::function<void(sim::CEncoderSimulator&)> arrange;
-    const char* arguments; // FILE stands for a refused file, IMAGE for a good one
+    const char* arguments; // %2: a firmware file, refused for exit code 4
     int exitCode;
     const char* code;    // JSON error code
-    const char* message; // the window's words on stderr
+    const char* message; // the window's words, also on stderr
 };
 
 TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
@@ -182,9 +178,9 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
          "readback-mismatch", "Change Protocol failed."},
         {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7", 1,
          "set-failed", "Unable to Set Resolver Mode"},
-        {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 IMAGE", 1, "transfer-failed",
+        {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
          "Upgrade Firmware - Failed."},
-        {26, [](auto&) {}, "upgrade %1 FILE", 4, "file-refused", "Unable to read firmware file"},
+        {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
     };
     for (const auto& c : cases) {
         const QString address = CliAddress(c.host);
@@ -192,9 +188,8 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
         if (sim)
             c.arrange(*sim);
         QStringList arguments = Words(c.arguments, address) + Words("--format json");
-        arguments.replaceInStrings(QStringLiteral("IMAGE"), files.good);
-        const CliRun run =
-            RunCli(arguments.replaceInStrings(QStringLiteral("FILE"), files.refused));
+        const QString& file = c.exitCode == 4 ? files.refused : files.good;
+        const CliRun run = RunCli(arguments.replaceInStrings(QStringLiteral("%2"), file));
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << run.err.toStdString();
         const QJsonObject error = run.Json()[u"error"].toObject();
         EXPECT_EQ(error[u"code"].toString(), QLatin1String(c.code)) << c.arguments;

@@ -38,13 +38,6 @@ struct CliRun {
         const QList<QJsonObject> lines = JsonLines();
         return lines.isEmpty() ? QJsonObject() : lines.last();
     }
-    // The value of a "label: value" line of text output.
-    QString TextField(const QString& label) const {
-        for (const QByteArray& line : out.split('\n'))
-            if (line.startsWith((label + u':').toUtf8()))
-                return QString::fromUtf8(line.mid(label.size() + 1)).trimmed();
-        return {};
-    }
 };
 
 inline CliRun RunCli(const QStringList& arguments,
