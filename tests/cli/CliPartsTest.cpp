@@ -36,15 +36,13 @@ TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
 }
 
 TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
-    const std::pair<QString, const char*> cases[] = {
-        {CProgressBar::Render(51200, 102400, 1000),
-         "[############------------]  50%  50.0 KiB / 100.0 KiB  50.0 KiB/s  0:01 left"},
-        {CProgressBar::Render(0, 3 * 1024 * 1024, 0), "  0%  0.0 KiB / 3.0 MiB"},
-        {CProgressBar::Render(0, 3 * 1024 * 1024, 0), "-:-- left"},
-        {CProgressBar::Render(500, 100, 2000), "[########################] 100%"},
-    };
-    for (const auto& [line, part] : cases)
-        EXPECT_TRUE(line.contains(QLatin1String(part))) << qPrintable(line);
+    EXPECT_EQ(CProgressBar::Render(51200, 102400, 1000).toStdString(),
+              "[############------------]  50%  50.0 KiB / 100.0 KiB  50.0 KiB/s  0:01 left");
+    const QString start = CProgressBar::Render(0, 3 * 1024 * 1024, 0);
+    EXPECT_TRUE(start.contains(QLatin1String("  0%  0.0 KiB / 3.0 MiB"))) << qPrintable(start);
+    EXPECT_TRUE(start.endsWith(QLatin1String("-:-- left"))) << qPrintable(start);
+    EXPECT_TRUE(CProgressBar::Render(500, 100, 2000) // more than the total: a full bar
+                    .startsWith(QLatin1String("[########################] 100%")));
 }
 
 // The whole plan is checked before any device; FW stands for a good firmware file, BAD for a
