@@ -253,52 +253,48 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     EXPECT_TRUE(screen.contains("Exec revision: C.5")) << screen.toStdString();
 }
 
-struct ExitCase {
-    int host; // 20: nothing listens there
-    std::function<void(sim::CEncoderSimulator&)> arrange;
-    const char* arguments; // %2: a firmware file, refused for exit code 4
-    int exitCode;
-    const char* code;    // JSON error code
-    const char* message; // the window's words, also on stderr
-};
-
 TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
     const testsupport::FirmwareFolder files(1000);
     ASSERT_TRUE(files.written);
     const auto fault = [](BYTE code, sim::Fault fault) {
         return [code, fault](sim::CEncoderSimulator& s) { s.SetFault(code, fault); };
     };
-    const ExitCase cases[] = {
-        {20, {}, "info %1", 1, "link-failure", ""},
-        {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure", ""},
-        {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
-         "not-valid-device", "Not a valid Device."},
-        {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
-         "readback-mismatch", "Change Protocol failed."},
-        {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7", 1,
-         "set-failed", "Unable to Set Resolver Mode"},
-        {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
-         "Upgrade Firmware - Failed."},
-        {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
-    };
-    for (const auto& c : cases) {
-        const QString address = CliAddress(c.host);
-        const auto sim = c.arrange ? StartedSimulator(address) : nullptr;
+    // host (20: nothing listens), arrangement, arguments (%2: a firmware file, refused for exit
+    // code 4), exit code, JSON error code, the window's words (also on stderr)
+    const std::tuple<int, std::function<void(sim::CEncoderSimulator&)>, const char*, int,
+                     const char*, const char*>
+        cases[] = {
+            {20, {}, "info %1", 1, "link-failure", ""},
+            {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure",
+             ""},
+            {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
+             "not-valid-device", "Not a valid Device."},
+            {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
+             "readback-mismatch", "Change Protocol failed."},
+            {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7",
+             1, "set-failed", "Unable to Set Resolver Mode"},
+            {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
+             "Upgrade Firmware - Failed."},
+            {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
+        };
+    for (const auto& [host, arrange, line, exitCode, code, message] : cases) {
+        const QString address = CliAddress(host);
+        const auto sim = arrange ? StartedSimulator(address) : nullptr;
         if (sim)
-            c.arrange(*sim);
-        QStringList arguments = Words(c.arguments, address) + Words("--format json");
-        const QString& file = c.exitCode == 4 ? files.refused : files.good;
+            arrange(*sim);
+        QStringList arguments = Words(line, address) + Words("--format json");
+        const QString& file = exitCode == 4 ? files.refused : files.good;
         const CliRun run = RunCli(arguments.replaceInStrings(QStringLiteral("%2"), file));
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << run.err.toStdString();
+        EXPECT_EQ(run.exitCode, exitCode) << line << run.err.toStdString();
         const QJsonObject error = run.Json()[u"error"].toObject();
-        EXPECT_EQ(error[u"code"].toString(), QLatin1String(c.code)) << c.arguments;
+        EXPECT_EQ(error[u"code"].toString(), QLatin1String(code)) << line;
         EXPECT_EQ(error[u"device"].toString(), address);
-        EXPECT_TRUE(error[u"message"].toString().contains(QLatin1String(c.message)))
+        EXPECT_TRUE(error[u"message"].toString().contains(QLatin1String(message)))
             << error[u"message"].toString().toStdString();
         EXPECT_TRUE(
-            run.err.contains((address + QStringLiteral(": ") + QLatin1String(c.message)).toUtf8()))
+            run.err.contains((address + QStringLiteral(": ") + QLatin1String(message)).toUtf8()))
             << run.err.toStdString();
-        if (c.exitCode == 4) {
+        if (exitCode == 4) {
             EXPECT_EQ(sim->ConnectionCount(), 0) << "a refused file never reaches the device";
         }
     }
