@@ -339,7 +339,7 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
             path, QStringLiteral("address,new_ip,mask,gateway,protocol,mode,firmware\n"
                                  "# line comments and blank lines are skipped\n\n"
                                  "127.0.111.40,,,,modbus-tcp,no-dm7,%1\n"
-                                 "127.0.111.41,127.0.111.45,,,delvor,,\n"
+                                 "127.0.111.41,127.0.111.45,255.255.255.0,,delvor,,\r\n"
                                  "127.0.111.42,,,,,dm7,%1\n127.0.111.43,,,,modbus-tcp,,\n")
                       .arg(QLatin1String(firmware))
                       .toUtf8()));

@@ -47,11 +47,8 @@ class FirmwareUpgrade : public ::testing::Test {
 protected:
     void SetUp() override {
         DeviceData = {};
-        const QString address =
-            testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Firmware);
-        m_sim = std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
         ASSERT_TRUE(testsupport::Started(*m_sim));
-        DeviceData.m_DeviceIp = testsupport::Octets(address);
+        DeviceData.m_DeviceIp = testsupport::Octets(m_sim->Address());
     }
 
     // As the dialog's handler does it: a local link of its own for one upgrade.
@@ -72,7 +69,9 @@ protected:
                                      static_cast<qsizetype>(image.size()));
     }
 
-    std::unique_ptr<sim::CEncoderSimulator> m_sim;
+    std::unique_ptr<sim::CEncoderSimulator> m_sim =
+        std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(
+            testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Firmware)));
     testsupport::MessageRecorder m_messages;
     RecordedProgress m_progress;
 };

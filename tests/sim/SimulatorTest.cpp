@@ -92,10 +92,6 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
         EXPECT_EQ(result.status, status) << int(code) << " " << payload;
         EXPECT_EQ(result.reply.toHex(), QByteArray(reply)) << int(code);
     }
-    device.SetIdentity({5, 'A', 1, 'D', 200, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}});
-    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.left(6).toHex(), QByteArray("7105410144c8"));
-    EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("010006deadbeef0001"));
-
     // The position moves on per status request, wrapping to negative, unless pinned.
     device.SetPosition(0x7FFFFFFE);
     for (const char* position : {"7ffffffe", "7fffffff", "80000000", "80000001", "80000001"}) {
@@ -130,11 +126,6 @@ TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
     device.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.size(), 9);
-    device.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(40, 'q'));
-    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 40);
-    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 40);
-    device.ClearReplyOverride(MSG_GET_STATUS_ID);
-    EXPECT_EQ(Ask(at, MSG_GET_STATUS_ID).reply.size(), 32);
 }
 
 // It listens until told to refuse connections or stopped, and never outside loopback.
@@ -169,7 +160,6 @@ TEST(Simulator, RestartTakesTheStoredSettings) {
         {false, false, "7f0002c8ffff00007f000002a1b2c332", "7f0002c8ffff00007f000002a1b2c332"},
         {true, false, "7f0002c8ffff00007f00000200000013", "7f0002c8ffff00007f00000200000012"},
         {false, true, "7f0002c8ffff00007f00000200000003", "7f0002c8ffff00007f00000200000013"},
-        {true, true, "7f0002c8ffff00007f00000200000024", "7f0002c8ffff00007f00000200000013"},
     };
     const QByteArray header = "0113001301";
     QByteArray shown = Params(Address(7));
@@ -194,7 +184,7 @@ TEST(Simulator, RestartTakesTheStoredSettings) {
         EXPECT_EQ(Listens(address), device.Address() == address); // the old address is gone
     }
     EXPECT_EQ(device.Address(), QStringLiteral("127.0.2.200"));
-    EXPECT_EQ(device.SetPayloads().size(), 5u);
+    EXPECT_EQ(device.SetPayloads().size(), 4u);
 }
 
 namespace {
