@@ -68,10 +68,14 @@ QByteArray Params(const QString& address) {
 
 } // namespace
 
-// Each request gets its exact reply bytes; the identity and position show in them.
-TEST(Simulator, RequestsGetTheirExactReplies) {
+// Each request gets its exact reply bytes, with the configured protocol byte; the identity and
+// position show in them. It listens until told to refuse connections or stopped, and never
+// outside loopback.
+TEST(Simulator, RequestsGetTheirExactRepliesOnLoopbackOnly) {
     const QString at = Address(1);
-    sim::CEncoderSimulator device(Config(1));
+    sim::SimulatorConfig config = Config(1);
+    config.protocolByte = 0x03;
+    sim::CEncoderSimulator device(config);
     ASSERT_TRUE(testsupport::Started(device));
     device.SetPosition(-2);
     device.PinPosition(true);
@@ -80,7 +84,7 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
         {MSG_GET_STATUS_ID, false, "", 0,
          "71024207430300000000000000000000000000000000fffffffe000000000000"},
         {MSG_GET_MAC_ID, false, "", 0, "010006001a2b3c4d5e"},
-        {MSG_GET_PARAMS, true, "01", 0, "01130013017f000201ffffff007f00000100000021"},
+        {MSG_GET_PARAMS, true, "01", 0, "01130013017f000201ffffff007f00000100000003"},
         {MSG_GET_PARAMS, true, "05", 0, "050000000000000004000800000000640065"},
         {MSG_GET_PARAMS, true, "02", 15, ""},
         {MSG_GET_PARAMS, true, "0105", 15, ""},
@@ -100,6 +104,16 @@ TEST(Simulator, RequestsGetTheirExactReplies) {
     }
     EXPECT_EQ(device.Position(), static_cast<qint32>(0x80000001));
     EXPECT_EQ(device.RestartCount(), 0); // only the restart request restarts it
+    device.SetRefuseConnections(true);
+    EXPECT_FALSE(Listens(at));
+    device.SetRefuseConnections(false);
+    device.Stop();
+    EXPECT_FALSE(Listens(at));
+    for (const char* address : {"192.0.2.1", "0.0.0.0", "::1", "not an address"}) {
+        sim::CEncoderSimulator outside(testsupport::SimulatorConfigAt(QLatin1String(address)));
+        EXPECT_FALSE(outside.Start()) << address;
+        EXPECT_FALSE(outside.ErrorString().isEmpty()) << address;
+    }
 }
 
 // One-shot faults act once, persistent ones until cleared, each on its own code only.
@@ -126,26 +140,6 @@ TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
     device.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.size(), 9);
-}
-
-// It listens until told to refuse connections or stopped, and never outside loopback.
-TEST(Simulator, ListensUntilToldToRefuseOrStopped) {
-    sim::SimulatorConfig config = Config(6);
-    config.protocolByte = 0x03;
-    sim::CEncoderSimulator simulator(config);
-    ASSERT_TRUE(testsupport::Started(simulator));
-    EXPECT_EQ(Params(Address(6)).right(2), "03");
-    simulator.SetRefuseConnections(true);
-    EXPECT_FALSE(Listens(Address(6)));
-    simulator.SetRefuseConnections(false);
-    simulator.Stop();
-    EXPECT_FALSE(Listens(Address(6)));
-
-    for (const char* address : {"192.0.2.1", "0.0.0.0", "::1", "not an address"}) {
-        sim::CEncoderSimulator outside(testsupport::SimulatorConfigAt(QLatin1String(address)));
-        EXPECT_FALSE(outside.Start()) << address;
-        EXPECT_FALSE(outside.ErrorString().isEmpty()) << address;
-    }
 }
 
 // A restart is away for a while, then takes the stored settings: IP, mask, gateway, options.
@@ -278,21 +272,17 @@ TEST(FirmwareSimulation, ExecAndBlocksAreRefusedUnlessTheyMatch) {
     ASSERT_EQ(device.Run(MSG_FIRMWARE_BLOCK, Image(230)), 0u);
     EXPECT_EQ(device.Run(MSG_EXECUTE_EXEC, ExecPayload(Image(230))), 16u);
     EXPECT_EQ(device.simulator.RestartCount(), 0);
-}
 
-// As a device: the new revision once the exec's work is over, a resend that arrives during
-// the work answered when the work ends (and not acted on again).
-TEST(FirmwareSimulation, ExecTakesTheDevicesTime) {
-    Device device(105);
-    ASSERT_TRUE(device.started);
+    // The new revision once the exec's work is over; a resend that arrives during the work is
+    // answered when the work ends, and not acted on again.
     const int before = device.Exec();
     device.simulator.SetExecDelayMs(600);
     ASSERT_EQ(device.Run(MSG_EXECUTE_BOOT), 0u);
-    QByteArray exec = ExecPayload({});
+    QByteArray empty = ExecPayload({});
     BYTE response[RESPONSE_BUFFER_SIZE];
     DWORD length = 0;
     ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_EXECUTE_EXEC, false,
-                                                   reinterpret_cast<BYTE*>(exec.data()), 6,
+                                                   reinterpret_cast<BYTE*>(empty.data()), 6,
                                                    response, RESPONSE_BUFFER_SIZE, &length),
               0u);
     EXPECT_EQ(device.Exec(), before) << "still programming";
