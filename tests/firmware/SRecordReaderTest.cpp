@@ -115,30 +115,24 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
     testsupport::MessageRecorder messages;
     CSRecordReader reader{}; // one reader for every read, as the handler keeps it
     int files = 0;
-    // Reads `path`; a refused file shows only `error`, with the error icon.
+    // Reads `path`; a refused file shows the one box `error` (caption|text|help id|icon).
     const auto load = [&](const QString& path, const char* error) {
         int length = -1;
-        messages.clear();
         const auto image = LoadFirmwareImage(reader, path, length);
         EXPECT_EQ(reader.m_pImage, nullptr); // no pointer into a returned image is kept
         EXPECT_EQ(length, image ? static_cast<int>(image->size()) : length);
-        const auto shown = messages.messages();
-        EXPECT_EQ(shown.size(), image ? 0u : 1u) << path.toStdString();
-        if (!image && !shown.empty()) {
-            EXPECT_EQ(shown[0].text, QLatin1String(error));
-            EXPECT_EQ(shown[0].icon, platform::MessageIcon::Error);
-        }
+        EXPECT_EQ(testsupport::TakeBox(messages).toStdString(), image ? "" : error);
         return image;
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath(QStringLiteral("image%1.s19").arg(files++));
         ASSERT_TRUE(testsupport::WriteFile(path, c.text)) << c.name;
-        const auto image = load(path, "Unable to read firmware file");
+        const auto image = load(path, "DELVOR RivivozUzuvod|Unable to read firmware file|0|E");
         ASSERT_EQ(image.has_value(), c.image.has_value()) << c.name;
         EXPECT_TRUE(!image || *image == *c.image) << c.name; // no dump of a 16 MiB image
     }
     for (const QString& path : {dir.filePath(QStringLiteral("missing.s19")), dir.path()})
-        EXPECT_FALSE(load(path, "Unable to open file").has_value());
+        EXPECT_FALSE(load(path, "DELVOR RivivozUzuvod|Unable to open file|0|E").has_value());
 }
 
 } // namespace

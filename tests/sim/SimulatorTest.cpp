@@ -11,6 +11,7 @@
 #include "tests/commdll/SimulatedDevice.h"
 
 #include "LoopbackAddress.h"
+#include "SRecordFile.h"
 #include "SimulatorSupport.h"
 
 #include <gtest/gtest.h>
@@ -186,10 +187,8 @@ namespace {
 constexpr int BLOCK_SIZE = 230;
 
 QByteArray Image(int size) {
-    QByteArray image(size, '\0');
-    for (int i = 0; i < size; ++i)
-        image[i] = static_cast<char>((i * 7 + 3) & 0xFF);
-    return image;
+    const auto bytes = testsupport::TestImage(static_cast<std::size_t>(size));
+    return {reinterpret_cast<const char*>(bytes.data()), size};
 }
 
 // The exec payload for an image: its length (4 bytes) and CRC (2 bytes), big-endian, each
