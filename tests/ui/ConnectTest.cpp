@@ -5,103 +5,94 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-namespace {
-// Each choice as "name=code".
-QStringList Choices(QComboBox* combo) {
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i) + u'=' + combo->itemData(i).toString();
-    return texts;
-}
-} // namespace
+class ConnectTest : public DialogFixture {};
 
-class ConnectTest : public DialogFixture {
-protected:
-    // 1: every device control enabled, 0: all disabled, -1: mixed.
-    int DeviceControls() {
-        int enabled = 0;
-        for (const int id :
-             {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,
-              IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
-            enabled += Dialog().GetDlgItem(id)->isEnabled();
-        return enabled == 8 ? 1 : enabled == 0 ? 0 : -1;
-    }
-};
-
+// Sizes in bytes show as words (odd ones rounded down), instances as they are; both are
+// sent high byte first.
 TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->PinPosition(true);
     m_sim->SetPosition(-2);
+    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0xFFFF});
     ConnectToSimulator();
     CDELVOREncoderDlg& dialog = Dialog();
-    EXPECT_EQ(dialog.m_ipNewAddress->GetWindowText(), m_address);
-    EXPECT_EQ(dialog.m_ipSubnetMask->GetWindowText(), QStringLiteral("255.255.255.0"));
-    EXPECT_EQ(dialog.m_ipGateway->GetWindowText(), QStringLiteral("127.0.0.1"));
-    const QStringList shown{
-        Text(IDC_MAC_ID),     Text(IDC_HARDWARE_REV),      Text(IDC_BOOT_REV),
-        Text(IDC_EXEC_REV),   Text(IDC_RESOLVER_POSITION), Text(IDC_CURRENT_MODE),
-        Text(IDC_CHANGE_MODE)};
-    EXPECT_EQ(shown.join(u'|'), QStringLiteral("00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : "
-                                               "DM7|Change Mode to NO DM7"));
-    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
-    // Sizes 0x0004 / 0x0008 bytes show as 2 / 4 words; instances 0x0064 / 0x0065.
+    QStringList shown;
+    for (const CIPAddressCtrl* field :
+         {dialog.m_ipNewAddress, dialog.m_ipSubnetMask, dialog.m_ipGateway})
+        shown << field->GetWindowText();
+    for (const int id : {IDC_MAC_ID, IDC_HARDWARE_REV, IDC_BOOT_REV, IDC_EXEC_REV,
+                         IDC_RESOLVER_POSITION, IDC_CURRENT_MODE, IDC_CHANGE_MODE})
+        shown << Text(id);
     CExtParamsChildDlg* panel = dialog.m_pRSLogixPanel;
-    QStringList params;
     for (const QLineEdit* edit :
          {panel->m_editOutputSize, panel->m_editInputSize, panel->m_editOutputInstance,
           panel->m_editInputInstance, panel->m_editConfigInstance, panel->m_editConfigSize})
-        params << edit->text();
-    EXPECT_EQ(params.join(u' '), QStringLiteral("2 4 100 101 1 0"));
-    EXPECT_EQ(m_barAtClose, (Bar{4, 4})) << "four steps on a bar of four";
+        shown << edit->text();
+    EXPECT_EQ(shown.join(u'|').toStdString(),
+              m_address.toStdString() +
+                  "|255.255.255.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
+                  "Change Mode to NO DM7|2|32767|100|65535|1|0");
+    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
+    EXPECT_EQ(m_barAtClose, u"4/4") << "four steps on a bar of four";
     // The caption names the request under way as the bar moves.
     EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
               "Getting Status ID...|Getting MAC ID...|Getting Ethernet "
               "Parameters...|Getting Ethernet Parameters...");
-    EXPECT_EQ(DeviceControls(), 1);
-    EXPECT_TRUE(dialog.isEnabled());
-    EXPECT_EQ(m_messages.count(), 0u);
-    EXPECT_EQ(Stored(), m_address);
+    EXPECT_EQ(DeviceControls(), 8);
+    EXPECT_EQ(m_messages.count(), 0u); // the address stored: SettingsTest
 }
 
 // The protocol byte decides the name shown, the choices offered (the current one left out,
-// sorted, the first selected) and the panels: Ethernet/IP panel with the trademark line,
-// Modbus panel, or none.
+// sorted, the first selected) and the panels shown.
 TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
-    struct Case {
-        BYTE protocolByte;
-        const char* name;
-        const char* choices;
-        const char* shown; // RSLogix panel, Modbus panel, group box, trademark
-    };
-    for (const Case c :
-         {Case{0x21, "Ethernet/IP", "DELVOR=3|Modbus TCP/IP=2", "1011"},
-          Case{0x02, "Modbus TCP/IP", "DELVOR=3|Ethernet/IP=1", "0110"},
-          Case{0x03, "DELVOR", "Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
-          Case{0x00, "", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"},
-          Case{0x25, "Unknown (5)", "DELVOR=3|Ethernet/IP=1|Modbus TCP/IP=2", "0000"}}) {
-        SCOPED_TRACE(c.protocolByte);
+    // Name | each choice as name=code | RSLogix panel, Modbus panel, group box, trademark shown
+    for (const auto& [protocolByte, expected] :
+         {std::pair{0x21, "Ethernet/IP|DELVOR=3,Modbus TCP/IP=2,|1011"},
+          std::pair{0x02, "Modbus TCP/IP|DELVOR=3,Ethernet/IP=1,|0110"},
+          std::pair{0x03, "DELVOR|Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
+          std::pair{0x00, "|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
+          std::pair{0x25, "Unknown (5)|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"}}) {
+        SCOPED_TRACE(protocolByte);
         if (m_dialog)
             m_dialog->m_StatusPoller.Stop(); // before its device goes
-        StartSimulator(c.protocolByte);
+        StartSimulator(static_cast<BYTE>(protocolByte));
         ConnectToSimulator();
-        CDELVOREncoderDlg& dialog = Dialog();
-        EXPECT_EQ(Text(IDC_CURRENT_PROTOCOL), QLatin1String(c.name));
-        EXPECT_EQ(Choices(dialog.m_comboProtocol).join(u'|'), QLatin1String(c.choices));
+        const CDELVOREncoderDlg& dialog = Dialog();
+        QString shown = Text(IDC_CURRENT_PROTOCOL) + u'|';
+        for (int i = 0; i < dialog.m_comboProtocol->count(); ++i)
+            shown += dialog.m_comboProtocol->itemText(i) + u'=' +
+                     dialog.m_comboProtocol->itemData(i).toString() + u',';
+        shown += u'|';
+        for (const QWidget* w : std::initializer_list<const QWidget*>{
+                 dialog.m_pRSLogixPanel, dialog.m_pModbusPanel, dialog.m_groupExtraParameters,
+                 dialog.m_staticTrademark})
+            shown += w->isHidden() ? u'0' : u'1';
+        EXPECT_EQ(shown, QLatin1String(expected));
         EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
-        const auto bit = [](const QWidget* w) { return w->isHidden() ? u'0' : u'1'; };
-        const QString shown = QString(QChar(bit(dialog.m_pRSLogixPanel))) +
-                              bit(dialog.m_pModbusPanel) + bit(dialog.m_groupExtraParameters) +
-                              bit(dialog.m_staticTrademark);
-        EXPECT_EQ(shown, QLatin1String(c.shown));
     }
 }
 
-TEST_F(ConnectTest, TargetAddressValidation) {
-    for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
-        m_messages.clear();
-        ConnectTo(typed);
-        ASSERT_EQ(Texts(), QStringList{QString(text::InvalidDeviceIp)});
-        EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
-        EXPECT_EQ(m_sim->ConnectionCount(), 0);
+// Empty or 0.0.0.0: its field's message, the focus on the field, nothing sent, polling on.
+TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
+    ConnectToSimulator();
+    for (const auto& [field, button, message] :
+         {std::tuple{IDC_TARGET_IP, IDC_CONNECT, text::InvalidDeviceIp},
+          std::tuple{IDC_NEW_IP, IDC_SET_NEW_IP, text::InvalidNewIp},
+          std::tuple{IDC_SUBNET_MASK, IDC_SET_NEW_IP, text::InvalidSubnetMask},
+          std::tuple{IDC_GATEWAY, IDC_SET_NEW_IP, text::InvalidGateway}}) {
+        for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
+            ConnectTo(m_address); // fresh values in every field
+            m_messages.clear();
+            const int readOuts = m_sim->RequestCount(MSG_GET_MAC_ID);
+            auto* control = Dialog().item<CIPAddressCtrl>(field);
+            control->SetWindowText(typed);
+            Click(button);
+            ASSERT_EQ(Texts(), QStringList{QString(message)});
+            EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
+            EXPECT_TRUE(control->isAncestorOf(QApplication::focusWidget()));
+            EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), readOuts);
+            EXPECT_TRUE(m_sim->SetPayloads().empty());
+            EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+        }
     }
     // A partly filled address is taken as it stands: "10" is 10.0.0.0. The loopback-only
     // switch refuses it before anything is sent, and the transport reports the refusal.
@@ -112,58 +103,38 @@ TEST_F(ConnectTest, TargetAddressValidation) {
     EXPECT_NE(Texts().value(0), QString(text::InvalidDeviceIp));
 }
 
-// A read-out that fails ends with its own message only, leaves the device controls disabled,
-// polling stopped and the address not stored; a device without the signature is refused
-// after its MAC is asked, before its parameters are.
-TEST_F(ConnectTest, FailedReadOutLeavesTheDeviceControlsDisabled) {
-    struct Case {
-        BYTE request;
-        sim::Fault fault;
-        QString message;
-        platform::MessageIcon icon;
-        int paramRequests;
-    };
-    for (const Case& c : {Case{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(),
-                               QString(text::NotAValidDevice), platform::MessageIcon::Error, 0},
-                          Case{MSG_GET_PARAMS, sim::Fault::DeviceError(6),
-                               QStringLiteral("Device is out of memory."),
-                               platform::MessageIcon::Information, 1}}) {
+// A's settings still fill the fields after B's read-out fails: nothing of them may reach B.
+// A device without the signature is refused after its MAC is asked, before its parameters.
+TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
+    ConnectToSimulator();
+    sim::CEncoderSimulator deviceB(
+        testsupport::SimulatorConfigAt(testsupport::UniqueLoopbackAddress(kArea, 7)));
+    ASSERT_TRUE(testsupport::Started(deviceB));
+    for (const auto& [request, fault, message, icon, paramRequests] :
+         {std::tuple{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), text::NotAValidDevice.data(),
+                     platform::MessageIcon::Error, 0},
+          std::tuple{MSG_GET_PARAMS, sim::Fault::DeviceError(6), "Device is out of memory.",
+                     platform::MessageIcon::Information, 1}}) {
         m_messages.clear();
-        m_sim->ClearFaults();
-        m_sim->SetFault(c.request, c.fault);
-        const int params = m_sim->RequestCount(MSG_GET_PARAMS);
-        const int macs = m_sim->RequestCount(MSG_GET_MAC_ID);
-        ConnectTo(m_address);
-        ASSERT_EQ(Texts(), QStringList{c.message});
-        EXPECT_EQ(Icon(0), c.icon);
-        EXPECT_EQ(m_sim->RequestCount(MSG_GET_PARAMS) - params, c.paramRequests);
-        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - macs, 1);
+        deviceB.ClearFaults();
+        deviceB.SetFault(request, fault);
+        const int params = deviceB.RequestCount(MSG_GET_PARAMS);
+        const int macs = deviceB.RequestCount(MSG_GET_MAC_ID);
+        ConnectTo(deviceB.Address());
+        ASSERT_EQ(Texts(), QStringList{QLatin1String(message)});
+        EXPECT_EQ(Icon(0), icon);
+        EXPECT_EQ(deviceB.RequestCount(MSG_GET_PARAMS) - params, paramRequests);
+        EXPECT_EQ(deviceB.RequestCount(MSG_GET_MAC_ID) - macs, 1);
         EXPECT_EQ(DeviceControls(), 0);
         EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
         EXPECT_TRUE(Dialog().isEnabled());
-        EXPECT_EQ(Stored(), QStringLiteral("(none)"));
+        EXPECT_EQ(Stored(), m_address);
+        EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address);
+        for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
+            Click(button);
+        EXPECT_TRUE(deviceB.SetPayloads().empty());
     }
-}
-
-// Device A is read out, then a Connect to device B fails half way: A's settings still fill
-// the fields, and nothing of them may reach B.
-TEST_F(ConnectTest, HalfFailedConnectToAnotherDeviceDisablesTheDeviceControls) {
-    ConnectToSimulator();
-    const QString addressB = testsupport::UniqueLoopbackAddress(kArea, 7);
-    sim::CEncoderSimulator deviceB(testsupport::SimulatorConfigAt(addressB));
-    ASSERT_TRUE(testsupport::Started(deviceB));
-    deviceB.SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(19));
-    ConnectTo(addressB);
-    EXPECT_EQ(Texts(),
-              QStringList{QStringLiteral("Incorrect Communication Packet  (Protection error).")});
-    EXPECT_EQ(DeviceControls(), 0);
-    EXPECT_EQ(Dialog().m_ipNewAddress->GetWindowText(), m_address) << "the fields stay as shown";
-    EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "a failed Connect leaves polling stopped";
-    for (const int button : {IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP, IDC_CHANGE_MODE})
-        Click(button);
-    EXPECT_TRUE(deviceB.SetPayloads().empty());
-
     deviceB.ClearFaults();
-    ConnectTo(addressB);
-    EXPECT_EQ(DeviceControls(), 1) << "a good read-out enables them again";
+    ConnectTo(deviceB.Address());
+    EXPECT_EQ(DeviceControls(), 8) << "a good read-out enables them again";
 }

@@ -7,15 +7,16 @@
 #include "WaitFor.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
+#include "platform/FileDialog.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
 #include "res/Texts.h"
-#include "sim/EncoderSimulator.h"
 #include "ui/DELVOREncoderDlg.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -38,10 +39,9 @@ protected:
     void SetUp() override {
         DeviceData = {};
         ASSERT_TRUE(m_hives.isValid());
-        qputenv("RIVIVOZUZUVOD_HKCU_DIR",
-                QFile::encodeName(m_hives.filePath(QStringLiteral("hkcu"))));
-        qputenv("RIVIVOZUZUVOD_HKLM_DIR",
-                QFile::encodeName(m_hives.filePath(QStringLiteral("hklm"))));
+        for (const char* hive : {"HKCU", "HKLM"})
+            qputenv(QByteArray("RIVIVOZUZUVOD_") + hive + "_DIR",
+                    QFile::encodeName(m_hives.filePath(QLatin1String(hive))));
         ASSERT_TRUE(CreateSettingsKey()); // as start-up does
         m_address = testsupport::UniqueLoopbackAddress(kArea);
         StartSimulator(0x21);
@@ -49,6 +49,7 @@ protected:
     }
 
     void TearDown() override {
+        platform::SetOpenFileAnswer({});
         qApp->removeEventFilter(this);
         m_probeTimer.reset();
         m_dialog.reset();
@@ -60,8 +61,10 @@ protected:
         if (!window || window->templateId() != IDD_PROGRESS)
             return false;
         auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            m_progress = event->type() == QEvent::Show ? window : nullptr;
         if (event->type() == QEvent::Hide)
-            m_barAtClose = {bar->value(), bar->maximum()};
+            m_barAtClose = QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum());
         if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
             QObject::connect(bar, &QProgressBar::valueChanged, this, [this, window] {
                 m_barMoves << window->item<QLabel>(IDC_PROGRESS_CAPTION)->text();
@@ -99,17 +102,24 @@ protected:
         ASSERT_TRUE(Dialog().m_StatusPoller.HasWorker()) << Texts().join(u'|').toStdString();
     }
 
-    QString Text(int controlId) {
-        return Dialog().GetDlgItem(controlId)->property("text").toString();
+    // How many of the eight device controls are enabled.
+    int DeviceControls() {
+        int enabled = 0;
+        for (const int id :
+             {IDC_NEW_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_CHANGE_PROTOCOL, IDC_SET_NEW_IP,
+              IDC_UPGRADE_FIRMWARE, IDC_PROTOCOL_COMBO, IDC_CHANGE_MODE})
+            enabled += Dialog().GetDlgItem(id)->isEnabled();
+        return enabled;
     }
+
+    QString Text(int id) { return Dialog().GetDlgItem(id)->property("text").toString(); }
     QStringList Texts() const { return m_messages.texts(); }
     platform::MessageIcon Icon(std::size_t i) const { return m_messages.messages().at(i).icon; }
 
     QString Stored() {
         QString stored;
-        return ReadRegistryString(QString(text::DeviceIpValueName), stored)
-                   ? stored
-                   : QStringLiteral("(none)");
+        ReadRegistryString(QString(text::DeviceIpValueName), stored);
+        return stored;
     }
 
     // No status request reaches the device for 1.5 poll periods: no worker polls any more.
@@ -119,59 +129,44 @@ protected:
                                      1500);
     }
 
+    // The file dialog answers at once; m_asked notes its "title|extension".
+    void AnswerFileDialog(std::optional<QString> answer) {
+        platform::SetOpenFileAnswer([this, answer](const QString& title, const QString& extension) {
+            m_asked = title + u'|' + extension;
+            return answer;
+        });
+    }
+
     QString WriteFirmware(const QByteArray& contents) {
         const QString path = m_hives.filePath(QStringLiteral("firmware.hex"));
         QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
         return path;
     }
 
-    // What was tried once while an operation ran with its progress window shown.
-    struct BusyProbe {
-        bool fired = false, mainClosed = false, progressClosed = false;
-    };
-
-    // From the next operation's progress window on: the operator tries to close the main
-    // window and the progress window, and clicks reach Connect and Change Mode.
-    // The probe lives in the fixture: the timer may still fire after a test's loop turn ends.
-    const BusyProbe& ProbeWhileBusy() {
-        m_probe = {};
+    // Once the next operation's progress window shows, the operator tries to close the main
+    // window, then the progress window (m_probe: "1" for each that closed, "0" for each that
+    // stayed), and clicks reach Connect and Change Mode. The timer lives in the fixture: it
+    // may still fire after a test's loop turn ends.
+    void ProbeWhileBusy() {
+        m_probe.clear();
         m_probeTimer = std::make_unique<QTimer>();
         QObject::connect(m_probeTimer.get(), &QTimer::timeout, m_probeTimer.get(), [this] {
-            BusyProbe& probe = m_probe;
-            platform::TemplateDialog* progress = ShownProgressWindow();
-            if (probe.fired || !Dialog().IsOperationRunning() || progress == nullptr)
+            if (!m_probe.isEmpty() || !Dialog().IsOperationRunning() || m_progress.isNull())
                 return;
-            probe.fired = true;
-            probe.mainClosed = Dialog().close();
-            probe.progressClosed = progress->close();
+            m_probe = QString::number(Dialog().close());
+            m_probe += QString::number(m_progress->close());
             Dialog().OnConnect();
             Dialog().OnChangeMode();
         });
         m_probeTimer->start(5);
-        return m_probe;
     }
-
-    static platform::TemplateDialog* ShownProgressWindow() {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* window = qobject_cast<platform::TemplateDialog*>(widget);
-            if (window && window->isVisible() && window->templateId() == IDD_PROGRESS)
-                return window;
-        }
-        return nullptr;
-    }
-
-    struct Bar {
-        int value = -1, maximum = -1;
-        bool operator==(const Bar&) const = default;
-    };
 
     QTemporaryDir m_hives;
     std::unique_ptr<QTimer> m_probeTimer;
-    BusyProbe m_probe;
-    QString m_address;
-    Bar m_barAtClose;
+    QString m_address, m_probe, m_asked;
+    QPointer<platform::TemplateDialog> m_progress; // the progress window shown
+    QString m_barAtClose;                          // "value/maximum"
     QStringList m_barMoves;
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;

@@ -1,6 +1,5 @@
 #include "DialogFixture.h"
 
-#include "platform/FileDialog.h"
 #include "platform/ThreadStart.h"
 
 // One device operation at a time: while one runs, a second one does not start, neither the
@@ -10,49 +9,38 @@ protected:
     void SetUp() override {
         DialogFixture::SetUp();
         m_sim->SetRestartAwayMs(200);
-        const QString firmware =
-            WriteFirmware(testsupport::SRecordText(testsupport::TestImage(300)));
-        platform::SetOpenFileAnswer([firmware](const QString&, const QString&) {
-            return std::optional<QString>(firmware);
-        });
+        AnswerFileDialog(WriteFirmware(testsupport::SRecordText(testsupport::TestImage(300))));
     }
 
     void TearDown() override {
-        platform::SetOpenFileAnswer({});
         platform::FailNextThreadStarts(0);
         DialogFixture::TearDown();
     }
 };
 
 TEST_F(OperationSafetyTest, NoSecondOperationAndNoCloseWhileOneRuns) {
-    struct Case {
-        const char* name;
-        int button;
-        BYTE slowRequest; // answered late, so that the operation is still running
-        int readOuts;     // MAC requests of the operation itself
-        std::size_t messages;
-    };
-    const Case cases[] = {
-        {"Connect", IDC_CONNECT, MSG_GET_PARAMS, 1, 0},
-        {"Set New IP Address", IDC_SET_NEW_IP, MSG_SET_ETHERNET_PARAMS, 1, 1},
-        {"Change Protocol", IDC_CHANGE_PROTOCOL, MSG_SET_ETHERNET_PARAMS, 1, 1},
-        {"Change Mode", IDC_CHANGE_MODE, MSG_SET_ETHERNET_PARAMS, 1, 1},
-        {"Upgrade Firmware", IDC_UPGRADE_FIRMWARE, MSG_EXECUTE_BOOT, 0, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // The request answered late, so that the operation is still running; the MAC requests of
+    // the operation itself; the message boxes it shows.
+    for (const auto& [name, button, slowRequest, readOuts, messages] :
+         {std::tuple{"Connect", IDC_CONNECT, MSG_GET_PARAMS, 1, 0},
+          std::tuple{"Set New IP Address", IDC_SET_NEW_IP, MSG_SET_ETHERNET_PARAMS, 1, 1},
+          std::tuple{"Change Protocol", IDC_CHANGE_PROTOCOL, MSG_SET_ETHERNET_PARAMS, 1, 1},
+          std::tuple{"Change Mode", IDC_CHANGE_MODE, MSG_SET_ETHERNET_PARAMS, 1, 1},
+          std::tuple{"Upgrade Firmware", IDC_UPGRADE_FIRMWARE, MSG_EXECUTE_BOOT, 0, 1}}) {
+        SCOPED_TRACE(name);
         ConnectToSimulator();
         m_messages.clear();
-        m_sim->SetFault(c.slowRequest, sim::Fault::SlowReply(300, false));
+        m_sim->SetFault(slowRequest, sim::Fault::SlowReply(300, false));
         const int readOutsBefore = m_sim->RequestCount(MSG_GET_MAC_ID);
-        const BusyProbe& probe = ProbeWhileBusy();
-        Click(c.button);
-        EXPECT_TRUE(probe.fired);
-        EXPECT_FALSE(probe.mainClosed);
-        EXPECT_FALSE(probe.progressClosed);
-        EXPECT_TRUE(Dialog().isVisible());
-        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - readOutsBefore, c.readOuts);
-        EXPECT_EQ(m_messages.count(), c.messages) << m_messages.texts().join(u'|').toStdString();
+        ProbeWhileBusy();
+        m_barMoves.clear();
+        Click(button);
+        if (slowRequest == MSG_SET_ETHERNET_PARAMS) { // the bar steps while the device is set
+            EXPECT_FALSE(m_barMoves.filter(QStringLiteral("Setting ")).isEmpty());
+        }
+        EXPECT_EQ(m_probe, u"00") << "tried, and neither window closed";
+        EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID) - readOutsBefore, readOuts);
+        EXPECT_EQ(m_messages.count(), std::size_t(messages)) << Texts().join(u'|').toStdString();
         EXPECT_FALSE(Dialog().IsOperationRunning());
         EXPECT_TRUE(Dialog().isEnabled());
     }

@@ -2,29 +2,11 @@
 
 #include "ui/PeriodicThread.h"
 
+#include <QSet>
+
 #include <atomic>
 
 class PollerTest : public DialogFixture {};
-
-// Position and time stamp follow the device; a second Connect replaces the poller, and once
-// the window is gone nothing polls any more.
-TEST_F(PollerTest, RefreshesWhileConnectedAndEndsWithTheWindow) {
-    ConnectToSimulator();
-    QStringList positionsSeen{Text(IDC_RESOLVER_POSITION)};
-    ASSERT_TRUE(testsupport::WaitFor(
-        [&] {
-            if (Text(IDC_RESOLVER_POSITION) != positionsSeen.last())
-                positionsSeen << Text(IDC_RESOLVER_POSITION);
-            return positionsSeen.size() >= 3;
-        },
-        8000));
-    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
-    Click(IDC_CONNECT);
-    EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
-    m_dialog.reset();
-    EXPECT_TRUE(PollingHasStopped());
-    EXPECT_EQ(m_messages.count(), 0u);
-}
 
 TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
     ConnectToSimulator();
@@ -35,8 +17,18 @@ TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
     EXPECT_TRUE(PollingHasStopped());
 }
 
-TEST_F(PollerTest, ReportsAVanishedDeviceAndRecoversWhenItReturns) {
+// A second Connect replacing the poller, and no polling once the window is gone: see
+// OperationSafetyTest.
+TEST_F(PollerTest, RefreshesReportsAVanishedDeviceAndRecoversWhenItReturns) {
     ConnectToSimulator();
+    QSet<QString> positions;
+    const auto threeSeen = [&] {
+        positions << Text(IDC_RESOLVER_POSITION);
+        return positions.size() >= 3;
+    };
+    ASSERT_TRUE(testsupport::WaitFor(threeSeen, 8000));
+    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
+    EXPECT_EQ(m_messages.count(), 0u);
     m_sim->Stop(); // the device goes away: its connections close, nothing listens
     ASSERT_TRUE(m_messages.waitForCount(1, 15000));
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling()) << "polling goes on after a failed request";
@@ -49,9 +41,9 @@ TEST_F(PollerTest, ReportsAVanishedDeviceAndRecoversWhenItReturns) {
 // The worker machinery on its own, with a callback that counts its calls.
 namespace {
 struct CallLog {
-    std::atomic<int> calls{0};
-    int stopAfter = -1;
+    int stopAfter = -1; // this call asks `poller` to stop
     CPeriodicThread* poller = nullptr;
+    std::atomic<int> calls{0};
 };
 
 int CountCall(void* context) {
@@ -70,8 +62,6 @@ bool Frozen(const CallLog& log) {
 
 TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodUntilStoppedOrReplaced) {
     CPeriodicThread poller;
-    poller.Stop(); // idle: nothing happens
-    EXPECT_FALSE(poller.HasWorker());
     CallLog first, second, hourly;
     poller.StartWith(&CountCall, &first, 20);
     ASSERT_TRUE(testsupport::WaitFor([&] { return first.calls >= 3; }));
@@ -83,15 +73,12 @@ TEST(PeriodicThreadTest, CallsAtOnceThenEveryPeriodUntilStoppedOrReplaced) {
     EXPECT_TRUE(Frozen(second));
 
     poller.StartWith(&CountCall, &hourly, 60 * 60 * 1000);
-    ASSERT_TRUE(testsupport::WaitFor([&] { return hourly.calls == 1; }))
-        << "the first call at once";
+    ASSERT_TRUE(testsupport::WaitFor([&] { return hourly.calls == 1; })) << "at once";
     poller.Stop(); // wakes the worker from its hour-long wait
     EXPECT_EQ(hourly.calls, 1);
 
     // A callback that asks to stop ends the loop; the ended worker stays until the next Stop.
-    CallLog stopping;
-    stopping.poller = &poller;
-    stopping.stopAfter = 2;
+    CallLog stopping{2, &poller};
     poller.StartWith(&CountCall, &stopping, 5);
     ASSERT_TRUE(testsupport::WaitFor([&] { return !poller.IsPolling(); }));
     EXPECT_EQ(stopping.calls, 2);

@@ -1,0 +1,456 @@
+// The command line: the built rivivozuzuvod-cli program (help, usage errors, then the
+// subcommands against simulators of the test's own, text and JSON, each exit code from a real
+// cause; hosts in 127.0.111.x: 1-39 for one device, 40-45 for the batch; scans search
+// 127.0.110.x), then its parts in-process.
+#include "LoopbackAddress.h"
+#include "SRecordFile.h"
+#include "SimulatorSupport.h"
+#include "WaitFor.h"
+#include "cli/AddressRange.h"
+#include "cli/BatchPlan.h"
+#include "cli/MessageCapture.h"
+#include "cli/ProgressBar.h"
+#include "comm/MessageCodes.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+using testsupport::LoopbackSubnet;
+
+namespace {
+
+// One run of the program.
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+
+    // Standard output as JSON Lines; a line that is not a JSON object fails the test.
+    QList<QJsonObject> JsonLines() const {
+        QList<QJsonObject> objects;
+        for (const QByteArray& line : out.split('\n')) {
+            QJsonParseError error{};
+            if (!line.isEmpty())
+                objects.append(QJsonDocument::fromJson(line, &error).object());
+            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        }
+        return objects;
+    }
+    // The run's document: the last JSON line.
+    QJsonObject Json() const {
+        const QList<QJsonObject> lines = JsonLines();
+        return lines.isEmpty() ? QJsonObject() : lines.last();
+    }
+};
+
+CliRun RunCli(const QStringList& arguments,
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), arguments);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "rivivozuzuvod-cli did not end: " << arguments.join(u' ').toStdString();
+    }
+    const bool normal = process.exitStatus() == QProcess::NormalExit;
+    return {normal ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+// The arguments as one line of words, %1, %2, ... filled in: Cli("info %1", address).
+template <typename... Values> QStringList Words(const char* line, const Values&... values) {
+    QString text = QString::fromUtf8(line);
+    ((text = text.arg(values)), ...);
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
+
+template <typename... Values> CliRun Cli(const char* line, const Values&... values) {
+    return RunCli(Words(line, values...));
+}
+
+QString CliAddress(int host) {
+    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Cli, host);
+}
+
+// A simulator that is away for only 20 ms on a restart.
+std::unique_ptr<sim::CEncoderSimulator> StartedSimulator(const QString& address) {
+    auto simulator =
+        std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address, 20));
+    EXPECT_TRUE(testsupport::Started(*simulator));
+    return simulator;
+}
+
+using Simulators = std::vector<std::unique_ptr<sim::CEncoderSimulator>>;
+
+Simulators StartAt(LoopbackSubnet subnet, const std::vector<int>& hosts) {
+    Simulators simulators;
+    for (const int host : hosts)
+        simulators.push_back(StartedSimulator(testsupport::NumberedLoopbackAddress(subnet, host)));
+    return simulators;
+}
+
+} // namespace
+
+TEST(CliProgramTest, HelpListsEverySubcommandAndVersionPrintsWithoutADisplay) {
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        headless.remove(QLatin1String(name));
+    const auto help = RunCli({QStringLiteral("--help")}, headless);
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.out.contains("3  the value read back differs"));
+    for (const char* name :
+         {"info", "watch", "set-ip", "set-protocol", "set-mode", "upgrade", "scan", "batch"})
+        EXPECT_TRUE(help.out.contains(QByteArray("  ") + name + "  ")) << name;
+    EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0\n");
+}
+
+TEST(CliProgramTest, ProgramDoesNotLoadTheWidgetLibrary) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libQt6Network")) << "ldd lists the libraries it loads";
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Gui")) << libraries.toStdString();
+}
+
+// Each is refused with exit code 2 before anything is sent; 127.0.111.250 has no simulator,
+// so a run that tried it would end with 1 instead. The parsers' cases are tested in-process.
+TEST(CliProgramTest, UsageErrorsAreRefusedWithExitCode2) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "No subcommand given."},
+        {"flash 127.0.111.250", "Unknown subcommand 'flash'."},
+        {"info", "'info' takes ADDRESS."},
+        {"info 127.0.1", "'127.0.1' is not an IPv4 address"},
+        {"info 127.0.111.250 --fast", "Unknown option 'fast'."},
+        {"info 127.0.111.250 --format xml", "Bad value for --format: 'xml'"},
+        {"set-protocol 127.0.111.250 profinet", "'profinet' is not a protocol"},
+        {"set-mode 127.0.111.250 dm8", "'dm8' is not a resolver mode"},
+        {"watch 127.0.111.250 --interval 0", "Bad value for --interval: '0'."},
+        {"scan 127.0.0.0/8", "'127.0.0.0/8' is not an address range"},
+        {"batch /nonexistent/plan.csv", "Cannot read the plan '/nonexistent/plan.csv'."},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const auto run = Cli(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    }
+}
+
+TEST(CliDeviceTest, InfoShowsTheReadOut) {
+    const QString address = CliAddress(1);
+    auto sim = StartedSimulator(address);
+    sim->PinPosition(true);
+    sim->SetPosition(-1234);
+    const CliRun text = Cli("info %1", address);
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    // Values start in one column, past the longest label.
+    EXPECT_TRUE(text.out.startsWith("Address:                         127.0.111.1\n"));
+    EXPECT_EQ(text.out.simplified().toStdString(),
+              "Address: 127.0.111.1 Status record: "
+              "71024207430300000000000000000000000000000000fffffb2e000000000000 "
+              "MAC address: 00:1A:2B:3C:4D:5E IP address: 127.0.111.1 Subnet mask: 255.255.255.0 "
+              "Gateway: 127.0.0.1 Protocol: Ethernet/IP Resolver mode: DM7 Hardware revision: 2 "
+              "Boot revision: B.7 Exec revision: C.3 Input assembly instance: 101 "
+              "Input size (16-bit): 4 Output assembly instance: 100 Output size (16-bit): 2 "
+              "Configuration assembly instance: 1 Configuration size (8-bit): 0 "
+              "Modbus position address: 40001 Modbus heartbeat counter: 40002 "
+              "Resolver position: -1234");
+}
+
+// One JSON event per poll; a poll that fails is told and the next one tries again; the run then
+// ends with 1.
+TEST(CliDeviceTest, WatchGoesOnAfterAFailedPoll) {
+    const QString address = CliAddress(2);
+    auto sim = StartedSimulator(address);
+    sim->SetPosition(500); // moves +1 per status request
+    QProcess watch;
+    watch.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM),
+                Words("watch %1 --count 3 --interval 500 --format json", address));
+    // The read-out's status request has been answered; the first poll gets the error.
+    ASSERT_TRUE(testsupport::WaitFor([&] { return sim->RequestCount(MSG_GET_STATUS_ID) >= 1; }));
+    sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::DeviceError(6, /*persistent=*/false));
+    ASSERT_TRUE(watch.waitForFinished(30000));
+    EXPECT_EQ(watch.exitCode(), 1);
+    const CliRun run{1, watch.readAllStandardOutput(), watch.readAllStandardError()};
+    const QList<QJsonObject> events = run.JsonLines();
+    ASSERT_EQ(events.size(), 3);
+    EXPECT_EQ(events[1][u"event"].toString(), QStringLiteral("error"));
+    EXPECT_TRUE(QDateTime::fromString(events[2][u"time"].toString(), Qt::ISODateWithMs).isValid());
+    EXPECT_EQ(events[0][u"position"].toInt(), 500);
+    EXPECT_EQ(events[2][u"position"].toInt(), 501); // the failed poll moved nothing
+    EXPECT_TRUE(run.err.startsWith((address + u':').toUtf8()));
+}
+
+// Set, restart, reconnect, read back: the device really changed and the output says so.
+TEST(CliDeviceTest, DeviceTakesTheSettingAndTheOutputShowsItReadBack) {
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {3, "set-protocol %1 modbus-tcp", " Protocol: Modbus TCP/IP "},
+        {6, "--format json set-mode %1 no-dm7", R"("resolver_mode":"no-dm7")"}, // option first
+        {7, "set-ip %1 127.0.111.27", " IP address: 127.0.111.27 "},
+        {8, "set-ip %1 127.0.111.28 --gateway 127.0.111.254 --format json",
+         R"("gateway":"127.0.111.254")"},
+    };
+    for (const auto& [host, arguments, readBack] : cases) {
+        auto sim = StartedSimulator(CliAddress(host));
+        const CliRun run = Cli(arguments, CliAddress(host));
+        EXPECT_EQ(run.exitCode, 0) << arguments << run.err.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        EXPECT_EQ(sim->RestartCount(), 1) << arguments;
+        EXPECT_TRUE(run.out.simplified().contains(readBack)) << run.out.toStdString();
+    }
+}
+
+// JSON, then on a terminal (under script(1), which gives the program a pseudo-terminal) with
+// the progress bar on standard error; each upgrade raises the exec revision by one.
+TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
+    const QString address = CliAddress(9);
+    auto sim = StartedSimulator(address);
+    const testsupport::FirmwareFolder files(20000);
+    ASSERT_TRUE(files.written);
+    const CliRun json = Cli("upgrade %1 %2 --format json", address, files.good);
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    EXPECT_TRUE(json.err.isEmpty()) << "no progress bar when stderr is not a terminal";
+    QByteArray received;
+    for (const auto& block : sim->FirmwareBlocks())
+        received += block.data;
+    EXPECT_EQ(std::vector<BYTE>(received.begin(), received.end()), testsupport::TestImage(20000));
+    const QList<QJsonObject> events = json.JsonLines();
+    EXPECT_EQ(events.first()[u"event"].toString(), QStringLiteral("phase"));
+    int lastPercent = -1;
+    for (const QJsonObject& event : events) {
+        if (event[u"event"].toString() == QLatin1String("progress")) {
+            EXPECT_GT(event[u"percent"].toInt(), lastPercent);
+            lastPercent = event[u"percent"].toInt();
+        }
+    }
+    EXPECT_EQ(lastPercent, 100);
+    EXPECT_EQ(json.Json()[u"device"][u"exec_revision"].toString(), QStringLiteral("C.4"));
+
+    QProcess script;
+    script.start(QStringLiteral("script"),
+                 Words("-q -e -c")
+                     << QStringLiteral("%1 upgrade %2 %3")
+                            .arg(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), address, files.good)
+                     << QStringLiteral("/dev/null"));
+    ASSERT_TRUE(script.waitForFinished(60000));
+    EXPECT_EQ(script.exitCode(), 0);
+    const QByteArray screen = script.readAllStandardOutput();
+    EXPECT_TRUE(screen.contains("] 100%  19.5 KiB / 19.5 KiB  ")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains(" KiB/s  0:00 left")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("Exec revision: C.5")) << screen.toStdString();
+}
+
+TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
+    const testsupport::FirmwareFolder files(1000);
+    ASSERT_TRUE(files.written);
+    const auto fault = [](BYTE code, sim::Fault fault) {
+        return [code, fault](sim::CEncoderSimulator& s) { s.SetFault(code, fault); };
+    };
+    // host (20: nothing listens), arrangement, arguments (%2: a firmware file, refused for exit
+    // code 4), exit code, JSON error code, the window's words (also on stderr)
+    const std::tuple<int, std::function<void(sim::CEncoderSimulator&)>, const char*, int,
+                     const char*, const char*>
+        cases[] = {
+            {20, {}, "info %1", 1, "link-failure", ""},
+            {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure",
+             ""},
+            {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
+             "not-valid-device", "Not a valid Device."},
+            {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
+             "readback-mismatch", "Change Protocol failed."},
+            {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7",
+             1, "set-failed", "Unable to Set Resolver Mode"},
+            {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
+             "Upgrade Firmware - Failed."},
+            {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
+        };
+    for (const auto& [host, arrange, line, exitCode, code, message] : cases) {
+        const QString address = CliAddress(host);
+        const auto sim = arrange ? StartedSimulator(address) : nullptr;
+        if (sim)
+            arrange(*sim);
+        QStringList arguments = Words(line, address) + Words("--format json");
+        const QString& file = exitCode == 4 ? files.refused : files.good;
+        const CliRun run = RunCli(arguments.replaceInStrings(QStringLiteral("%2"), file));
+        EXPECT_EQ(run.exitCode, exitCode) << line << run.err.toStdString();
+        const QJsonObject error = run.Json()[u"error"].toObject();
+        EXPECT_EQ(error[u"code"].toString(), QLatin1String(code)) << line;
+        EXPECT_EQ(error[u"device"].toString(), address);
+        EXPECT_TRUE(error[u"message"].toString().contains(QLatin1String(message)))
+            << error[u"message"].toString().toStdString();
+        EXPECT_TRUE(
+            run.err.contains((address + QStringLiteral(": ") + QLatin1String(message)).toUtf8()))
+            << run.err.toStdString();
+        if (exitCode == 4) {
+            EXPECT_EQ(sim->ConnectionCount(), 0) << "a refused file never reaches the device";
+        }
+    }
+}
+
+// Nothing else listens in 127.0.110.x. Host 64 lies just outside the /26; host 30 accepts
+// connections but is no encoder.
+TEST(CliScanTest, FindsExactlyTheEncodersInTheRangeSortedByAddress) {
+    const Simulators simulators = StartAt(LoopbackSubnet::CliScan, {40, 3, 63, 17, 64, 30});
+    simulators[5]->SetFault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice());
+    const CliRun json = Cli("scan 127.0.110.0/26 --format json");
+    EXPECT_EQ(json.exitCode, 0) << json.err.toStdString();
+    QStringList found;
+    for (const auto& device : json.Json()[u"devices"].toArray())
+        found << device[u"address"].toString() + u' ' + device[u"mac"].toString();
+    EXPECT_EQ(found.join(u' '), QStringLiteral("127.0.110.3 00:1A:2B:3C:4D:5E 127.0.110.17 "
+                                               "00:1A:2B:3C:4D:5E 127.0.110.40 00:1A:2B:3C:4D:5E "
+                                               "127.0.110.63 00:1A:2B:3C:4D:5E"));
+    EXPECT_EQ(json.Json()[u"scanned"].toInt(), 64);
+    const CliRun text = Cli("scan 127.0.110.10-127.0.110.50 --jobs 8");
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_EQ(
+        text.out.toStdString(),
+        "Address       MAC address        Protocol     Hardware revision  Boot revision  "
+        "Exec revision\n"
+        "127.0.110.17  00:1A:2B:3C:4D:5E  Ethernet/IP  2                  B.7            C.3\n"
+        "127.0.110.40  00:1A:2B:3C:4D:5E  Ethernet/IP  2                  B.7            C.3\n"
+        "2 of 41 addresses answered as encoders.\n");
+}
+
+// Four devices at hosts 40 to 43 of 127.0.111.x, the last of which cannot be read: the plan runs
+// on the others.
+TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
+    const testsupport::FirmwareFolder files(3000);
+    ASSERT_TRUE(files.written);
+    const Simulators devices = StartAt(LoopbackSubnet::Cli, {40, 41, 42, 43});
+    devices[3]->SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(6));
+    // The plan moves device 41 to 45.
+    const auto plan = [&files](const char* firmware) {
+        const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
+        EXPECT_TRUE(testsupport::WriteFile(
+            path, QStringLiteral("address,new_ip,mask,gateway,protocol,mode,firmware\n"
+                                 "# line comments and blank lines are skipped\n\n"
+                                 "127.0.111.40,,,,modbus-tcp,no-dm7,%1\n"
+                                 "127.0.111.41,127.0.111.45,255.255.255.0,,delvor,,\r\n"
+                                 "127.0.111.42,,,,,dm7,%1\n127.0.111.43,,,,modbus-tcp,,\n")
+                      .arg(QLatin1String(firmware))
+                      .toUtf8()));
+        return path;
+    };
+    // A dry run checks the plan and sends nothing; a refused file stops the plan on every device.
+    const CliRun dry = Cli("batch %1 --dry-run", plan(""));
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out.toStdString(), "Address       Result   Steps\n"
+                                     "127.0.111.40  checked  protocol mode\n"
+                                     "127.0.111.41  checked  protocol address\n"
+                                     "127.0.111.42  checked  mode\n"
+                                     "127.0.111.43  checked  protocol\n");
+    const CliRun refused = Cli("batch %1", plan("broken.s19"));
+    EXPECT_EQ(refused.exitCode, 4) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("Unable to read firmware file")) << refused.err.toStdString();
+    for (const auto& simulator : devices)
+        EXPECT_EQ(simulator->ConnectionCount(), 0) << simulator->Address().toStdString();
+
+    const CliRun run = Cli("batch %1 --jobs 4 --format json", plan("fw.s19"));
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    // Already DM7: no mode step for device 2.
+    EXPECT_EQ(
+        run.out.trimmed().split('\n').last().toStdString(),
+        R"({"command":"batch","devices":[{"address":"127.0.111.40","device":"127.0.111.40",)"
+        R"("ok":true,"steps":["firmware","protocol","mode"]},{"address":"127.0.111.45",)"
+        R"("device":"127.0.111.41","ok":true,"steps":["protocol","address"]},)"
+        R"({"address":"127.0.111.42","device":"127.0.111.42","ok":true,"steps":["firmware"]},)"
+        R"({"address":"127.0.111.43","device":"127.0.111.43","error":{"code":"link-failure",)"
+        R"("device":"127.0.111.43","message":"Device is out of memory.","messages":)"
+        R"(["Device is out of memory."]},"ok":false,"steps":[]}],"ok":false})");
+    int stepEvents = 0;
+    for (const QJsonObject& event : run.JsonLines())
+        stepEvents += event[u"event"].toString() == QLatin1String("step") && event[u"ok"].toBool();
+    EXPECT_EQ(stepEvents, 6) << "one event per step done";
+    EXPECT_TRUE(run.err.contains((CliAddress(43) + QStringLiteral(": ")).toUtf8()));
+    // What the devices hold now.
+    EXPECT_EQ(devices[0]->Settings().options[3], 0x02) << "Modbus TCP/IP, NO DM7";
+    EXPECT_EQ(devices[0]->Identity().execNumber, 4);
+    EXPECT_EQ(devices[1]->Settings().options[3], 0x23) << "DELVOR, DM7";
+    EXPECT_EQ(devices[2]->Identity().execNumber, 4);
+    EXPECT_TRUE(devices[3]->SetPayloads().empty());
+    EXPECT_EQ(devices[3]->RequestCount(MSG_FIRMWARE_BLOCK), 0);
+}
+
+// The parts in-process: address ranges, the progress line, plan checks.
+TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
+    const std::tuple<const char*, std::size_t, const char*, const char*> ranges[] = {
+        {"127.0.0.0/24", 256, "127.0.0.0", "127.0.0.255"},
+        {"127.0.5.77/30", 4, "127.0.5.76", "127.0.5.79"},
+        {"127.0.0.9/32", 1, "127.0.0.9", "127.0.0.9"},
+        {"127.1.0.0/16", 65536, "127.1.0.0", "127.1.255.255"},
+        {"127.0.0.255-127.0.1.1", 3, "127.0.0.255", "127.0.1.1"},
+    };
+    for (const auto& [text, count, first, last] : ranges) {
+        const auto range = CAddressRange::Parse(QLatin1String(text));
+        ASSERT_TRUE(range.has_value()) << text;
+        ASSERT_EQ(range->size(), count) << text;
+        EXPECT_EQ(range->front(), CAddressRange::ParseAddress(QLatin1String(first))) << text;
+        EXPECT_EQ(range->back(), CAddressRange::ParseAddress(QLatin1String(last))) << text;
+    }
+    for (const char* text :
+         {"127.0.0.0/15", "127.0.0.0/33", "127.0.0.0/", "127.0.0/24", "127.0.0.5-127.0.0.4",
+          "127.0.0.0-127.1.0.0", "127.0.0.1-", "1.2.3.256/32"})
+        EXPECT_FALSE(CAddressRange::Parse(QLatin1String(text)).has_value()) << text;
+    // Only four decimal parts, never the zero address.
+    for (const char* text : {"127.0.0.1", "255.255.255.255"})
+        EXPECT_TRUE(CAddressRange::ParseAddress(QLatin1String(text)).has_value()) << text;
+    for (const char* text :
+         {"0.0.0.0", "1.2.3", "1.2.3.4.5", "1.2.3.+4", "1.2.3.1000", " 1.2.3.4", "1..3.4", ""})
+        EXPECT_FALSE(CAddressRange::ParseAddress(QLatin1String(text)).has_value()) << text;
+}
+
+TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
+    EXPECT_EQ(CProgressBar::Render(51200, 102400, 1000).toStdString(),
+              "[############------------]  50%  50.0 KiB / 100.0 KiB  50.0 KiB/s  0:01 left");
+    const QString start = CProgressBar::Render(0, 3 * 1024 * 1024, 0);
+    EXPECT_TRUE(start.contains(QLatin1String("  0%  0.0 KiB / 3.0 MiB"))) << qPrintable(start);
+    EXPECT_TRUE(start.endsWith(QLatin1String("-:-- left"))) << qPrintable(start);
+    EXPECT_TRUE(CProgressBar::Render(500, 100, 2000) // more than the total: a full bar
+                    .startsWith(QLatin1String("[########################] 100%")));
+}
+
+// The whole plan is checked before any device (the batch test reads a good one); FW stands for
+// a good firmware file, BAD for a refused one.
+TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
+    CMessageCapture::Install();
+    const testsupport::FirmwareFolder files(100);
+    ASSERT_TRUE(files.written);
+    const std::tuple<const char*, ExitCode, const char*> cases[] = {
+        {"127.0.0.1,,,,,,,x\n", ExitCode::Usage, "line 1: a row has 1 to 7 columns"},
+        {"127.0.0.1\n127.0.0\n", ExitCode::Usage, "line 2: '127.0.0' is not an IPv4 address"},
+        {"127.0.0.1,1.2.3.999\n", ExitCode::Usage, "'1.2.3.999'"},
+        {"127.0.0.1,,,,profibus\n", ExitCode::Usage, "'profibus'"},
+        {"127.0.0.1,,,,,DM7\n", ExitCode::Usage, "'DM7'"},
+        {"127.0.0.1\n127.0.0.1,,,,delvor\n", ExitCode::Usage,
+         "line 2: the device 127.0.0.1 is listed twice"},
+        {"address\n# nothing\n", ExitCode::Usage, "lists no device"},
+        {"127.0.0.1,,,,,,FW\n127.0.0.2,,,,,,BAD\n", ExitCode::FileRefused,
+         "Unable to read firmware file"},
+        {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
+    };
+    const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
+    for (const auto& [text, exit, message] : cases) {
+        ASSERT_TRUE(testsupport::WriteFile(
+            path, QByteArray(text).replace("FW", "fw.s19").replace("BAD", "broken.s19")));
+        CBatchPlan::Problem problem;
+        const auto plan = CBatchPlan::Read(path, problem);
+        EXPECT_FALSE(plan.has_value()) << text;
+        EXPECT_EQ(problem.exit, exit) << text;
+        EXPECT_TRUE(problem.message.contains(QLatin1String(message)))
+            << qPrintable(problem.message);
+    }
+}
