@@ -1,5 +1,4 @@
 #include "comm/CommInterface.h"
-#include "Bytes.h"
 #include "LoopbackAddress.h"
 #include "MessageRecorder.h"
 #include "SimulatorSupport.h"
@@ -11,7 +10,8 @@
 
 #include <memory>
 
-using testsupport::Bytes;
+using namespace Qt::StringLiterals;
+
 using testsupport::Octets;
 
 namespace {
@@ -48,25 +48,18 @@ protected:
     CCommInterface m_comm;
 };
 
-TEST_F(CommInterfaceTest, RecordsKeepTheirSizes) {
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, Filled(40));
-    ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(DeviceData.m_dwResponseLength, 32u);
-    EXPECT_EQ(DeviceData.m_Status[31], 32);
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, Filled(10));
-    ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(DeviceData.m_Status[9], 10);
-    EXPECT_EQ(DeviceData.m_Status[10], 0); // the rest is zeroed
-    EXPECT_EQ(DeviceData.m_Status[31], 0);
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, QByteArray());
-    ASSERT_TRUE(m_comm.GetStatusId()) << "an empty record is accepted; callers reject it";
+// No minimum length: a longer record is cut, a shorter one zero-filled, an empty one accepted
+// (the callers reject it).
+TEST_F(CommInterfaceTest, StatusRecordIsCutOrZeroFilledToItsSize) {
+    for (const int length : {40, 10, 0}) {
+        m_sim->SetReplyOverride(MSG_GET_STATUS_ID, Filled(length));
+        ASSERT_TRUE(m_comm.GetStatusId()) << length;
+        const int kept = std::min(length, 32);
+        EXPECT_EQ(DeviceData.m_dwResponseLength, DWORD(kept));
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(DeviceData.m_Status.data()), 32),
+                  Filled(kept).leftJustified(32, '\0'));
+    }
     EXPECT_FALSE(DeviceData.IsValidDevice());
-
-    const auto ipBefore = DeviceData.m_DeviceIp;
-    m_sim->SetReplyOverride(MSG_GET_MAC_ID, Filled(150));
-    EXPECT_TRUE(m_comm.GetMacId());
-    EXPECT_EQ(DeviceData.m_dwResponseLength, 100u);
-    EXPECT_EQ(DeviceData.m_DeviceIp, ipBefore);
     EXPECT_EQ(m_messages.count(), 0u);
 }
 
@@ -101,11 +94,9 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
     ASSERT_TRUE(m_comm.GetMacId());
     EXPECT_EQ(DeviceData.m_Current.m_Mac,
               (std::array<BYTE, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-    // The last option byte holds the protocol and the DM7 mode.
-    for (const auto& [byte, protocol, dm7] : {std::tuple<BYTE, int, bool>{0x21, 1, true},
-                                              {0x32, 2, false},
-                                              {0x02, 2, false},
-                                              {0x23, 3, true}}) {
+    // The last option byte holds the protocol (low half) and the DM7 mode (high half 2).
+    for (const auto& [byte, protocol, dm7] :
+         {std::tuple<BYTE, int, bool>{0x21, 1, true}, {0x32, 2, false}}) {
         sim::NetworkSettings settings = m_sim->Settings();
         settings.options = {0xA1, 0xB2, 0xC3, byte};
         m_sim->SetSettings(settings);
@@ -133,7 +124,6 @@ TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
     EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 0);
     EXPECT_EQ(TakeMessage(), QStringLiteral("DELVOR RivivozUzuvod|Incorrect Communication Packet  "
                                             "(Protection error).|117|I"));
-    m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
     EthernetSettings& pending = DeviceData.m_Pending;
     pending = {};
     pending.m_Ip = {127, 20, 0, 9};
@@ -142,18 +132,17 @@ TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
     pending.m_Options = {0x11, 0x22, 0x33, 0x00};
     pending.m_nProtocol = 2;
     pending.m_bModeDM7 = true;
-    ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(m_sim->SetPayloads().back(),
-              Bytes({0x01, 0x13, 0x00, 0x13, 0x01, 127, 20,   0,    9,    255, 255,
-                     0,    0,    127,  20,   0,    1,   0x11, 0x22, 0x33, 0x22}));
-    EXPECT_EQ(pending.m_Options[3], 0x22) << "the rebuilt byte stays in the pending record";
-    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 1);
-    EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
-    pending.m_nProtocol = 1;
-    pending.m_bModeDM7 = false;
-    m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
-    ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(static_cast<BYTE>(m_sim->SetPayloads().back().at(20)), 0x01);
+    for (const BYTE last : {0x22, 0x01}) {
+        m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
+        ASSERT_TRUE(m_comm.SetNewIpAndRestart());
+        EXPECT_EQ(m_sim->SetPayloads().back(),
+                  QByteArray::fromHex("01130013017f140009ffff00007f140001112233") + char(last));
+        EXPECT_EQ(pending.m_Options[3], last) << "the rebuilt byte stays in the pending record";
+        EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
+        pending.m_nProtocol = 1;
+        pending.m_bModeDM7 = false;
+    }
+    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 2);
 }
 
 // Each fault ends the command with one message; the next command goes through. A device
@@ -218,15 +207,13 @@ TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
 TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
     struct RecordedBar : platform::ProgressIndicator {
         void SetRange(int lower, int upper) override {
-            calls << QStringLiteral("range %1-%2").arg(lower).arg(upper);
+            calls << u"range %1-%2"_s.arg(lower).arg(upper);
         }
-        void SetPos(int position) override { calls << QStringLiteral("pos %1").arg(position); }
-        void SetStep(int step) override { calls << QStringLiteral("step %1").arg(step); }
-        void StepIt() override { calls << QStringLiteral("stepit"); }
-        void SetShowText(bool show) override { calls << QStringLiteral("text %1").arg(show); }
-        void SetWindowText(const QString& text) override {
-            calls << QStringLiteral("caption ") + text;
-        }
+        void SetPos(int position) override { calls << u"pos %1"_s.arg(position); }
+        void SetStep(int step) override { calls << u"step %1"_s.arg(step); }
+        void StepIt() override { calls << u"stepit"_s; }
+        void SetShowText(bool show) override { calls << u"text %1"_s.arg(show); }
+        void SetWindowText(const QString& text) override { calls << u"caption "_s + text; }
         QStringList calls;
     } bar;
     m_comm.m_pProgressCtrl = &bar;
