@@ -4,9 +4,6 @@
 
 #include "WaitFor.h"
 
-#include <QByteArray>
-#include <QString>
-
 namespace testsupport {
 
 // One request run the way the command layer runs it: start, then poll the status while it

@@ -1,13 +1,8 @@
 #pragma once
 
-#include "commdll/SerialComm.h"
-#include "sim/EncoderSimulator.h"
-
 #include "tests/commdll/RequestRunner.h"
 
 #include "SimulatorSupport.h"
-
-#include <gtest/gtest.h>
 
 namespace testsupport {
 
