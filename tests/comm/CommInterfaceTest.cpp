@@ -8,27 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
 using testsupport::Octets;
-
-namespace {
-
-std::unique_ptr<sim::CEncoderSimulator> StartSimulator(const QString& address) {
-    auto simulator =
-        std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
-    EXPECT_TRUE(testsupport::Started(*simulator));
-    return simulator;
-}
-
-} // namespace
 
 // The command layer against a simulated encoder of the test's own on loopback.
 class CommInterfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(testsupport::Started(m_sim));
         DeviceData = {};
         DeviceData.m_DeviceIp = Octets(m_address);
     }
@@ -36,7 +24,7 @@ protected:
     QString TakeMessage() { return testsupport::TakeBox(m_messages); }
 
     QString m_address = testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm);
-    std::unique_ptr<sim::CEncoderSimulator> m_sim = StartSimulator(m_address);
+    sim::CEncoderSimulator m_sim{testsupport::SimulatorConfigAt(m_address)};
     testsupport::MessageRecorder m_messages;
     CCommInterface m_comm;
 };
@@ -45,7 +33,7 @@ protected:
 // (the callers reject it). A final status 0 with an uncleared result fails silently.
 TEST_F(CommInterfaceTest, StatusRecordIsCutOrZeroFilledToItsSize) {
     for (const int length : {40, 10, 0}) {
-        m_sim->SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(length, 'q'));
+        m_sim.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(length, 'q'));
         ASSERT_TRUE(m_comm.GetStatusId()) << length;
         const int kept = std::min(length, 32);
         EXPECT_EQ(DeviceData.m_dwResponseLength, DWORD(kept));
@@ -68,11 +56,11 @@ TEST_F(CommInterfaceTest, ReadCommandsAcceptTheirMinimumLengthAndRefuseOneByteLe
           {MSG_GET_PARAMS, 18, &CCommInterface::GetEadkParams,
            u"Unable to Read Ethernet eadk Parameters"_s}}) {
         SCOPED_TRACE(failure.toStdString());
-        m_sim->SetReplyOverride(code, QByteArray(minimum, 1));
+        m_sim.SetReplyOverride(code, QByteArray(minimum, 1));
         EXPECT_TRUE((m_comm.*command)());
         EXPECT_EQ(m_messages.count(), 0u);
         const EthernetSettings before = DeviceData.m_Current;
-        m_sim->SetReplyOverride(code, QByteArray(minimum - 1, 2));
+        m_sim.SetReplyOverride(code, QByteArray(minimum - 1, 2));
         EXPECT_FALSE((m_comm.*command)());
         EXPECT_EQ(TakeMessage(), u"DELVOR RivivozUzuvod|%1|0|E"_s.arg(failure));
         EXPECT_EQ(DeviceData.m_Current.m_Ip, before.m_Ip) << "a short reply changes nothing";
@@ -87,9 +75,9 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
     // The last option byte holds the protocol (low half) and the DM7 mode (high half 2).
     for (const auto& [byte, protocol, dm7] :
          {std::tuple<BYTE, int, bool>{0x21, 1, true}, {0x32, 2, false}}) {
-        sim::NetworkSettings settings = m_sim->Settings();
+        sim::NetworkSettings settings = m_sim.Settings();
         settings.options = {0xA1, 0xB2, 0xC3, byte};
-        m_sim->SetSettings(settings);
+        m_sim.SetSettings(settings);
         ASSERT_TRUE(m_comm.GetEthernetParams());
         EXPECT_EQ(DeviceData.m_Current.m_nProtocol, protocol) << int(byte);
         EXPECT_EQ(DeviceData.m_Current.m_bModeDM7, dm7) << int(byte);
@@ -99,7 +87,7 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
     EXPECT_EQ(DeviceData.m_Current.m_SubnetMask, (std::array<BYTE, 4>{255, 255, 255, 0}));
     EXPECT_EQ(DeviceData.m_Current.m_Gateway, (std::array<BYTE, 4>{127, 0, 0, 1}));
 
-    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
+    m_sim.SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
     ASSERT_TRUE(m_comm.GetEadkParams());
     EXPECT_EQ(DeviceData.m_Current.m_wOutputSize, (std::array<BYTE, 2>{0x00, 0x05}));
     EXPECT_EQ(DeviceData.m_Current.m_wInputSize, (std::array<BYTE, 2>{0xFF, 0xFF}));
@@ -109,9 +97,9 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
 
 // A refused set sends no restart; a refused restart does not fail the set, its message shows.
 TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
-    m_sim->SetFault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(19, false));
+    m_sim.SetFault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(19, false));
     EXPECT_FALSE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 0);
+    EXPECT_EQ(m_sim.RequestCount(MSG_RESTART_DEVICE), 0);
     EXPECT_EQ(TakeMessage(), QStringLiteral("DELVOR RivivozUzuvod|Incorrect Communication Packet  "
                                             "(Protection error).|117|I"));
     EthernetSettings& pending = DeviceData.m_Pending;
@@ -122,16 +110,16 @@ TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
                .m_nProtocol = 2,
                .m_bModeDM7 = true};
     for (const BYTE last : {0x22, 0x01}) {
-        m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
+        m_sim.SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
         ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-        EXPECT_EQ(m_sim->SetPayloads().back(),
+        EXPECT_EQ(m_sim.SetPayloads().back(),
                   QByteArray::fromHex("01130013017f140009ffff00007f140001112233") + char(last));
         EXPECT_EQ(pending.m_Options[3], last) << "the rebuilt byte stays in the pending record";
         EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
         pending.m_nProtocol = 1;
         pending.m_bModeDM7 = false;
     }
-    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 2);
+    EXPECT_EQ(m_sim.RequestCount(MSG_RESTART_DEVICE), 2);
 }
 
 // Each fault ends the command with one message; the next command goes through. A device
@@ -145,13 +133,13 @@ TEST_F(CommInterfaceTest, FaultsEndTheCommandWithTheirMessageAndTheNextCommandWo
         rows.emplace_back(Fault::DeviceError(status), 120);
     for (const auto& [fault, stringId] : rows) {
         SCOPED_TRACE(stringId);
-        m_sim->SetFault(MSG_GET_STATUS_ID, fault);
+        m_sim.SetFault(MSG_GET_STATUS_ID, fault);
         EXPECT_FALSE(m_comm.GetStatusId());
         const QString message = TakeMessage();
         EXPECT_TRUE(message.startsWith(QStringLiteral("DELVOR RivivozUzuvod|")) &&
                     message.endsWith(QStringLiteral("|%1|I").arg(stringId)))
             << message.toStdString();
-        m_sim->ClearFault(MSG_GET_STATUS_ID);
+        m_sim.ClearFault(MSG_GET_STATUS_ID);
         EXPECT_TRUE(m_comm.GetStatusId());
         EXPECT_EQ(m_messages.count(), 0u);
     }
@@ -160,11 +148,11 @@ TEST_F(CommInterfaceTest, FaultsEndTheCommandWithTheirMessageAndTheNextCommandWo
 // Nothing listens: the socket's own error, in the system's words. Once the device is back,
 // that refused connection is not blamed for a later failure.
 TEST_F(CommInterfaceTest, RefusedConnectionShowsTheSystemTextOnlyForItself) {
-    m_sim->Stop();
+    m_sim.Stop();
     EXPECT_FALSE(m_comm.GetStatusId());
     EXPECT_EQ(TakeMessage(), QStringLiteral("Error|Connection refused|0|I"));
-    ASSERT_TRUE(m_sim->Start());
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::DeviceError(50));
+    ASSERT_TRUE(m_sim.Start());
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::DeviceError(50));
     EXPECT_FALSE(m_comm.GetStatusId());
     EXPECT_TRUE(TakeMessage().endsWith(QStringLiteral("|104|I")));
 }
@@ -172,15 +160,16 @@ TEST_F(CommInterfaceTest, RefusedConnectionShowsTheSystemTextOnlyForItself) {
 TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
     const QString otherAddress =
         testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm, 7);
-    auto other = StartSimulator(otherAddress);
+    sim::CEncoderSimulator other(testsupport::SimulatorConfigAt(otherAddress));
+    ASSERT_TRUE(testsupport::Started(other));
     ASSERT_TRUE(m_comm.GetStatusId());
     DeviceData.m_DeviceIp = Octets(otherAddress);
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(m_sim->RequestCount(MSG_GET_STATUS_ID), 2);
-    EXPECT_EQ(other->RequestCount(MSG_GET_STATUS_ID), 0);
+    EXPECT_EQ(m_sim.RequestCount(MSG_GET_STATUS_ID), 2);
+    EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 0);
     m_comm.DropLink();
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(other->RequestCount(MSG_GET_STATUS_ID), 1);
+    EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 1);
 }
 
 // A progress bar attached to the link: reset before the wait, stepped once per busy look,
@@ -196,7 +185,7 @@ TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
         QStringList calls;
     } bar;
     m_comm.m_pProgressCtrl = &bar;
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
     ASSERT_TRUE(m_comm.GetStatusId());
     ASSERT_GE(bar.calls.size(), 5);
     EXPECT_EQ(bar.calls.mid(0, 4).join(u','), QStringLiteral("range 0-100,pos 0,text 0,stepit"));
@@ -206,7 +195,7 @@ TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
 
     bar.calls.clear();
     m_comm.m_dwTotal = 42;
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
     m_comm.m_SerialComm.m_dwProgressCount = 63; // 63 units of 42 transferred: 150%
     ASSERT_TRUE(m_comm.GetStatusId());
     EXPECT_TRUE(bar.calls.contains(QStringLiteral("text 1")));

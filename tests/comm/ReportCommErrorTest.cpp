@@ -23,11 +23,7 @@ TEST(ReportCommError, EveryCodeShowsItsExactText) {
         ReportCommError(code);
         return testsupport::TakeBox(boxes);
     };
-    const struct {
-        DWORD code;
-        int helpId;
-        QString text;
-    } rows[] = {
+    const std::tuple<DWORD, int, QString> rows[] = {
         {1, 105, Packet("Checksum Error")},
         {2, 106, Packet("Time Out Error") + u" \nCheck cable and communication port."_s},
         {3, 108, Packet("Incorrect message code")},
@@ -62,11 +58,10 @@ TEST(ReportCommError, EveryCodeShowsItsExactText) {
         {101, 131, u"Error reading driver or hex file"_s},
         {212, 121, u"User aborted communication."_s},
     };
-    for (const auto& row : rows) {
-        const QString expected =
-            QStringLiteral("DELVOR RivivozUzuvod|%1|%2|I").arg(row.text).arg(row.helpId);
-        EXPECT_EQ(report(row.code, 0), expected) << row.code;
-        EXPECT_EQ(report(row.code, ECONNREFUSED), expected) << row.code;
+    for (const auto& [code, helpId, text] : rows) {
+        const QString expected = u"DELVOR RivivozUzuvod|%1|%2|I"_s.arg(text).arg(helpId);
+        EXPECT_EQ(report(code, 0), expected) << code;
+        EXPECT_EQ(report(code, ECONNREFUSED), expected) << code;
     }
     EXPECT_EQ(report(0, ECONNREFUSED), QString()); // success shows nothing
     // Any other code: the system's text for its last error, else the unknown-error text.
