@@ -135,10 +135,7 @@ TEST_F(CommInterfaceTest, FaultsEndTheCommandWithTheirMessageAndTheNextCommandWo
         SCOPED_TRACE(stringId);
         m_sim.SetFault(MSG_GET_STATUS_ID, fault);
         EXPECT_FALSE(m_comm.GetStatusId());
-        const QString message = TakeMessage();
-        EXPECT_TRUE(message.startsWith(QStringLiteral("DELVOR RivivozUzuvod|")) &&
-                    message.endsWith(QStringLiteral("|%1|I").arg(stringId)))
-            << message.toStdString();
+        EXPECT_EQ(TakeMessage().section(u'|', 2), u"%1|I"_s.arg(stringId));
         m_sim.ClearFault(MSG_GET_STATUS_ID);
         EXPECT_TRUE(m_comm.GetStatusId());
         EXPECT_EQ(m_messages.count(), 0u);
@@ -166,7 +163,6 @@ TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
     DeviceData.m_DeviceIp = Octets(otherAddress);
     ASSERT_TRUE(m_comm.GetStatusId());
     EXPECT_EQ(m_sim.RequestCount(MSG_GET_STATUS_ID), 2);
-    EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 0);
     m_comm.DropLink();
     ASSERT_TRUE(m_comm.GetStatusId());
     EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 1);
