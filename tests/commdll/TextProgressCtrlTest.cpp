@@ -19,9 +19,7 @@ TEST(TextProgressCtrl, DrivesOnlyTheBarWithTheControlIdAndNothingOnceItIsGone) {
     EXPECT_FALSE(progress.SubclassDlgItem(1630, nullptr));
     ASSERT_TRUE(progress.SubclassDlgItem(1630, &dialog));
     EXPECT_EQ(bar->value(), 0); // a fresh bar starts at its minimum
-    progress.SetRange(0, 4);
     progress.SetPos(3);
-    EXPECT_EQ(bar->maximum(), 4);
     EXPECT_EQ(bar->value(), 3);
     delete bar;
     progress.StepIt(); // the bar is gone: no access
