@@ -4,28 +4,24 @@
 #include "SimulatorSupport.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
-#include "sim/EncoderSimulator.h"
-
-#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-
-using testsupport::Octets;
+using namespace testsupport;
 
 // The command layer against a simulated encoder of the test's own on loopback.
 class CommInterfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(testsupport::Started(m_sim));
+        ASSERT_TRUE(Started(m_sim));
         DeviceData = {};
         DeviceData.m_DeviceIp = Octets(m_address);
     }
 
-    QString TakeMessage() { return testsupport::TakeBox(m_messages); }
+    QString TakeMessage() { return TakeBox(m_messages); }
 
-    QString m_address = testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm);
-    sim::CEncoderSimulator m_sim{testsupport::SimulatorConfigAt(m_address)};
-    testsupport::MessageRecorder m_messages;
+    QString m_address = UniqueLoopbackAddress(LoopbackArea::Comm);
+    sim::CEncoderSimulator m_sim{SimulatorConfigAt(m_address)};
+    MessageRecorder m_messages;
     CCommInterface m_comm;
 };
 
@@ -148,10 +144,9 @@ TEST_F(CommInterfaceTest, FaultsEndTheCommandWithTheirMessageAndTheNextCommandWo
 }
 
 TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
-    const QString otherAddress =
-        testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm, 7);
-    sim::CEncoderSimulator other(testsupport::SimulatorConfigAt(otherAddress));
-    ASSERT_TRUE(testsupport::Started(other));
+    const QString otherAddress = UniqueLoopbackAddress(LoopbackArea::Comm, 7);
+    sim::CEncoderSimulator other(SimulatorConfigAt(otherAddress));
+    ASSERT_TRUE(Started(other));
     ASSERT_TRUE(m_comm.GetStatusId());
     DeviceData.m_DeviceIp = Octets(otherAddress);
     ASSERT_TRUE(m_comm.GetStatusId());

@@ -5,15 +5,14 @@
 
 #include <gtest/gtest.h>
 
-using commdll::CFrameReader;
-using commdll::Frame;
+using namespace commdll;
 using testsupport::Hex;
 using State = CFrameReader::State;
 
 namespace {
 
 Frame Request(std::uint32_t sequence, BYTE code, BYTE flags, const QByteArray& payload) {
-    return {commdll::FRAME_KIND_REQUEST, sequence, code, flags, payload};
+    return {FRAME_KIND_REQUEST, sequence, code, flags, payload};
 }
 
 } // namespace
@@ -22,34 +21,28 @@ TEST(Frame, EncodesTheExactWireBytes) {
     const std::pair<Frame, const char*> rows[] = {
         {Request(0x00000001, 0x12, 0x00, {}), "d50100000001120000007775"},
         {Request(0xFFFFFFFF, 0x1A, 0x05, Hex("aabbcc")), "d501ffffffff1a050003aabbccca80"},
-        {{commdll::FRAME_KIND_REPLY, 0x0000000A, 0x2A, 0x0B, {}}, "d5020000000a2a0b0000ef15"},
+        {{FRAME_KIND_REPLY, 0x0000000A, 0x2A, 0x0B, {}}, "d5020000000a2a0b0000ef15"},
     };
     for (const auto& [frame, hex] : rows)
-        EXPECT_EQ(commdll::EncodeFrame(frame).toHex(), QByteArray(hex));
-    EXPECT_EQ(commdll::EncodeFrame(Request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
-    EXPECT_TRUE(commdll::EncodeFrame(Request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
+        EXPECT_EQ(EncodeFrame(frame).toHex(), QByteArray(hex));
+    EXPECT_EQ(EncodeFrame(Request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
+    EXPECT_TRUE(EncodeFrame(Request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
 }
 
 TEST(Frame, RequestFlagsCarryTheCallersFlagAndTheBlockFlags) {
-    struct Row {
-        bool flag;
-        BYTE blockFlags, wire;
-    };
-    for (const Row row : {Row{false, 0xFC, 0x00}, Row{true, 0x01, 0x03}, Row{true, 0x02, 0x05}}) {
-        EXPECT_EQ(commdll::RequestFlags(row.flag, row.blockFlags), row.wire);
-        EXPECT_EQ(commdll::BlockFlagsOf(row.wire), row.blockFlags & 0x03);
+    for (const auto& [flag, blockFlags, wire] : {std::tuple<bool, BYTE, BYTE>{false, 0xFC, 0x00},
+                                                 {true, 0x01, 0x03},
+                                                 {true, 0x02, 0x05}}) {
+        EXPECT_EQ(RequestFlags(flag, blockFlags), wire);
+        EXPECT_EQ(BlockFlagsOf(wire), blockFlags & 0x03);
     }
 }
 
 // Fed at once or byte by byte (as a slow network delivers them), the reader takes a whole frame
 // and no byte of the next, and refuses a broken one as soon as it can.
 TEST(FrameReader, TakesOneFrameAtATimeAndRefusesBrokenOnesAsSoonAsItCan) {
-    struct Row {
-        QByteArray bytes;
-        State state;
-        qsizetype taken; // bytes the reader accepted before it decided
-    };
-    const Row rows[] = {
+    const std::tuple<QByteArray, State, qsizetype> rows[] = {
+        // bytes, state, bytes taken
         {Hex("d501cafef00d2a030005011300130a8a86d501"), State::Complete, 17}, // then the next
         {Hex("aa0100000001120000000000"), State::BadType, 10},                // not our magic
         {Hex("d50200000001120000000000"), State::BadType, 10}, // a reply where a request belongs
@@ -57,22 +50,22 @@ TEST(FrameReader, TakesOneFrameAtATimeAndRefusesBrokenOnesAsSoonAsItCan) {
         {Hex("d5010000000112000201") + QByteArray(600, 'x'), State::BadLength, 10},
         {Hex("d5010000000712000002090263ca"), State::BadChecksum, 14}, // payload changed
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.bytes.left(14).toHex().toStdString());
-        CFrameReader reader(commdll::FRAME_KIND_REQUEST);
-        EXPECT_EQ(reader.Feed(row.bytes.constData(), row.bytes.size()), row.taken);
-        EXPECT_EQ(reader.GetState(), row.state);
-        EXPECT_EQ(reader.Feed(row.bytes.constData(), row.bytes.size()), 0);
+    for (const auto& [bytes, state, wanted] : rows) {
+        SCOPED_TRACE(bytes.left(14).toHex().toStdString());
+        CFrameReader reader(FRAME_KIND_REQUEST);
+        EXPECT_EQ(reader.Feed(bytes.constData(), bytes.size()), wanted);
+        EXPECT_EQ(reader.GetState(), state);
+        EXPECT_EQ(reader.Feed(bytes.constData(), bytes.size()), 0);
         reader.Reset();
         qsizetype taken = 0;
-        for (qsizetype i = 0; i < row.bytes.size() && reader.GetState() == State::Incomplete; ++i) {
-            taken += reader.Feed(row.bytes.constData() + i, 1);
+        for (qsizetype i = 0; i < bytes.size() && reader.GetState() == State::Incomplete; ++i) {
+            taken += reader.Feed(bytes.constData() + i, 1);
             EXPECT_EQ(reader.HasPartialFrame(), reader.GetState() == State::Incomplete);
         }
-        EXPECT_EQ(taken, row.taken);
-        EXPECT_EQ(reader.GetState(), row.state);
-        if (row.state == State::Complete) {
-            EXPECT_EQ(commdll::EncodeFrame(reader.TakeFrame()), row.bytes.left(row.taken));
+        EXPECT_EQ(taken, wanted);
+        EXPECT_EQ(reader.GetState(), state);
+        if (state == State::Complete) {
+            EXPECT_EQ(EncodeFrame(reader.TakeFrame()), bytes.left(wanted));
         }
     }
 }

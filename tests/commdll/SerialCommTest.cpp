@@ -19,18 +19,13 @@
 #include <functional>
 
 using sim::Fault;
-using testsupport::Bytes;
-using testsupport::Hex;
-using testsupport::OpenLink;
-using testsupport::RunRequest;
-using testsupport::SimulatedDevice;
-using testsupport::SimulatorConfigAt;
+using namespace testsupport;
 
 namespace {
 
 // Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
 QString Address(int host) {
-    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Commdll, host);
+    return NumberedLoopbackAddress(LoopbackSubnet::Commdll, host);
 }
 
 QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, const QByteArray& payload) {

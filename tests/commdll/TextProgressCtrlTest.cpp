@@ -8,7 +8,10 @@
 #include <QProgressBar>
 #include <QThread>
 
-TEST(TextProgressCtrl, DrivesOnlyTheBarWithTheControlIdAndNothingOnceItIsGone) {
+// Only the bar with the control id moves: past the maximum a step wraps round to the start of
+// the range, a position stays inside the range. Calls from another thread reach the bar; its text
+// shows only when asked. Once the bar is gone nothing is touched.
+TEST(TextProgressCtrl, DrivesTheBarWithItsControlIdUntilItIsGone) {
     QDialog dialog;
     auto* bar = new QProgressBar(&dialog);
     bar->setProperty("controlId", 1630);
@@ -19,20 +22,7 @@ TEST(TextProgressCtrl, DrivesOnlyTheBarWithTheControlIdAndNothingOnceItIsGone) {
     EXPECT_FALSE(progress.SubclassDlgItem(1630, nullptr));
     ASSERT_TRUE(progress.SubclassDlgItem(1630, &dialog));
     EXPECT_EQ(bar->value(), 0); // a fresh bar starts at its minimum
-    progress.SetPos(3);
-    EXPECT_EQ(bar->value(), 3);
-    delete bar;
-    progress.StepIt(); // the bar is gone: no access
-    progress.SetWindowText(QStringLiteral("x"));
-    EXPECT_EQ(other->value(), -1); // untouched: still without a position
-}
-
-// Past the maximum a step wraps round to the start of the range; a position stays inside the
-// range. Calls from another thread reach the bar; its text shows only when asked.
-TEST(TextProgressCtrl, StepsWrapPositionsClampAndTextShowsWhenAskedFromAnyThread) {
-    QProgressBar bar;
-    CTextProgressCtrl progress;
-    progress.Attach(&bar);
+    EXPECT_FALSE(bar->isTextVisible());
     struct Row {
         int lower, upper, step, start;
         std::vector<int> positions; // after SetPos(start), then after each StepIt
@@ -44,13 +34,12 @@ TEST(TextProgressCtrl, StepsWrapPositionsClampAndTextShowsWhenAskedFromAnyThread
         progress.SetRange(row.lower, row.upper);
         progress.SetStep(row.step);
         progress.SetPos(row.start);
-        EXPECT_EQ(bar.value(), row.positions[0]);
+        EXPECT_EQ(bar->value(), row.positions[0]);
         for (std::size_t i = 1; i < row.positions.size(); ++i) {
             progress.StepIt();
-            EXPECT_EQ(bar.value(), row.positions[i]) << "after step " << i;
+            EXPECT_EQ(bar->value(), row.positions[i]) << "after step " << i;
         }
     }
-    EXPECT_FALSE(bar.isTextVisible());
     std::unique_ptr<QThread> worker(QThread::create([&] {
         progress.SetStep(5);
         progress.StepIt();
@@ -58,10 +47,14 @@ TEST(TextProgressCtrl, StepsWrapPositionsClampAndTextShowsWhenAskedFromAnyThread
         progress.SetWindowText(QStringLiteral("42%"));
     }));
     worker->start();
-    EXPECT_TRUE(testsupport::WaitFor([&] { return bar.text() == QStringLiteral("42%"); }));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return bar->text() == QStringLiteral("42%"); }));
     worker->wait();
-    EXPECT_EQ(bar.value(), 5);
-    EXPECT_TRUE(bar.isTextVisible());
+    EXPECT_EQ(bar->value(), 5);
+    EXPECT_TRUE(bar->isTextVisible());
     progress.SetShowText(false);
-    EXPECT_FALSE(bar.isTextVisible());
+    EXPECT_FALSE(bar->isTextVisible());
+    delete bar;
+    progress.StepIt();
+    progress.SetWindowText(QStringLiteral("x"));
+    EXPECT_EQ(other->value(), -1); // untouched: still without a position
 }
