@@ -8,42 +8,37 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString Packet(const char* what) {
-    return QStringLiteral("Incorrect Communication Packet  (%1).").arg(QLatin1String(what));
-}
-
-} // namespace
-
 TEST(ReportCommError, EveryCodeShowsItsExactText) {
     testsupport::MessageRecorder boxes;
+    const auto packet = [](const char* what) {
+        return u"Incorrect Communication Packet  (%1)."_s.arg(QLatin1String(what));
+    };
     const auto report = [&](DWORD code, int systemError) {
         platform::SetLastSystemError(systemError);
         ReportCommError(code);
         return testsupport::TakeBox(boxes);
     };
     const std::tuple<DWORD, int, QString> rows[] = {
-        {1, 105, Packet("Checksum Error")},
-        {2, 106, Packet("Time Out Error") + u" \nCheck cable and communication port."_s},
-        {3, 108, Packet("Incorrect message code")},
+        {1, 105, packet("Checksum Error")},
+        {2, 106, packet("Time Out Error") + u" \nCheck cable and communication port."_s},
+        {3, 108, packet("Incorrect message code")},
         {6, 107, u"Device is out of memory."_s},
-        {7, 109, Packet("Incorrect message number")},
-        {8, 111, Packet("Incorrect message length")},
-        {9, 110, Packet("Incorrect type")},
-        {10, 123, Packet("Error in EEPROM program")},
-        {11, 133, Packet("Incorrect message load")},
-        {14, 112, Packet("Program read only error")},
-        {15, 113, Packet("Incorrect Format")},
-        {16, 114, Packet("Image not found")},
+        {7, 109, packet("Incorrect message number")},
+        {8, 111, packet("Incorrect message length")},
+        {9, 110, packet("Incorrect type")},
+        {10, 123, packet("Error in EEPROM program")},
+        {11, 133, packet("Incorrect message load")},
+        {14, 112, packet("Program read only error")},
+        {15, 113, packet("Incorrect Format")},
+        {16, 114, packet("Image not found")},
         {17, 115, u"There is a Port conflict. Check the ports."_s},
         {18, 116,
          u"Panel does not have the firmware loaded.  \n"_s
          u"Please load the panel with latest firmware."_s},
-        {19, 117, Packet("Protection error")},
-        {20, 118, Packet("Incorrect password")},
-        {21, 119, Packet("Error in INIT")},
-        {23, 120, Packet("ERR MSG ECHOED")},
+        {19, 117, packet("Protection error")},
+        {20, 118, packet("Incorrect password")},
+        {21, 119, packet("Error in INIT")},
+        {23, 120, packet("ERR MSG ECHOED")},
         {30, 122, u"DORudor dll not initialized."_s},
         {31, 124, u"Invalid argument type."_s},
         {32, 126, u"Unable to create thread."_s},

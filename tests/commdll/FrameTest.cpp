@@ -9,26 +9,21 @@ using namespace commdll;
 using testsupport::Hex;
 using State = CFrameReader::State;
 
-namespace {
-
-Frame Request(std::uint32_t sequence, BYTE code, BYTE flags, const QByteArray& payload) {
-    return {FRAME_KIND_REQUEST, sequence, code, flags, payload};
-}
-
-} // namespace
-
 // Request flags: bit 0 the caller's flag, bits 1 and 2 the first- and last-block flags.
 TEST(Frame, EncodesTheExactWireBytes) {
+    const auto request = [](std::uint32_t sequence, BYTE code, BYTE flags, const QByteArray& data) {
+        return Frame{FRAME_KIND_REQUEST, sequence, code, flags, data};
+    };
     const std::pair<Frame, const char*> rows[] = {
-        {Request(0x00000001, 0x12, RequestFlags(false, 0x01), {}), "d50100000001120200001915"},
-        {Request(0xFFFFFFFF, 0x1A, RequestFlags(true, 0xFE), Hex("aabbcc")),
+        {request(0x00000001, 0x12, RequestFlags(false, 0x01), {}), "d50100000001120200001915"},
+        {request(0xFFFFFFFF, 0x1A, RequestFlags(true, 0xFE), Hex("aabbcc")),
          "d501ffffffff1a050003aabbccca80"},
         {{FRAME_KIND_REPLY, 0x0000000A, 0x2A, 0x0B, {}}, "d5020000000a2a0b0000ef15"},
     };
     for (const auto& [frame, hex] : rows)
         EXPECT_EQ(EncodeFrame(frame).toHex(), QByteArray(hex));
-    EXPECT_EQ(EncodeFrame(Request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
-    EXPECT_TRUE(EncodeFrame(Request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
+    EXPECT_EQ(EncodeFrame(request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
+    EXPECT_TRUE(EncodeFrame(request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
     EXPECT_EQ(BlockFlagsOf(0x03), 0x01);
     EXPECT_EQ(BlockFlagsOf(0x04), 0x02);
 }

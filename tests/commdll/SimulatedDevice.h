@@ -6,8 +6,7 @@
 
 namespace testsupport {
 
-// A simulated encoder, started, and a link set up for its address; the link connects on its
-// first request. Tests check `started` before they go on.
+// A simulated encoder, started, and a link to it that connects on its first request.
 struct SimulatedDevice {
     explicit SimulatedDevice(const sim::SimulatorConfig& config)
         : simulator(config), started(Started(simulator)) {
