@@ -1,97 +1,64 @@
 #include "comm/CommInterface.h"
-#include "Bytes.h"
 #include "LoopbackAddress.h"
 #include "MessageRecorder.h"
 #include "SimulatorSupport.h"
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
-#include "sim/EncoderSimulator.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-using testsupport::Bytes;
-using testsupport::Octets;
-
-namespace {
-
-QByteArray Filled(int length, int first = 1) {
-    QByteArray bytes;
-    for (int i = 0; i < length; ++i)
-        bytes.append(static_cast<char>(first + i));
-    return bytes;
-}
-
-std::unique_ptr<sim::CEncoderSimulator> StartSimulator(const QString& address) {
-    auto simulator =
-        std::make_unique<sim::CEncoderSimulator>(testsupport::SimulatorConfigAt(address));
-    EXPECT_TRUE(testsupport::Started(*simulator));
-    return simulator;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
+using namespace testsupport;
 
 // The command layer against a simulated encoder of the test's own on loopback.
 class CommInterfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(Started(m_sim));
         DeviceData = {};
         DeviceData.m_DeviceIp = Octets(m_address);
     }
 
-    QString TakeMessage() { return testsupport::TakeBox(m_messages); }
+    QString TakeMessage() { return TakeBox(m_messages); }
 
-    QString m_address = testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm);
-    std::unique_ptr<sim::CEncoderSimulator> m_sim = StartSimulator(m_address);
-    testsupport::MessageRecorder m_messages;
+    QString m_address = UniqueLoopbackAddress(LoopbackArea::Comm);
+    sim::CEncoderSimulator m_sim{SimulatorConfigAt(m_address)};
+    MessageRecorder m_messages;
     CCommInterface m_comm;
 };
 
-TEST_F(CommInterfaceTest, RecordsKeepTheirSizes) {
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, Filled(40));
-    ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(DeviceData.m_dwResponseLength, 32u);
-    EXPECT_EQ(DeviceData.m_Status[31], 32);
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, Filled(10));
-    ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(DeviceData.m_Status[9], 10);
-    EXPECT_EQ(DeviceData.m_Status[10], 0); // the rest is zeroed
-    EXPECT_EQ(DeviceData.m_Status[31], 0);
-    m_sim->SetReplyOverride(MSG_GET_STATUS_ID, QByteArray());
-    ASSERT_TRUE(m_comm.GetStatusId()) << "an empty record is accepted; callers reject it";
+// No minimum length: a longer record is cut, a shorter one zero-filled, an empty one accepted
+// (the callers reject it). A final status 0 with an uncleared result fails silently.
+TEST_F(CommInterfaceTest, StatusRecordIsCutOrZeroFilledToItsSize) {
+    for (const int length : {40, 10, 0}) {
+        m_sim.SetReplyOverride(MSG_GET_STATUS_ID, QByteArray(length, 'q'));
+        ASSERT_TRUE(m_comm.GetStatusId()) << length;
+        const int kept = std::min(length, 32);
+        EXPECT_EQ(DeviceData.m_dwResponseLength, DWORD(kept));
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(DeviceData.m_Status.data()), 32),
+                  QByteArray(kept, 'q').leftJustified(32, '\0'));
+    }
     EXPECT_FALSE(DeviceData.IsValidDevice());
-
-    const auto ipBefore = DeviceData.m_DeviceIp;
-    m_sim->SetReplyOverride(MSG_GET_MAC_ID, Filled(150));
-    EXPECT_TRUE(m_comm.GetMacId());
-    EXPECT_EQ(DeviceData.m_dwResponseLength, 100u);
-    EXPECT_EQ(DeviceData.m_DeviceIp, ipBefore);
+    EXPECT_EQ(m_comm.m_SerialComm.m_dwResult, 29u) << "every wait leaves 29 behind";
+    EXPECT_FALSE(m_comm.WaitForCompletion()) << "final status 0 with an uncleared result";
     EXPECT_EQ(m_messages.count(), 0u);
 }
 
 TEST_F(CommInterfaceTest, ReadCommandsAcceptTheirMinimumLengthAndRefuseOneByteLess) {
-    struct Row {
-        BYTE code;
-        int minimum;
-        bool (CCommInterface::*command)();
-        const char* failure;
-    };
-    for (const Row& row :
-         {Row{MSG_GET_MAC_ID, 9, &CCommInterface::GetMacId, "Unable to Read MAC ID"},
-          Row{MSG_GET_PARAMS, 21, &CCommInterface::GetEthernetParams,
-              "Unable to Read Ethernet Parameters"},
-          Row{MSG_GET_PARAMS, 18, &CCommInterface::GetEadkParams,
-              "Unable to Read Ethernet eadk Parameters"}}) {
-        SCOPED_TRACE(row.failure);
-        m_sim->SetReplyOverride(row.code, Filled(row.minimum));
-        EXPECT_TRUE((m_comm.*row.command)());
+    using Read = bool (CCommInterface::*)();
+    for (const auto& [code, minimum, command, failure] :
+         {std::tuple<BYTE, int, Read, QString>{MSG_GET_MAC_ID, 9, &CCommInterface::GetMacId,
+                                               u"Unable to Read MAC ID"_s},
+          {MSG_GET_PARAMS, 21, &CCommInterface::GetEthernetParams,
+           u"Unable to Read Ethernet Parameters"_s},
+          {MSG_GET_PARAMS, 18, &CCommInterface::GetEadkParams,
+           u"Unable to Read Ethernet eadk Parameters"_s}}) {
+        SCOPED_TRACE(failure.toStdString());
+        m_sim.SetReplyOverride(code, QByteArray(minimum, 1));
+        EXPECT_TRUE((m_comm.*command)());
         EXPECT_EQ(m_messages.count(), 0u);
         const EthernetSettings before = DeviceData.m_Current;
-        m_sim->SetReplyOverride(row.code, Filled(row.minimum - 1, 0x40));
-        EXPECT_FALSE((m_comm.*row.command)());
-        EXPECT_EQ(TakeMessage(),
-                  QStringLiteral("DELVOR RivivozUzuvod|%1|0|E").arg(QLatin1String(row.failure)));
+        m_sim.SetReplyOverride(code, QByteArray(minimum - 1, 2));
+        EXPECT_FALSE((m_comm.*command)());
+        EXPECT_EQ(TakeMessage(), u"DELVOR RivivozUzuvod|%1|0|E"_s.arg(failure));
         EXPECT_EQ(DeviceData.m_Current.m_Ip, before.m_Ip) << "a short reply changes nothing";
         EXPECT_EQ(DeviceData.m_Current.m_Mac, before.m_Mac);
     }
@@ -101,14 +68,12 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
     ASSERT_TRUE(m_comm.GetMacId());
     EXPECT_EQ(DeviceData.m_Current.m_Mac,
               (std::array<BYTE, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-    // The last option byte holds the protocol and the DM7 mode.
-    for (const auto& [byte, protocol, dm7] : {std::tuple<BYTE, int, bool>{0x21, 1, true},
-                                              {0x32, 2, false},
-                                              {0x02, 2, false},
-                                              {0x23, 3, true}}) {
-        sim::NetworkSettings settings = m_sim->Settings();
+    // The last option byte holds the protocol (low half) and the DM7 mode (high half 2).
+    for (const auto& [byte, protocol, dm7] :
+         {std::tuple<BYTE, int, bool>{0x21, 1, true}, {0x32, 2, false}}) {
+        sim::NetworkSettings settings = m_sim.Settings();
         settings.options = {0xA1, 0xB2, 0xC3, byte};
-        m_sim->SetSettings(settings);
+        m_sim.SetSettings(settings);
         ASSERT_TRUE(m_comm.GetEthernetParams());
         EXPECT_EQ(DeviceData.m_Current.m_nProtocol, protocol) << int(byte);
         EXPECT_EQ(DeviceData.m_Current.m_bModeDM7, dm7) << int(byte);
@@ -118,7 +83,7 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
     EXPECT_EQ(DeviceData.m_Current.m_SubnetMask, (std::array<BYTE, 4>{255, 255, 255, 0}));
     EXPECT_EQ(DeviceData.m_Current.m_Gateway, (std::array<BYTE, 4>{127, 0, 0, 1}));
 
-    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
+    m_sim.SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
     ASSERT_TRUE(m_comm.GetEadkParams());
     EXPECT_EQ(DeviceData.m_Current.m_wOutputSize, (std::array<BYTE, 2>{0x00, 0x05}));
     EXPECT_EQ(DeviceData.m_Current.m_wInputSize, (std::array<BYTE, 2>{0xFF, 0xFF}));
@@ -128,109 +93,82 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
 
 // A refused set sends no restart; a refused restart does not fail the set, its message shows.
 TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
-    m_sim->SetFault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(19, false));
+    m_sim.SetFault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(19, false));
     EXPECT_FALSE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 0);
-    EXPECT_EQ(TakeMessage(), QStringLiteral("DELVOR RivivozUzuvod|Incorrect Communication Packet  "
-                                            "(Protection error).|117|I"));
-    m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
+    EXPECT_EQ(m_sim.RequestCount(MSG_RESTART_DEVICE), 0);
+    EXPECT_EQ(TakeMessage().section(u'|', 2), u"117|I"_s); // protection error
     EthernetSettings& pending = DeviceData.m_Pending;
-    pending = {};
-    pending.m_Ip = {127, 20, 0, 9};
-    pending.m_SubnetMask = {255, 255, 0, 0};
-    pending.m_Gateway = {127, 20, 0, 1};
-    pending.m_Options = {0x11, 0x22, 0x33, 0x00};
-    pending.m_nProtocol = 2;
-    pending.m_bModeDM7 = true;
-    ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(m_sim->SetPayloads().back(),
-              Bytes({0x01, 0x13, 0x00, 0x13, 0x01, 127, 20,   0,    9,    255, 255,
-                     0,    0,    127,  20,   0,    1,   0x11, 0x22, 0x33, 0x22}));
-    EXPECT_EQ(pending.m_Options[3], 0x22) << "the rebuilt byte stays in the pending record";
-    EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), 1);
-    EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
-    pending.m_nProtocol = 1;
-    pending.m_bModeDM7 = false;
-    m_sim->SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
-    ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-    EXPECT_EQ(static_cast<BYTE>(m_sim->SetPayloads().back().at(20)), 0x01);
+    pending = {.m_Ip = {127, 20, 0, 9},
+               .m_SubnetMask = {255, 255, 0, 0},
+               .m_Gateway = {127, 20, 0, 1},
+               .m_Options = {0x11, 0x22, 0x33, 0x00},
+               .m_nProtocol = 2,
+               .m_bModeDM7 = true};
+    for (const BYTE last : {0x22, 0x01}) {
+        m_sim.SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
+        ASSERT_TRUE(m_comm.SetNewIpAndRestart());
+        EXPECT_EQ(m_sim.SetPayloads().back(),
+                  QByteArray::fromHex("01130013017f140009ffff00007f140001112233") + char(last));
+        EXPECT_EQ(pending.m_Options[3], last) << "the rebuilt byte stays in the pending record";
+        EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
+        pending.m_nProtocol = 1;
+        pending.m_bModeDM7 = false;
+    }
+    EXPECT_EQ(m_sim.RequestCount(MSG_RESTART_DEVICE), 2);
 }
 
-// Each fault ends the command with one message; the next command goes through. A device
-// status that is one of the library's own codes reads as one device error (120).
+// Each fault ends the command with one message; the next command goes through. With nothing
+// listening, the socket's own error shows in the system's words, and is not blamed for a later
+// failure. A device status that is one of the library's own codes reads as device error 120.
 TEST_F(CommInterfaceTest, FaultsEndTheCommandWithTheirMessageAndTheNextCommandWorks) {
-    std::vector<std::pair<sim::Fault, int>> rows = {
-        {sim::Fault::BadChecksum(), 105},    {sim::Fault::WrongCode(), 108},
-        {sim::Fault::WrongSequence(), 109},  {sim::Fault::ShortReply(), 111},
-        {sim::Fault::DeviceError(6), 107},   {sim::Fault::DeviceError(16), 114},
-        {sim::Fault::DeviceError(100), 130}, {sim::Fault::DeviceError(50), 104}};
+    m_sim.Stop();
+    EXPECT_FALSE(m_comm.GetStatusId());
+    EXPECT_EQ(TakeMessage(), u"Error|Connection refused|0|I"_s);
+    ASSERT_TRUE(m_sim.Start());
+    using sim::Fault;
+    std::vector<std::pair<Fault, int>> rows = {
+        {Fault::DeviceError(50), 104}, {Fault::BadChecksum(), 105}, {Fault::WrongCode(), 108},
+        {Fault::WrongSequence(), 109}, {Fault::ShortReply(), 111},  {Fault::DeviceError(16), 114}};
     for (const BYTE status : {1, 2, 3, 4, 7, 8, 9, 17, 18, 27, 29, 30, 31, 35})
-        rows.emplace_back(sim::Fault::DeviceError(status), 120);
+        rows.emplace_back(Fault::DeviceError(status), 120);
     for (const auto& [fault, stringId] : rows) {
         SCOPED_TRACE(stringId);
-        m_sim->SetFault(MSG_GET_STATUS_ID, fault);
+        m_sim.SetFault(MSG_GET_STATUS_ID, fault);
         EXPECT_FALSE(m_comm.GetStatusId());
-        const QString message = TakeMessage();
-        EXPECT_TRUE(message.startsWith(QStringLiteral("DELVOR RivivozUzuvod|")) &&
-                    message.endsWith(QStringLiteral("|%1|I").arg(stringId)))
-            << message.toStdString();
-        m_sim->ClearFault(MSG_GET_STATUS_ID);
+        EXPECT_EQ(TakeMessage().section(u'|', 2), u"%1|I"_s.arg(stringId));
+        m_sim.ClearFault(MSG_GET_STATUS_ID);
         EXPECT_TRUE(m_comm.GetStatusId());
         EXPECT_EQ(m_messages.count(), 0u);
     }
 }
 
-// Nothing listens: the socket's own error, in the system's words. Once the device is back,
-// that refused connection is not blamed for a later failure.
-TEST_F(CommInterfaceTest, RefusedConnectionShowsTheSystemTextOnlyForItself) {
-    m_sim->Stop();
-    EXPECT_FALSE(m_comm.GetStatusId());
-    EXPECT_EQ(TakeMessage(), QStringLiteral("Error|Connection refused|0|I"));
-    ASSERT_TRUE(m_sim->Start());
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::DeviceError(50));
-    EXPECT_FALSE(m_comm.GetStatusId());
-    EXPECT_TRUE(TakeMessage().endsWith(QStringLiteral("|104|I")));
-}
-
-TEST_F(CommInterfaceTest, FinalStatusZeroWithAnUnclearedResultFailsSilently) {
-    ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(m_comm.m_SerialComm.m_dwResult, 29u) << "every wait leaves 29 behind";
-    EXPECT_FALSE(m_comm.WaitForCompletion());
-    EXPECT_EQ(m_messages.count(), 0u);
-}
-
 TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
-    const QString otherAddress =
-        testsupport::UniqueLoopbackAddress(testsupport::LoopbackArea::Comm, 7);
-    auto other = StartSimulator(otherAddress);
+    const QString otherAddress = UniqueLoopbackAddress(LoopbackArea::Comm, 7);
+    sim::CEncoderSimulator other(SimulatorConfigAt(otherAddress));
+    ASSERT_TRUE(Started(other));
     ASSERT_TRUE(m_comm.GetStatusId());
     DeviceData.m_DeviceIp = Octets(otherAddress);
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(m_sim->RequestCount(MSG_GET_STATUS_ID), 2);
-    EXPECT_EQ(other->RequestCount(MSG_GET_STATUS_ID), 0);
+    EXPECT_EQ(m_sim.RequestCount(MSG_GET_STATUS_ID), 2);
     m_comm.DropLink();
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_EQ(other->RequestCount(MSG_GET_STATUS_ID), 1);
+    EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 1);
 }
 
 // A progress bar attached to the link: reset before the wait, stepped once per busy look,
 // full when the exchange is over; with a total it shows the transferred share instead.
 TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
     struct RecordedBar : platform::ProgressIndicator {
-        void SetRange(int lower, int upper) override {
-            calls << QStringLiteral("range %1-%2").arg(lower).arg(upper);
-        }
-        void SetPos(int position) override { calls << QStringLiteral("pos %1").arg(position); }
-        void SetStep(int step) override { calls << QStringLiteral("step %1").arg(step); }
-        void StepIt() override { calls << QStringLiteral("stepit"); }
-        void SetShowText(bool show) override { calls << QStringLiteral("text %1").arg(show); }
-        void SetWindowText(const QString& text) override {
-            calls << QStringLiteral("caption ") + text;
-        }
+        void SetRange(int l, int u) override { calls << u"range %1-%2"_s.arg(l).arg(u); }
+        void SetPos(int position) override { calls << u"pos %1"_s.arg(position); }
+        void SetStep(int step) override { calls << u"step %1"_s.arg(step); }
+        void StepIt() override { calls << u"stepit"_s; }
+        void SetShowText(bool show) override { calls << u"text %1"_s.arg(show); }
+        void SetWindowText(const QString& text) override { calls << u"caption "_s + text; }
         QStringList calls;
     } bar;
     m_comm.m_pProgressCtrl = &bar;
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
     ASSERT_TRUE(m_comm.GetStatusId());
     ASSERT_GE(bar.calls.size(), 5);
     EXPECT_EQ(bar.calls.mid(0, 4).join(u','), QStringLiteral("range 0-100,pos 0,text 0,stepit"));
@@ -240,11 +178,9 @@ TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
 
     bar.calls.clear();
     m_comm.m_dwTotal = 42;
-    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
     m_comm.m_SerialComm.m_dwProgressCount = 63; // 63 units of 42 transferred: 150%
     ASSERT_TRUE(m_comm.GetStatusId());
-    EXPECT_TRUE(bar.calls.contains(QStringLiteral("text 1")));
-    EXPECT_TRUE(bar.calls.contains(QStringLiteral("pos 150")));
-    EXPECT_TRUE(bar.calls.contains(QStringLiteral("caption 100%")));
+    EXPECT_EQ(bar.calls.mid(2, 3).join(u','), u"text 1,pos 150,caption 100%"_s);
     EXPECT_EQ(m_comm.m_dwTotal, 0u) << "the total is used up by one wait";
 }

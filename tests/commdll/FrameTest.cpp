@@ -5,101 +5,57 @@
 
 #include <gtest/gtest.h>
 
-using commdll::CFrameReader;
-using commdll::Frame;
+using namespace commdll;
 using testsupport::Hex;
 using State = CFrameReader::State;
 
-namespace {
-
-Frame Request(std::uint32_t sequence, BYTE code, BYTE flags, const QByteArray& payload) {
-    return {commdll::FRAME_KIND_REQUEST, sequence, code, flags, payload};
-}
-
-// Feeds the bytes one at a time, as a slow network would deliver them; returns the bytes taken.
-qsizetype FeedByteByByte(CFrameReader& reader, const QByteArray& bytes) {
-    qsizetype taken = 0;
-    for (char byte : bytes) {
-        if (reader.GetState() != State::Incomplete)
-            break;
-        taken += reader.Feed(&byte, 1);
-    }
-    return taken;
-}
-
-} // namespace
-
+// Request flags: bit 0 the caller's flag, bits 1 and 2 the first- and last-block flags.
 TEST(Frame, EncodesTheExactWireBytes) {
+    const auto request = [](std::uint32_t sequence, BYTE code, BYTE flags, const QByteArray& data) {
+        return Frame{FRAME_KIND_REQUEST, sequence, code, flags, data};
+    };
     const std::pair<Frame, const char*> rows[] = {
-        {Request(0x00000001, 0x12, 0x00, {}), "d50100000001120000007775"},
-        {Request(0x12345678, 0x2B, 0x01, Hex("01")), "d501123456782b0100010110a2"},
-        {Request(0xFFFFFFFF, 0x1A, 0x05, Hex("aabbcc")), "d501ffffffff1a050003aabbccca80"},
-        {{commdll::FRAME_KIND_REPLY, 0x0000000A, 0x2A, 0x0B, {}}, "d5020000000a2a0b0000ef15"},
+        {request(0x00000001, 0x12, RequestFlags(false, 0x01), {}), "d50100000001120200001915"},
+        {request(0xFFFFFFFF, 0x1A, RequestFlags(true, 0xFE), Hex("aabbcc")),
+         "d501ffffffff1a050003aabbccca80"},
+        {{FRAME_KIND_REPLY, 0x0000000A, 0x2A, 0x0B, {}}, "d5020000000a2a0b0000ef15"},
     };
     for (const auto& [frame, hex] : rows)
-        EXPECT_EQ(commdll::EncodeFrame(frame).toHex(), QByteArray(hex));
-    EXPECT_EQ(commdll::EncodeFrame(Request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
-    EXPECT_TRUE(commdll::EncodeFrame(Request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
+        EXPECT_EQ(EncodeFrame(frame).toHex(), QByteArray(hex));
+    EXPECT_EQ(EncodeFrame(request(1, 0x1A, 0, QByteArray(512, 'x'))).size(), 524);
+    EXPECT_TRUE(EncodeFrame(request(1, 0x1A, 0, QByteArray(513, 'x'))).isEmpty());
+    EXPECT_EQ(BlockFlagsOf(0x03), 0x01);
+    EXPECT_EQ(BlockFlagsOf(0x04), 0x02);
 }
 
-TEST(Frame, RequestFlagsCarryTheCallersFlagAndTheBlockFlags) {
-    struct Row {
-        bool flag;
-        BYTE blockFlags, wire;
-    };
-    for (const Row row : {Row{false, 0x00, 0x00}, Row{true, 0x00, 0x01}, Row{true, 0x01, 0x03},
-                          Row{true, 0x02, 0x05}, Row{true, 0x03, 0x07}, Row{false, 0xFC, 0x00}}) {
-        EXPECT_EQ(commdll::RequestFlags(row.flag, row.blockFlags), row.wire);
-        EXPECT_EQ(commdll::BlockFlagsOf(row.wire), row.blockFlags & 0x03);
-    }
-}
-
-TEST(FrameReader, ReadsFramesByteByByteAndTakesNoByteOfTheNext) {
-    const QByteArray reply = Hex("d502cafef00d2a00000501130013017e3b");
-    const QByteArray stream =
-        reply + commdll::EncodeFrame({commdll::FRAME_KIND_REPLY, 2, 0x2F, 0, {}});
-    CFrameReader reader(commdll::FRAME_KIND_REPLY);
-    EXPECT_FALSE(reader.HasPartialFrame());
-    EXPECT_EQ(reader.Feed(stream.constData(), 4), 4);
-    EXPECT_TRUE(reader.HasPartialFrame());
-    EXPECT_EQ(reader.BytesWanted(), 6);
-    EXPECT_EQ(FeedByteByByte(reader, stream.mid(4)), reply.size() - 4);
-    ASSERT_EQ(reader.GetState(), State::Complete);
-    const Frame got = reader.TakeFrame();
-    EXPECT_EQ(got.kind, commdll::FRAME_KIND_REPLY);
-    EXPECT_EQ(got.sequence, 0xCAFEF00Du);
-    EXPECT_EQ(got.code, 0x2A);
-    EXPECT_EQ(got.flagsOrStatus, 0x00);
-    EXPECT_EQ(got.payload.toHex(), QByteArray("0113001301"));
-    EXPECT_FALSE(reader.HasPartialFrame());
-    const qsizetype rest = stream.size() - reply.size();
-    EXPECT_EQ(reader.Feed(stream.constData() + reply.size(), rest), rest);
-    EXPECT_EQ(reader.TakeFrame().sequence, 2u);
-}
-
-TEST(FrameReader, RefusesBrokenFramesAsSoonAsItCan) {
-    struct Row {
-        QByteArray bytes;
-        State state;
-        qsizetype taken; // bytes the reader accepted before it decided
-    };
-    const Row rows[] = {
-        {Hex("aa0100000001120000000000"), State::BadType, 10}, // not our magic
+// Fed at once or byte by byte (as a slow network delivers them), the reader takes a whole frame
+// and no byte of the next, and refuses a broken one as soon as it can.
+TEST(FrameReader, TakesOneFrameAtATimeAndRefusesBrokenOnesAsSoonAsItCan) {
+    const std::tuple<QByteArray, State, qsizetype> rows[] = {
+        // bytes, state, bytes taken
+        {Hex("d501cafef00d2a030005011300130a8a86d501"), State::Complete, 17}, // then the next
+        {Hex("aa0100000001120000000000"), State::BadType, 10},                // not our magic
         {Hex("d50200000001120000000000"), State::BadType, 10}, // a reply where a request belongs
-        // Refused straight after the header: none of the announced bytes is buffered.
-        {Hex("d501000000011200ffff") + QByteArray(600, 'x'), State::BadLength, 10},
+        // One byte too long: refused straight after the header, none of the rest is buffered.
         {Hex("d5010000000112000201") + QByteArray(600, 'x'), State::BadLength, 10},
-        {Hex("d5010000000712000002010263cb"), State::BadChecksum, 14}, // checksum changed
         {Hex("d5010000000712000002090263ca"), State::BadChecksum, 14}, // payload changed
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.bytes.left(14).toHex().toStdString());
-        CFrameReader reader(commdll::FRAME_KIND_REQUEST);
-        EXPECT_EQ(reader.Feed(row.bytes.constData(), row.bytes.size()), row.taken);
-        EXPECT_EQ(reader.GetState(), row.state);
-        EXPECT_EQ(reader.Feed(row.bytes.constData(), row.bytes.size()), 0);
+    for (const auto& [bytes, state, wanted] : rows) {
+        SCOPED_TRACE(bytes.left(14).toHex().toStdString());
+        CFrameReader reader(FRAME_KIND_REQUEST);
+        EXPECT_EQ(reader.Feed(bytes.constData(), bytes.size()), wanted);
+        EXPECT_EQ(reader.GetState(), state);
+        EXPECT_EQ(reader.Feed(bytes.constData(), bytes.size()), 0);
         reader.Reset();
-        EXPECT_EQ(FeedByteByByte(reader, row.bytes), row.taken);
-        EXPECT_EQ(reader.GetState(), row.state);
+        qsizetype taken = 0;
+        for (qsizetype i = 0; i < bytes.size() && reader.GetState() == State::Incomplete; ++i) {
+            taken += reader.Feed(bytes.constData() + i, 1);
+            EXPECT_EQ(reader.HasPartialFrame(), reader.GetState() == State::Incomplete);
+        }
+        EXPECT_EQ(taken, wanted);
+        EXPECT_EQ(reader.GetState(), state);
+        if (state == State::Complete) {
+            EXPECT_EQ(EncodeFrame(reader.TakeFrame()), bytes.left(wanted));
+        }
     }
 }

@@ -4,9 +4,6 @@
 
 #include "WaitFor.h"
 
-#include <QByteArray>
-#include <QString>
-
 namespace testsupport {
 
 // One request run the way the command layer runs it: start, then poll the status while it
@@ -14,9 +11,10 @@ namespace testsupport {
 struct RequestResult {
     DWORD started = 0; // what ProccessMsgCode_NoThread returned
     bool busyAtFirstPoll = false;
-    DWORD status = 0; // final GetCommunicationStatusOfDll
-    DWORD result = 0; // m_dwResult after the wait
-    QByteArray reply; // the bytes stored in the response buffer
+    DWORD status = 0;  // final GetCommunicationStatusOfDll
+    DWORD result = 0;  // m_dwResult after the wait
+    QByteArray reply;  // the bytes stored in the response buffer
+    QByteArray buffer; // the whole buffer, twice the largest reply, 0xEE where not written
 };
 
 inline void OpenLink(CSerialComm& link, const QString& address) {
@@ -25,13 +23,14 @@ inline void OpenLink(CSerialComm& link, const QString& address) {
 }
 
 inline RequestResult RunRequest(CSerialComm& link, BYTE code, bool flag, QByteArray payload = {},
-                                int timeoutMs = 30000) {
+                                int timeoutMs = 30000, DWORD bufferSize = RESPONSE_BUFFER_SIZE) {
     RequestResult result;
-    BYTE response[RESPONSE_BUFFER_SIZE] = {};
+    QByteArray response(2 * RESPONSE_BUFFER_SIZE, char(0xEE));
     DWORD length = 0;
     result.started = link.ProccessMsgCode_NoThread(
         code, flag, payload.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(payload.data()),
-        static_cast<DWORD>(payload.size()), response, RESPONSE_BUFFER_SIZE, &length);
+        static_cast<DWORD>(payload.size()), reinterpret_cast<BYTE*>(response.data()),
+        std::min<DWORD>(bufferSize, response.size()), &length);
     if (result.started != 0)
         return result;
     result.busyAtFirstPoll = link.GetCommunicationStatusOfDll() == COMM_STATUS_BUSY;
@@ -39,7 +38,8 @@ inline RequestResult RunRequest(CSerialComm& link, BYTE code, bool flag, QByteAr
     result.status = link.GetCommunicationStatusOfDll();
     result.result = link.m_dwResult;
     link.m_dwResult = COMM_RESULT_AFTER_WAIT;
-    result.reply = QByteArray(reinterpret_cast<const char*>(response), static_cast<int>(length));
+    result.reply = response.left(static_cast<int>(length));
+    result.buffer = response;
     return result;
 }
 

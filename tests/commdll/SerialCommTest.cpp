@@ -1,233 +1,107 @@
-#include "commdll/SerialComm.h"
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
-#include "commdll/FrameReader.h"
+#include "commdll/Frame.h"
 #include "platform/LastError.h"
-#include "sim/EncoderSimulator.h"
-
-#include "tests/commdll/RequestRunner.h"
 #include "tests/commdll/SimulatedDevice.h"
 
+#include "Bytes.h"
 #include "LoopbackAddress.h"
 
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
+#include <QtEndian>
 
 #include <cerrno>
-#include <cstring>
 #include <functional>
-#include <future>
 
 using sim::Fault;
-using testsupport::Hex;
-using testsupport::OpenLink;
-using testsupport::RunRequest;
-using testsupport::SimulatedDevice;
+using namespace testsupport;
 
 namespace {
 
-// Every test has its own device address in 127.0.1.0/24, so tests can run in
-// parallel.
+// Every test has its own device address in 127.0.1.0/24, so tests can run in parallel.
 QString Address(int host) {
-    return testsupport::NumberedLoopbackAddress(testsupport::LoopbackSubnet::Commdll, host);
+    return NumberedLoopbackAddress(LoopbackSubnet::Commdll, host);
 }
 
-sim::SimulatorConfig Config(int host, int restartAwayMs = sim::SimulatorConfig{}.restartAwayMs) {
-    return testsupport::SimulatorConfigAt(Address(host), restartAwayMs);
-}
-
-QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, BYTE status, const QByteArray& payload) {
-    return commdll::EncodeFrame({commdll::FRAME_KIND_REPLY, sequence, code, status, payload});
+QByteArray ReplyFrame(std::uint32_t sequence, BYTE code, const QByteArray& payload) {
+    return commdll::EncodeFrame({commdll::FRAME_KIND_REPLY, sequence, code, 0, payload});
 }
 
 const QByteArray kMacReply = "010006001a2b3c4d5e"; // hex
 
-// A device that answers every request with scripted bytes, right or wrong, for
-// the cases the simulator never produces (foreign frames, absurd lengths, cut
-// headers). One connection at a time, in a thread of its own.
-class RawDevice {
+// A device for the replies the simulator never produces (foreign frames, absurd lengths, cut
+// headers): a status request gets the scripted bytes, any other one "0203". It serves from
+// the test thread's events, which RunRequest handles while it waits.
+class RawDevice : public QTcpServer {
 public:
-    using Script = std::function<QByteArray(std::uint32_t sequence, BYTE code)>;
-    enum class After { Close, KeepOpen };
-
-    RawDevice(int host, Script script, After after) : m_script(std::move(script)), m_after(after) {
-        std::promise<bool> listening;
-        std::future<bool> started = listening.get_future();
-        m_thread.reset(QThread::create([this, &listening, host] {
-            QTcpServer server;
-            listening.set_value(server.listen(QHostAddress(Address(host)), DEVICE_PORT));
-            while (server.isListening() && !m_stop) {
-                if (server.waitForNewConnection(20))
-                    Serve(*std::unique_ptr<QTcpSocket>(server.nextPendingConnection()));
-            }
-        }));
-        m_thread->start();
-        m_listening = started.get();
+    RawDevice(int host, std::function<QByteArray(std::uint32_t)> script, bool close) {
+        listen(QHostAddress(Address(host)), DEVICE_PORT);
+        connect(this, &QTcpServer::newConnection, this, [this, script, close] {
+            QTcpSocket* socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, script, close] {
+                // The tests' requests carry no payload: 12 bytes each.
+                while (socket->bytesAvailable() >= 12) {
+                    const QByteArray request = socket->read(12);
+                    const auto sequence = qFromBigEndian<std::uint32_t>(request.constData() + 2);
+                    const auto code = static_cast<BYTE>(request[6]);
+                    socket->write(code == MSG_GET_STATUS_ID
+                                      ? script(sequence)
+                                      : ReplyFrame(sequence, code, Hex("0203")));
+                    if (close)
+                        socket->disconnectFromHost();
+                }
+            });
+        });
     }
-    ~RawDevice() {
-        m_stop = true;
-        m_thread->wait();
-    }
-    bool m_listening = false;
-
-private:
-    // Until the client leaves or sends a broken frame.
-    void Serve(QTcpSocket& socket) {
-        commdll::CFrameReader reader(commdll::FRAME_KIND_REQUEST);
-        char chunk[commdll::FRAME_MAX_SIZE];
-        while (!m_stop && socket.state() == QAbstractSocket::ConnectedState) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(20))
-                continue;
-            reader.Feed(chunk,
-                        socket.read(chunk, std::min<qint64>(reader.BytesWanted(), sizeof chunk)));
-            if (reader.GetState() != commdll::CFrameReader::State::Complete) {
-                if (reader.GetState() != commdll::CFrameReader::State::Incomplete)
-                    return;
-                continue;
-            }
-            const commdll::Frame request = reader.TakeFrame();
-            socket.write(m_script(request.sequence, request.code));
-            socket.waitForBytesWritten(1000);
-            if (m_after == After::Close) {
-                socket.disconnectFromHost();
-                if (socket.state() != QAbstractSocket::UnconnectedState)
-                    socket.waitForDisconnected(1000);
-                return;
-            }
-        }
-    }
-
-    Script m_script;
-    After m_after;
-    std::atomic<bool> m_stop{false};
-    std::unique_ptr<QThread> m_thread;
 };
-using After = RawDevice::After;
 
 } // namespace
 
-TEST(SerialComm, FastRepliesCompleteInsideTheCallSlowOnesReadBusyFirst) {
-    SimulatedDevice device(Config(1));
+// A reply after the request's time-out never answers the next request: that one starts on a
+// new connection.
+TEST(SerialComm, FastRepliesEndInsideTheCallSlowOnesReadBusyLateOnesTimeOut) {
+    SimulatedDevice device(SimulatorConfigAt(Address(1)));
     ASSERT_TRUE(device.started);
-    for (int round = 0; round < 3; ++round) {
-        const auto result = RunRequest(device.link, MSG_GET_STATUS_ID, false);
-        EXPECT_FALSE(result.busyAtFirstPoll) << "round " << round;
-        EXPECT_EQ(result.result, 0u);
-        ASSERT_EQ(result.reply.size(), 32);
-        EXPECT_EQ(result.reply[0], 'q');
-    }
+    const auto fast = RunRequest(device.link, MSG_GET_STATUS_ID, false);
+    EXPECT_FALSE(fast.busyAtFirstPoll);
+    EXPECT_EQ(fast.result, 0u);
+    EXPECT_EQ(fast.reply.size(), 32);
     device.simulator.SetFault(MSG_GET_MAC_ID, Fault::SlowReply(400, false));
     const auto slow = RunRequest(device.link, MSG_GET_MAC_ID, false);
     EXPECT_TRUE(slow.busyAtFirstPoll);
-    EXPECT_EQ(slow.status, 0u);
     EXPECT_EQ(slow.result, 0u);
     EXPECT_EQ(slow.reply.toHex(), kMacReply);
     EXPECT_EQ(device.simulator.ConnectionCount(), 1) << "the link stays up between requests";
-}
-
-TEST(SerialComm, UnreachableDestinationsGiveConnectErrorWithErrnoOnTheCallingThread) {
-    ASSERT_EQ(qgetenv("RIVIVOZUZUVOD_LOOPBACK_ONLY"), QByteArray("1"));
-    const std::pair<QString, int> rows[] = {
-        {Address(5), ECONNREFUSED}, // nothing listens there
-        {QStringLiteral("300.1.2.3"), EINVAL},
-        // The loopback switch answers before any connect, so the request ends at once.
-        {QStringLiteral("192.0.2.1"), ENETUNREACH},
-        {QStringLiteral("192.168.0.20"), ENETUNREACH},
-    };
-    for (const auto& [address, error] : rows) {
-        SCOPED_TRACE(address.toStdString());
-        CSerialComm link;
-        OpenLink(link, address);
-        platform::SetLastSystemError(0);
-        const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);
-        EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
-        EXPECT_EQ(result.result, COMM_ERROR_CONNECT);
-        if (error != ECONNREFUSED) {
-            EXPECT_FALSE(result.busyAtFirstPoll);
-        }
-        EXPECT_EQ(platform::GetLastSystemError(), error);
-    }
+    device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::SlowReply(4000, false));
+    const auto late = RunRequest(device.link, MSG_GET_STATUS_ID, false);
+    EXPECT_EQ(late.status, COMM_ERROR_TIMEOUT);
+    EXPECT_EQ(late.result, COMM_ERROR_TIMEOUT);
+    EXPECT_EQ(RunRequest(device.link, MSG_GET_MAC_ID, false).reply.toHex(), kMacReply);
+    EXPECT_EQ(device.simulator.ConnectionCount(), 2);
 }
 
 TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
-    SimulatedDevice device(Config(6));
+    SimulatedDevice device(SimulatorConfigAt(Address(6)));
     ASSERT_TRUE(device.started);
-    QByteArray longReply(150, '\0');
-    for (int i = 0; i < longReply.size(); ++i)
-        longReply[i] = static_cast<char>(i);
+    const QByteArray longReply(150, 'r');
     device.simulator.SetReplyOverride(MSG_GET_STATUS_ID, longReply);
-    for (const auto& [size, stored] :
-         {std::pair<DWORD, DWORD>{100, 100}, {10, 10}, {0, 0}, {500, 100}}) {
-        SCOPED_TRACE(size);
-        BYTE buffer[600];
-        std::memset(buffer, 0xEE, sizeof buffer);
-        DWORD length = 12345;
-        ASSERT_EQ(device.link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, false, nullptr, 0, buffer,
-                                                       size, &length),
-                  0u);
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&] { return device.link.GetCommunicationStatusOfDll() != COMM_STATUS_BUSY; }));
-        EXPECT_EQ(device.link.GetCommunicationStatusOfDll(), 0u);
-        EXPECT_EQ(length, stored);
-        EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buffer), static_cast<int>(stored)),
-                  longReply.left(static_cast<int>(stored)));
-        for (DWORD i = stored; i < sizeof buffer; ++i)
-            ASSERT_EQ(buffer[i], 0xEE) << "byte " << i << " written";
+    for (const auto& [size, stored] : {std::pair<DWORD, int>{10, 10}, {0, 0}, {200, 100}}) {
+        const auto result = RunRequest(device.link, MSG_GET_STATUS_ID, false, {}, 30000, size);
+        EXPECT_EQ(result.status, 0u);
+        EXPECT_EQ(result.buffer, longReply.left(stored) + QByteArray(200 - stored, char(0xEE)));
     }
 }
 
-// A reply after the request's time-out never answers the next request: that one
-// starts on a new connection.
-TEST(SerialComm, LateReplyTimesOutAndIsNotTakenForTheNextRequest) {
-    SimulatedDevice device(Config(7));
-    ASSERT_TRUE(device.started);
-    device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::SlowReply(4000, false));
-    const auto timedOut = RunRequest(device.link, MSG_GET_STATUS_ID, false);
-    EXPECT_TRUE(timedOut.busyAtFirstPoll);
-    EXPECT_EQ(timedOut.status, COMM_ERROR_TIMEOUT);
-    EXPECT_EQ(timedOut.result, COMM_ERROR_TIMEOUT);
-    const auto mac = RunRequest(device.link, MSG_GET_MAC_ID, false);
-    EXPECT_EQ(mac.status, 0u);
-    EXPECT_EQ(mac.reply.toHex(), kMacReply);
-    EXPECT_EQ(device.simulator.ConnectionCount(), 2);
-}
-
-TEST(SerialComm, DroppedLinkIsResentOnceAndTheDeviceActsOnce) {
-    SimulatedDevice device(Config(8));
-    ASSERT_TRUE(device.started);
-    device.simulator.SetFault(MSG_SET_ETHERNET_PARAMS, Fault::FailFirstAttempt());
-    const QByteArray payload = Hex("01130013017f0001c8ffffff007f00000100000021");
-    const auto result = RunRequest(device.link, MSG_SET_ETHERNET_PARAMS, true, payload);
-    EXPECT_EQ(result.status, 0u);
-    EXPECT_EQ(result.result, 0u);
-    EXPECT_EQ(device.simulator.AppliedCount(MSG_SET_ETHERNET_PARAMS), 1);
-    EXPECT_EQ(device.simulator.SetPayloads(), std::vector<QByteArray>{payload});
-    const auto requests = device.simulator.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].sequence, requests[1].sequence);
-    EXPECT_EQ(device.simulator.ConnectionCount(), 2);
-
-    // Dropped again after the resend: the request fails, the device has not
-    // acted.
-    device.simulator.SetFault(MSG_GET_MAC_ID, Fault::DropConnection());
-    EXPECT_EQ(RunRequest(device.link, MSG_GET_MAC_ID, false).status, COMM_ERROR_TRANSMIT);
-    EXPECT_EQ(device.simulator.RequestCount(MSG_GET_MAC_ID), 2);
-    EXPECT_EQ(device.simulator.AppliedCount(MSG_GET_MAC_ID), 0);
-}
-
-// After a restart request, any link of the process waits up to the restart
-// time-out for the device to come back, at its address and at the one a set
-// before announced; once it has answered, a refused connection fails as usual.
+// After a restart request, any link of the process waits up to the restart time-out for the
+// device to come back, at its address and at the one a set before announced; once it has
+// answered, a refused connection fails as usual.
 TEST(SerialComm, LinksWaitForARestartingDeviceUpToTheRestartTimeOut) {
     for (const auto& [host, newHost, awayMs, status] :
          {std::tuple<int, int, int, DWORD>{10, 15, 4000, 0}, {14, 14, 60000, COMM_ERROR_TIMEOUT}}) {
         SCOPED_TRACE(awayMs);
-        SimulatedDevice device(Config(host, awayMs));
+        SimulatedDevice device(SimulatorConfigAt(Address(host), awayMs));
         ASSERT_TRUE(device.started);
         const QByteArray set =
             Hex("01130013017f0001") + char(newHost) + Hex("ffff00007f00000100000021");
@@ -253,109 +127,100 @@ TEST(SerialComm, LinksWaitForARestartingDeviceUpToTheRestartTimeOut) {
     }
 }
 
-TEST(SerialComm, RequestsCarryFlagsBlockFlagsPayloadAndRisingSequenceNumbers) {
-    SimulatedDevice device(Config(11));
+// Block flags belong to firmware blocks only: a boot or exec request never carries them. A
+// request resent on a new link after a drop keeps its sequence number; the device acts once.
+TEST(SerialComm, RequestsCarryFlagsPayloadAndSequenceNumbersRisingExceptOnAResend) {
+    SimulatedDevice device(SimulatorConfigAt(Address(11)));
     ASSERT_TRUE(device.started);
-    device.link.m_byBlockFlags = 0x03; // left over: only block requests carry block flags
+    device.link.m_byBlockFlags = 0x03; // left over from an earlier upgrade
     ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
-    const std::pair<BYTE, const char*> blocks[] = {
-        {0x01, "00112233"}, {0x00, "44"}, {0x02, "5566"}};
-    for (const auto& [flags, payload] : blocks) {
-        device.link.m_byBlockFlags = flags;
-        EXPECT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex(payload)).status, 0u);
-    }
-    RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000070000"));
-    RunRequest(device.link, MSG_GET_STATUS_ID, false);
+    device.link.m_byBlockFlags = 0x02;
+    device.simulator.SetFault(MSG_FIRMWARE_BLOCK, Fault::FailFirstAttempt());
+    ASSERT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex("00112233")).status, 0u);
+    RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000040000"));
     const auto requests = device.simulator.Requests();
-    ASSERT_EQ(requests.size(), 6u);
-    EXPECT_EQ(requests[0].code, MSG_EXECUTE_BOOT);
-    EXPECT_FALSE(requests[0].flag);
-    for (const std::size_t other : {0u, 4u, 5u})
-        EXPECT_EQ(requests[other].blockFlags, 0) << "request " << other;
-    for (std::size_t i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(requests[i + 1].code, MSG_FIRMWARE_BLOCK);
-        EXPECT_TRUE(requests[i + 1].flag);
-        EXPECT_EQ(requests[i + 1].blockFlags, blocks[i].first);
-        EXPECT_EQ(requests[i + 1].payload.toHex(), QByteArray(blocks[i].second));
-        EXPECT_EQ(requests[i + 1].sequence, requests[0].sequence + i + 1);
-    }
-    EXPECT_EQ(device.link.m_dwProgressCount, 7u);
+    QByteArrayList sent; // code, flag, block flags, sequence step, then the payload
+    for (const auto& r : requests)
+        sent << (Bytes({r.code, r.flag, r.blockFlags, int(r.sequence - requests[0].sequence)}) +
+                 r.payload)
+                    .toHex();
+    EXPECT_EQ(sent.join(','), "1b000000,1a01020100112233,1a01020100112233,1c000002000000040000");
+    EXPECT_EQ(device.simulator.AppliedCount(MSG_FIRMWARE_BLOCK), 1);
+    EXPECT_EQ(device.simulator.ConnectionCount(), 2);
+    EXPECT_EQ(device.link.m_dwProgressCount, 4u);
 }
 
-// Refused at once: requests before set-up, with bad arguments, or while one
-// runs. Closing the link abandons the running one; the link can be opened
-// again.
-TEST(SerialComm, RefusesRequestsItCannotStartAndClosingAbandonsTheRunningOne) {
-    SimulatedDevice device(Config(13));
+// Refused at once: requests before set-up, with bad arguments, or while one runs. Closing the
+// link abandons the running one; the link can be opened again.
+TEST(SerialComm, RefusesAtOnceWhatItCannotStartOrReachAndClosingAbandonsTheRunningOne) {
+    SimulatedDevice device(SimulatorConfigAt(Address(13)));
     ASSERT_TRUE(device.started);
     device.simulator.SetFault(MSG_GET_STATUS_ID, Fault::NoReply(false));
     CSerialComm& link = device.link;
     BYTE response[100];
     BYTE big[513] = {};
     DWORD length = 0;
-    const auto start = [&](BYTE code, BYTE* payload, DWORD size, BYTE* buffer, DWORD* stored) {
-        return link.ProccessMsgCode_NoThread(code, true, payload, size, buffer, 100, stored);
+    const auto start = [&](BYTE* payload, DWORD size, BYTE* buffer, DWORD* stored) {
+        return link.ProccessMsgCode_NoThread(MSG_GET_STATUS_ID, true, payload, size, buffer, 100,
+                                             stored);
     };
-    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, nullptr, &length), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, response, nullptr), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(MSG_GET_STATUS_ID, nullptr, 4, response, &length), COMM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(start(MSG_FIRMWARE_BLOCK, big, sizeof big, response, &length),
-              COMM_ERROR_INVALID_ARGUMENT);
-    ASSERT_EQ(start(MSG_GET_STATUS_ID, nullptr, 0, response, &length), 0u);
+    EXPECT_EQ(start(nullptr, 0, nullptr, &length), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(nullptr, 0, response, nullptr), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(nullptr, 4, response, &length), COMM_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(start(big, sizeof big, response, &length), COMM_ERROR_INVALID_ARGUMENT);
+    ASSERT_EQ(start(nullptr, 0, response, &length), 0u);
     EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_BUSY);
-    EXPECT_EQ(start(MSG_GET_MAC_ID, nullptr, 0, response, &length), COMM_ERROR_PORT_CONFLICT);
+    EXPECT_EQ(start(nullptr, 0, response, &length), COMM_ERROR_PORT_CONFLICT);
     link.CloseComPort();
     link.EthernetClose();
     EXPECT_EQ(link.GetCommunicationStatusOfDll(), COMM_STATUS_FAILED_SILENT);
-    EXPECT_EQ(start(MSG_GET_MAC_ID, nullptr, 0, response, &length), COMM_ERROR_NOT_INITIALIZED);
+    EXPECT_EQ(start(nullptr, 0, response, &length), COMM_ERROR_NOT_INITIALIZED);
     OpenLink(link, Address(13));
     EXPECT_EQ(RunRequest(link, MSG_GET_MAC_ID, false).reply.toHex(), kMacReply);
-    EXPECT_EQ(CSerialComm().ProccessMsgCode_NoThread(MSG_GET_MAC_ID, false, nullptr, 0, response,
-                                                     100, &length),
-              COMM_ERROR_NOT_INITIALIZED);
+    CSerialComm fresh;
+    EXPECT_EQ(RunRequest(fresh, MSG_GET_MAC_ID, false).started, COMM_ERROR_NOT_INITIALIZED);
+    // An address that cannot be reached ends the request at once, with the reason on the calling
+    // thread; the loopback switch answers before any connect.
+    ASSERT_EQ(qgetenv("RIVIVOZUZUVOD_LOOPBACK_ONLY"), QByteArray("1"));
+    for (const auto& [address, error] : {std::pair{QStringLiteral("300.1.2.3"), EINVAL},
+                                         std::pair{QStringLiteral("192.168.0.20"), ENETUNREACH}}) {
+        OpenLink(fresh, address);
+        platform::SetLastSystemError(0);
+        const auto result = RunRequest(fresh, MSG_GET_STATUS_ID, false);
+        EXPECT_EQ(result.status, COMM_ERROR_CONNECT);
+        EXPECT_EQ(result.result, COMM_ERROR_CONNECT);
+        EXPECT_FALSE(result.busyAtFirstPoll);
+        EXPECT_EQ(platform::GetLastSystemError(), error);
+    }
 }
 
-// Whatever the device sent, the next request starts clean: the rest of a
-// cut-short reply or a late one is never read as its answer.
+// Whatever the device sent, the next request starts clean: the rest of a cut-short reply or a
+// late one is never read as its answer. A link dropped twice is not tried a third time.
 TEST(SerialComm, UntrustedRepliesEndAsFailureCodesAndTheNextRequestIsClean) {
     using Seq = std::uint32_t;
     const auto status = [](Seq sequence, const QByteArray& payload) {
-        return ReplyFrame(sequence, MSG_GET_STATUS_ID, 0, payload);
+        return ReplyFrame(sequence, MSG_GET_STATUS_ID, payload);
     };
-    const std::tuple<After, DWORD, std::function<QByteArray(Seq)>> rows[] = {
-        {After::KeepOpen, COMM_ERROR_TYPE, [](Seq) { return Hex("aa0200000001120000000000"); }},
+    const std::tuple<bool, DWORD, std::function<QByteArray(Seq)>> rows[] = {
+        {false, COMM_ERROR_TYPE, [](Seq) { return Hex("aa0200000001120000000000"); }},
         // Refused from the header alone, without waiting for the announced bytes.
-        {After::KeepOpen, COMM_ERROR_LENGTH,
-         [&](Seq s) { return status(s, {}).left(8) + Hex("ffff"); }},
-        // A header announcing 512 bytes, then silence.
-        {After::KeepOpen, COMM_ERROR_LENGTH,
-         [&](Seq s) { return status(s, QByteArray(512, 'q')).left(10); }},
-        {After::Close, COMM_ERROR_LENGTH, [](Seq) { return Hex("d502"); }},
-        {After::Close, COMM_ERROR_LENGTH,
-         [&](Seq s) { return status(s, QByteArray(40, 'q')).left(30); }},
-        {After::Close, COMM_ERROR_TRANSMIT, [](Seq) { return QByteArray(); }},
-        // A late reply, then one from the future.
-        {After::KeepOpen, COMM_ERROR_SEQUENCE,
-         [&](Seq s) { return status(s - 1, Hex("01")) + status(s + 5, Hex("02")); }},
-        // The right reply after a late one to another request.
-        {After::KeepOpen, 0,
+        {false, COMM_ERROR_LENGTH, [&](Seq s) { return status(s, {}).left(8) + Hex("ffff"); }},
+        // A header announcing 512 bytes, then silence; a cut header, then the end of the link.
+        {false, COMM_ERROR_LENGTH, [&](Seq s) { return status(s, QByteArray(512, 'q')).left(10); }},
+        {true, COMM_ERROR_LENGTH, [](Seq) { return Hex("d502"); }},
+        {true, COMM_ERROR_TRANSMIT, [](Seq) { return QByteArray(); }},
+        // The right reply after a late one to another request. (One from the future is the
+        // command layer's wrong-sequence fault.)
+        {false, 0,
          [&](Seq s) {
-             return ReplyFrame(s - 3, MSG_SET_ETHERNET_PARAMS, 0, Hex("01")) +
-                    status(s, Hex("0203"));
+             return ReplyFrame(s - 3, MSG_SET_ETHERNET_PARAMS, Hex("01")) + status(s, Hex("0203"));
          }},
     };
     int host = 100;
-    for (const auto& [after, code, reply] : rows) {
+    for (const auto& [close, code, reply] : rows) {
         SCOPED_TRACE(host);
-        RawDevice device(
-            host,
-            [&](Seq sequence, BYTE request) {
-                return request == MSG_GET_STATUS_ID ? reply(sequence)
-                                                    : ReplyFrame(sequence, request, 0, Hex("0203"));
-            },
-            after);
-        ASSERT_TRUE(device.m_listening);
+        RawDevice device(host, reply, close);
+        ASSERT_TRUE(device.isListening());
         CSerialComm link;
         OpenLink(link, Address(host++));
         const auto result = RunRequest(link, MSG_GET_STATUS_ID, false);

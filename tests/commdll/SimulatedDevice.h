@@ -1,18 +1,12 @@
 #pragma once
 
-#include "commdll/SerialComm.h"
-#include "sim/EncoderSimulator.h"
-
 #include "tests/commdll/RequestRunner.h"
 
 #include "SimulatorSupport.h"
 
-#include <gtest/gtest.h>
-
 namespace testsupport {
 
-// A simulated encoder, started, and a link set up for its address; the link connects on its
-// first request. Tests check `started` before they go on.
+// A simulated encoder, started, and a link to it that connects on its first request.
 struct SimulatedDevice {
     explicit SimulatedDevice(const sim::SimulatorConfig& config)
         : simulator(config), started(Started(simulator)) {
