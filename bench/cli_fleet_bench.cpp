@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     const QString image = folder.filePath(QStringLiteral("image.s19"));
     const QString plan = folder.filePath(QStringLiteral("plan.csv"));
     QFile planFile(plan);
-    if (!testsupport::WriteSRecordFile(image, testsupport::TestImage(kImageSize)) ||
+    if (!testsupport::WriteFile(image,
+                                testsupport::SRecordText(testsupport::TestImage(kImageSize))) ||
         !planFile.open(QIODevice::WriteOnly))
         return 1;
     for (int i = 0; i < kFleet; ++i)

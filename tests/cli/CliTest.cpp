@@ -102,7 +102,7 @@ Simulators StartAt(LoopbackSubnet subnet, const std::vector<int>& hosts) {
 
 } // namespace
 
-TEST(CliProgramTest, HelpListsEverySubcommandAndVersionPrintsWithoutADisplay) {
+TEST(CliProgramTest, HelpOfTheProgramAndEverySubcommandAndVersionPrintWithoutADisplay) {
     QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         headless.remove(QLatin1String(name));
@@ -110,8 +110,12 @@ TEST(CliProgramTest, HelpListsEverySubcommandAndVersionPrintsWithoutADisplay) {
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.contains("3  the value read back differs"));
     for (const char* name :
-         {"info", "watch", "set-ip", "set-protocol", "set-mode", "upgrade", "scan", "batch"})
+         {"info", "watch", "set-ip", "set-protocol", "set-mode", "upgrade", "scan", "batch"}) {
         EXPECT_TRUE(help.out.contains(QByteArray("  ") + name + "  ")) << name;
+        const auto own = RunCli({QLatin1String(name), QStringLiteral("--help")}, headless);
+        EXPECT_EQ(own.exitCode, 0) << name;
+        EXPECT_TRUE(own.out.startsWith("Usage: rivivozuzuvod-cli " + QByteArray(name) + ' '));
+    }
     EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0\n");
 }
 

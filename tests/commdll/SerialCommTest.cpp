@@ -4,7 +4,6 @@
 #include "platform/LastError.h"
 #include "tests/commdll/SimulatedDevice.h"
 
-#include "Bytes.h"
 #include "LoopbackAddress.h"
 
 #include <QElapsedTimer>
@@ -139,12 +138,12 @@ TEST(SerialComm, RequestsCarryFlagsPayloadAndSequenceNumbersRisingExceptOnAResen
     ASSERT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex("00112233")).status, 0u);
     RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000040000"));
     const auto requests = device.simulator.Requests();
-    QByteArrayList sent; // code, flag, block flags, sequence step, then the payload
+    QStringList sent; // code, flag, block flags, sequence step, then the payload
     for (const auto& r : requests)
-        sent << (Bytes({r.code, r.flag, r.blockFlags, int(r.sequence - requests[0].sequence)}) +
-                 r.payload)
-                    .toHex();
-    EXPECT_EQ(sent.join(','), "1b000000,1a01020100112233,1a01020100112233,1c000002000000040000");
+        sent << QString::asprintf("%02x%02x%02x%02x", r.code, r.flag, r.blockFlags,
+                                  unsigned(r.sequence - requests[0].sequence)) +
+                    QLatin1String(r.payload.toHex());
+    EXPECT_EQ(sent.join(u','), u"1b000000,1a01020100112233,1a01020100112233,1c000002000000040000");
     EXPECT_EQ(device.simulator.AppliedCount(MSG_FIRMWARE_BLOCK), 1);
     EXPECT_EQ(device.simulator.ConnectionCount(), 2);
     EXPECT_EQ(device.link.m_dwProgressCount, 4u);

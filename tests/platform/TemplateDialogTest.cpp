@@ -1,5 +1,4 @@
 #include "platform/TemplateDialog.h"
-#include "platform/ComboBox.h"
 #include "platform/IpAddressCtrl.h"
 #include "res/ResourceIds.h"
 
@@ -118,19 +117,6 @@ TEST(TemplateDialogTest, EveryTemplateShowsItsTexts) {
         shown.sort();
         EXPECT_EQ(shown.join(u'|'), QString::fromUtf8(texts)) << id;
     }
-}
-
-// A sorted combo box puts each item in its place, after an equal text.
-TEST(TemplateDialogTest, SortedComboBoxKeepsItsItemsInOrder) {
-    TemplateDialog dialog(IDD_MAIN);
-    auto* combo = dialog.item<platform::ComboBox>(IDC_PROTOCOL_COMBO);
-    ASSERT_TRUE(combo->IsSorted());
-    QString places;
-    for (const char* text : {"Modbus TCP/IP", "Ethernet/IP", "DELVOR", "delvor"})
-        places += QString::number(combo->AddString(QLatin1String(text), combo->GetCount()));
-    for (int i = 0; i < combo->GetCount(); ++i)
-        places += u',' + combo->itemText(i) + QString::number(combo->GetItemData(i).toInt());
-    EXPECT_EQ(places, QStringLiteral("0001,DELVOR2,delvor3,Ethernet/IP1,Modbus TCP/IP0"));
 }
 
 // Tab follows the template's order; F1 asks for help, also from a panel; Alt+Space (also from

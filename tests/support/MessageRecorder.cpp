@@ -1,7 +1,5 @@
 #include "MessageRecorder.h"
 
-#include "WaitFor.h"
-
 #include <QStringList>
 
 namespace testsupport {
@@ -37,10 +35,6 @@ std::size_t MessageRecorder::count() const {
 void MessageRecorder::clear() {
     std::lock_guard lock(m_mutex);
     m_messages.clear();
-}
-
-bool MessageRecorder::waitForCount(std::size_t wanted, int timeoutMs) const {
-    return WaitFor([&] { return count() >= wanted; }, timeoutMs);
 }
 
 } // namespace testsupport

@@ -24,9 +24,6 @@ public:
     std::size_t count() const;
     void clear();
 
-    // Waits (handling events) until at least `count` boxes have been recorded.
-    bool waitForCount(std::size_t count, int timeoutMs = 10000) const;
-
 private:
     mutable std::mutex m_mutex;
     std::vector<platform::MessageBoxRequest> m_messages;

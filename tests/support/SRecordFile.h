@@ -47,15 +47,11 @@ inline bool WriteFile(const QString& path, const QByteArray& contents) {
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
-inline bool WriteSRecordFile(const QString& path, const std::vector<std::uint8_t>& image) {
-    return WriteFile(path, SRecordText(image));
-}
-
 // A temporary folder with fw.s19 (the records of TestImage(imageSize)) and broken.s19 (a file
 // the reader refuses).
 struct FirmwareFolder {
     explicit FirmwareFolder(std::size_t imageSize) {
-        written = WriteSRecordFile(good, TestImage(imageSize)) &&
+        written = WriteFile(good, SRecordText(TestImage(imageSize))) &&
                   WriteFile(refused, QByteArrayLiteral("S1130000XX\n"));
     }
     QTemporaryDir dir;

@@ -139,8 +139,7 @@ protected:
 
     QString WriteFirmware(const QByteArray& contents) {
         const QString path = m_hives.filePath(QStringLiteral("firmware.hex"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+        EXPECT_TRUE(testsupport::WriteFile(path, contents));
         return path;
     }
 

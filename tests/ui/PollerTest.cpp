@@ -30,7 +30,7 @@ TEST_F(PollerTest, RefreshesReportsAVanishedDeviceAndRecoversWhenItReturns) {
     EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
     EXPECT_EQ(m_messages.count(), 0u);
     m_sim->Stop(); // the device goes away: its connections close, nothing listens
-    ASSERT_TRUE(m_messages.waitForCount(1, 15000));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return m_messages.count() > 0; }, 15000));
     EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling()) << "polling goes on after a failed request";
     ASSERT_TRUE(m_sim->Start());
     const int before = m_sim->RequestCount(MSG_GET_STATUS_ID);

@@ -24,6 +24,10 @@ struct SettingsCase {
     int salt = 0;                // not 0: a new address of this test's own is typed
 };
 
+void PrintTo(const SettingsCase& c, std::ostream* os) {
+    *os << c.name;
+} // test names stay stable
+
 class SettingsTest : public DialogFixture, public ::testing::WithParamInterface<SettingsCase> {};
 
 namespace {
