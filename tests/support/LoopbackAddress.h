@@ -18,17 +18,15 @@ namespace testsupport {
 // address either. The benchmarks keep to 127.0.75.x - 127.0.79.x.
 
 // commdll_tests, sim_tests and cli_tests number their tests' devices by hand:
-// 127.0.<subnet>.<host>. cli_tests' scans search 127.0.110.x and 127.0.112.x, where nothing
-// else listens.
-enum class LoopbackSubnet { Commdll = 1, Sim = 2, CliScan = 110, Cli = 111, CliRange = 112 };
+// 127.0.<subnet>.<host>. cli_tests' scans search 127.0.110.x, where nothing else listens.
+enum class LoopbackSubnet { Commdll = 1, Sim = 2, CliScan = 110, Cli = 111 };
 
 inline QString NumberedLoopbackAddress(LoopbackSubnet subnet, int host) {
     return QStringLiteral("127.0.%1.%2").arg(static_cast<int>(subnet)).arg(host);
 }
 
-// ui_tests, comm_tests and firmware_upgrade_tests derive x.y from the test's full name:
-// 127.<area>.x.y.
-enum class LoopbackArea { Ui = 10, Comm = 20, CliBatch = 30, Firmware = 40 };
+// ui_tests, comm_tests and firmware_upgrade_tests: 127.<area>.x.y, x.y from the test's name.
+enum class LoopbackArea { Ui = 10, Comm = 20, Firmware = 40 };
 
 // A loopback address of the running test's own, so that tests run in parallel on the fixed
 // device port; `salt` gives the same test further addresses.

@@ -17,8 +17,6 @@ TEST_F(PollerTest, StopsSilentlyWhenTheDeviceNoLongerReportsItselfValid) {
     EXPECT_TRUE(PollingHasStopped());
 }
 
-// A second Connect replacing the poller, and no polling once the window is gone: see
-// OperationSafetyTest.
 TEST_F(PollerTest, RefreshesReportsAVanishedDeviceAndRecoversWhenItReturns) {
     ConnectToSimulator();
     QSet<QString> positions;
