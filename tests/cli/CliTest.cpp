@@ -127,8 +127,7 @@ TEST(CliProgramTest, ProgramDoesNotLoadTheWidgetLibrary) {
     EXPECT_FALSE(libraries.contains("libQt6Gui")) << libraries.toStdString();
 }
 
-// Each is refused with exit code 2 before anything is sent; 127.0.111.250 has no simulator,
-// so a run that tried it would end with 1 instead. The parsers' cases are tested in-process.
+// Refused with exit code 2 before anything is sent (nothing at 127.0.111.250: a try ends with 1).
 TEST(CliProgramTest, UsageErrorsAreRefusedWithExitCode2) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "No subcommand given."},
@@ -225,10 +224,6 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     const CliRun json = Cli("upgrade %1 %2 --format json", address, files.good);
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     EXPECT_TRUE(json.err.isEmpty()) << "no progress bar when stderr is not a terminal";
-    QByteArray received;
-    for (const auto& block : sim->FirmwareBlocks())
-        received += block.data;
-    EXPECT_EQ(std::vector<BYTE>(received.begin(), received.end()), testsupport::TestImage(20000));
     const QList<QJsonObject> events = json.JsonLines();
     EXPECT_EQ(events.first()[u"event"].toString(), QStringLiteral("phase"));
     int lastPercent = -1;
@@ -418,9 +413,8 @@ TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
 TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
     EXPECT_EQ(CProgressBar::Render(51200, 102400, 1000).toStdString(),
               "[############------------]  50%  50.0 KiB / 100.0 KiB  50.0 KiB/s  0:01 left");
-    const QString start = CProgressBar::Render(0, 3 * 1024 * 1024, 0);
-    EXPECT_TRUE(start.contains(QLatin1String("  0%  0.0 KiB / 3.0 MiB"))) << qPrintable(start);
-    EXPECT_TRUE(start.endsWith(QLatin1String("-:-- left"))) << qPrintable(start);
+    EXPECT_EQ(CProgressBar::Render(0, 3 * 1024 * 1024, 0).toStdString(),
+              "[------------------------]   0%  0.0 KiB / 3.0 MiB  0.0 KiB/s  -:-- left");
     EXPECT_TRUE(CProgressBar::Render(500, 100, 2000) // more than the total: a full bar
                     .startsWith(QLatin1String("[########################] 100%")));
 }

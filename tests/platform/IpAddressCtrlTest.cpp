@@ -43,10 +43,9 @@ protected:
     QLineEdit* m_other = nullptr;
 };
 
-// What the operator types, over a blank control and over one that holds an address (set as
-// text first), gives the address typed: the number of fields filled, the four numbers, the
-// text, and the field that ends with the focus. The dot after an automatic move is not a
-// second move. A number above 255 is refused with a message, held at 255, and keeps the focus.
+// Typed over a blank control or an address set as text: fields filled, the four numbers, the text,
+// the field focused at the end. A dot after an automatic move is not a second move. A number
+// above 255 is refused with a message, held at 255, and keeps the focus.
 TEST_F(IpAddressCtrlTyping, AddressSetOrTypedIsTheAddressShown) {
     const std::tuple<const char*, const char*, const char*, int> cases[] = {
         {"", "", "0:0.0.0.0 ", 0},

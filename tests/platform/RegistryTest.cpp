@@ -34,12 +34,10 @@ TEST_F(RegistryTest, OpenFindsOnlyKeysThatWereCreated) {
         EXPECT_EQ(open(HKEY_CURRENT_USER, QLatin1String(path)), ERROR_SUCCESS) << path;
     EXPECT_EQ(open(HKEY_LOCAL_MACHINE, kKey), ERROR_FILE_NOT_FOUND); // the other root's hive
 
-    // The hives lie where the environment puts them, read at each call.
+    // The hives lie where the environment puts them.
     RegCloseKey(create(HKEY_LOCAL_MACHINE));
     EXPECT_TRUE(QFile::exists(userDir() + QStringLiteral("/HKEY_CURRENT_USER.json")));
     EXPECT_TRUE(QFile::exists(machineDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.json")));
-    qputenv("RIVIVOZUZUVOD_HKCU_DIR", (machineDir() + QStringLiteral("/elsewhere")).toLocal8Bit());
-    EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryTest, ValuesComeBackWithTypeAndSizeWithinTheirLimits) {
@@ -129,9 +127,8 @@ TEST_F(RegistryTest, DamagedOversizedOrSpecialHivesAreRefused) {
     }
 }
 
-// Processes writing at once (200 values each) and two starting up (creating the key 300
-// times) while the hive keeps being replaced: the read-modify-write of each holds the hive's
-// lock file, so none loses a value another wrote, and the stored value is never lost.
+// Two processes write 200 values each while two start up (creating the key 300 times): each
+// read-modify-write holds the hive's lock file, so no value is lost.
 TEST_F(RegistryTest, ProcessesWritingAtOnceLoseNoValue) {
     HKEY key = create(HKEY_CURRENT_USER);
     ASSERT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "127.0.0.9"), ERROR_SUCCESS);

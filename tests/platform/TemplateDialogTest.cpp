@@ -35,9 +35,8 @@ protected:
     void WinHelp() override { ++helpRequests; }
 };
 
-// Dialog units to pixels, from the dialog font's metrics: the average width of the alphabet
-// and the character height; the dialog has a fixed size without minimise and maximise boxes.
-// Styles reach the widgets; a control of another kind or id gives nullptr.
+// Dialog units to pixels from the font's metrics (average alphabet width, height); a fixed size
+// without minimise and maximise boxes; styles reach the widgets; a wrong kind or id gives nullptr.
 TEST(TemplateDialogTest, ControlsTakeTheirPlaceKindAndStyle) {
     TemplateDialog dialog(IDD_MAIN);
     EXPECT_EQ(dialog.font().pointSize(), 8);
@@ -116,9 +115,9 @@ TEST(TemplateDialogTest, EveryTemplateShowsItsTexts) {
     }
 }
 
-// Tab follows the template's order; F1 asks for help, also from a panel; Alt+Space (also from
-// inside an address field, typing nothing) and a right click on the background open the window
-// menu, whose entries reach OnSysCommand; the close box rejects and OK accepts.
+// Tab follows the template; F1 asks for help, also from a panel; Alt+Space (also in an address
+// field, typing nothing) and a right click on the background open the window menu, whose
+// entries reach OnSysCommand; the close box rejects and OK accepts.
 TEST(TemplateDialogTest, KeysMenuAndClosing) {
     RecordingDialog dialog;
     TemplateDialog panel(IDD_RSLOGIX_PANEL, &dialog);

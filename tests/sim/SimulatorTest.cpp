@@ -1,6 +1,5 @@
-// The simulated encoder as a client sees it over loopback, and the encoder-sim program. Every
-// test has its own device address in 127.0.2.0/24 (firmware tests 100 and up, the program 150
-// and up), so tests can run in parallel.
+// The simulated encoder over loopback and the encoder-sim program; each test has its own address
+// in 127.0.2.0/24 (firmware tests 100 and up, the program 150 and up).
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
@@ -69,9 +68,8 @@ QByteArray Params(const QString& address) {
 
 } // namespace
 
-// Each request gets its exact reply bytes, with the configured protocol byte; the identity and
-// position show in them. It listens until told to refuse connections or stopped, and never
-// outside loopback.
+// Exact reply bytes per request (protocol byte, identity, position); it listens until told to
+// refuse connections or stopped, and never outside loopback.
 TEST(Simulator, RequestsGetTheirExactRepliesOnLoopbackOnly) {
     const QString at = Address(1);
     sim::SimulatorConfig config = Config(1);
@@ -143,9 +141,8 @@ TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.size(), 9);
 }
 
-// A restart is away for a while, then takes the stored settings: IP, mask, gateway, options.
-// A loopback address moves the device, any other leaves it where it was; the protocol (low
-// nibble of the last byte) or mode (high nibble) stays when told to.
+// A restart takes the stored IP, mask, gateway and options: a loopback address moves the device,
+// any other does not; the protocol (low nibble) or mode (high nibble) stays when told to.
 TEST(Simulator, RestartTakesTheStoredSettings) {
     sim::CEncoderSimulator device(Config(7));
     ASSERT_TRUE(testsupport::Started(device));
