@@ -382,7 +382,6 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     EXPECT_EQ(devices[3]->RequestCount(MSG_FIRMWARE_BLOCK), 0);
 }
 
-// The parts in-process: address ranges, the progress line, plan checks.
 TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
     const std::tuple<const char*, std::size_t, const char*, const char*> ranges[] = {
         {"127.0.0.0/24", 256, "127.0.0.0", "127.0.0.255"},

@@ -17,6 +17,7 @@ TEST_F(ProgressDlgTest, DisablesItsOwnerWhileShownAndEnablesItOnceWhenClosed) {
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(m_owner.isEnabled());
         EXPECT_EQ(window->windowHandle()->transientParent(), m_owner.windowHandle());
+        EXPECT_EQ(window->geometry().center(), m_owner.geometry().center());
         EXPECT_TRUE(progress.ProgressBar()->isTextVisible()) << "the operation's bar shows %";
         QStringList lines;
         for (const int id : {IDC_PROGRESS_HEADER, IDC_PROGRESS_CAPTION, IDC_PROGRESS_STATUS})
