@@ -350,9 +350,11 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
                                      "127.0.111.41  checked  protocol address\n"
                                      "127.0.111.42  checked  mode\n"
                                      "127.0.111.43  checked  protocol\n");
-    const CliRun refused = Cli("batch %1", plan("broken.s19"));
+    const CliRun refused = Cli("batch %1 --format json", plan("broken.s19"));
     EXPECT_EQ(refused.exitCode, 4) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("Unable to read firmware file")) << refused.err.toStdString();
+    EXPECT_EQ(refused.Json()[u"error"][u"code"].toString().toStdString(), "file-refused");
+    EXPECT_EQ(refused.Json()[u"ok"], QJsonValue(false));
     for (const auto& simulator : devices)
         EXPECT_EQ(simulator->ConnectionCount(), 0) << simulator->Address().toStdString();
 
@@ -436,11 +438,16 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
         {"127.0.0.1,,,,,,FW\n127.0.0.2,,,,,,BAD\n", ExitCode::FileRefused,
          "Unable to read firmware file"},
         {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
+        {"#BIG\n127.0.0.1\n", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},
+        {"127.0.0.1ROWS", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},
     };
     const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
     for (const auto& [text, exit, message] : cases) {
-        ASSERT_TRUE(testsupport::WriteFile(
-            path, QByteArray(text).replace("FW", "fw.s19").replace("BAD", "broken.s19")));
+        ASSERT_TRUE(testsupport::WriteFile(path, QByteArray(text)
+                                                     .replace("FW", "fw.s19")
+                                                     .replace("BAD", "broken.s19")
+                                                     .replace("BIG", QByteArray(1 << 20, 'x'))
+                                                     .replace("ROWS", QByteArray(4096, '\n'))));
         CBatchPlan::Problem problem;
         const auto plan = CBatchPlan::Read(path, problem);
         EXPECT_FALSE(plan.has_value()) << text;

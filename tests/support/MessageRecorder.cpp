@@ -1,7 +1,5 @@
 #include "MessageRecorder.h"
 
-#include <QStringList>
-
 namespace testsupport {
 
 MessageRecorder::MessageRecorder() {
@@ -28,8 +26,7 @@ QStringList MessageRecorder::texts() const {
 }
 
 std::size_t MessageRecorder::count() const {
-    std::lock_guard lock(m_mutex);
-    return m_messages.size();
+    return messages().size();
 }
 
 void MessageRecorder::clear() {

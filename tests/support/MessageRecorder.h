@@ -30,10 +30,6 @@ private:
     platform::MessageBoxHandler m_previous;
 };
 
-} // namespace testsupport
-
-namespace testsupport {
-
 // The one box recorded since the last look, as "caption|text|help id|I or E (the icon)"; the
 // recorder is cleared. Empty when no box was shown, "N boxes" when several were.
 inline QString TakeBox(MessageRecorder& recorder) {
