@@ -21,6 +21,19 @@ enum Column { Address, NewIp, Mask, Gateway, Protocol, Mode, Firmware };
 QString RowProblem(const QString& planPath, int line, const QString& what) {
     return QString(cli::PlanRowFormat).arg(planPath).arg(line).arg(what);
 }
+
+// Spreadsheets may save every cell in double quotes; fields hold no commas, so a cell's
+// surrounding quotes are all the quoting a plan can have.
+QStringList Cells(const QString& text) {
+    QStringList cells = text.split(QLatin1Char(','));
+    for (QString& cell : cells) {
+        cell = cell.trimmed();
+        if (cell.size() >= 2 && cell.startsWith(QLatin1Char('"')) &&
+            cell.endsWith(QLatin1Char('"')))
+            cell = cell.mid(1, cell.size() - 2).trimmed();
+    }
+    return cells;
+}
 } // namespace
 
 std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem) {
@@ -37,11 +50,14 @@ std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem
         return std::nullopt;
     }
     for (int i = 0; i < lines.size(); ++i) {
-        const QString text = lines[i].trimmed();
-        const bool heading = plan.m_rows.empty() && text.startsWith(QLatin1String("address"));
-        if (text.isEmpty() || text.startsWith(QLatin1Char('#')) || heading)
+        const QStringList cells = Cells(lines[i]);
+        // A spreadsheet saves an empty row as commas only.
+        if (cells.join(QString()).isEmpty() || cells[0].startsWith(QLatin1Char('#')))
             continue;
-        if (!plan.ParseRow(path, i + 1, text, problem))
+        if (plan.m_rows.empty() &&
+            cells[0].startsWith(QLatin1String("address"), Qt::CaseInsensitive))
+            continue; // the heading
+        if (!plan.ParseRow(path, i + 1, cells, problem))
             return std::nullopt;
     }
     if (plan.m_rows.empty()) {
@@ -55,11 +71,7 @@ std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem
     return plan;
 }
 
-bool CBatchPlan::ParseRow(const QString& planPath, int line, const QString& text,
-                          Problem& problem) {
-    QStringList cells = text.split(QLatin1Char(','));
-    for (QString& cell : cells)
-        cell = cell.trimmed();
+bool CBatchPlan::ParseRow(const QString& planPath, int line, QStringList cells, Problem& problem) {
     const auto fail = [&](const QString& what) {
         problem = {ExitCode::Usage, RowProblem(planPath, line, what)};
         return false;

@@ -4,6 +4,7 @@
 #include "comm/DeviceSequences.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -23,8 +24,9 @@ struct PlanRow {
 // A batch plan read from CSV (address,new_ip,mask,gateway,protocol,mode,firmware), checked
 // as a whole before any device is touched: addresses and values well-formed, no device twice,
 // each firmware file read and accepted by the reader (its image is kept for the run). A
-// first row starting with "address" is a heading; lines starting with '#' and empty lines
-// are skipped. Relative firmware paths are taken from the plan's folder.
+// first row whose first cell starts with "address" (any case) is a heading; lines starting
+// with '#' and rows without a value are skipped; a cell may stand in double quotes. Relative
+// firmware paths are taken from the plan's folder.
 class CBatchPlan {
 public:
     struct Problem {
@@ -40,7 +42,7 @@ public:
     qint64 FirmwareBytes() const;
 
 private:
-    bool ParseRow(const QString& planPath, int line, const QString& text, Problem& problem);
+    bool ParseRow(const QString& planPath, int line, QStringList cells, Problem& problem);
     bool LoadImage(const PlanRow& row, const QString& planPath, Problem& problem);
 
     std::vector<PlanRow> m_rows;

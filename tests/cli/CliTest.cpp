@@ -333,10 +333,11 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     const auto plan = [&files](const char* firmware) {
         const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
         EXPECT_TRUE(testsupport::WriteFile(
-            path, QStringLiteral("address,new_ip,mask,gateway,protocol,mode,firmware\n"
-                                 "# line comments and blank lines are skipped\n\n"
+            path, QStringLiteral("Address,New IP,Mask,Gateway,Protocol,Mode,Firmware\n"
+                                 "# comments, blank lines and empty rows are skipped\n\n,,,\n"
                                  "127.0.111.40,,,,modbus-tcp,no-dm7,%1\n"
-                                 "127.0.111.41,127.0.111.45,255.255.255.0,,delvor,,\r\n"
+                                 R"("127.0.111.41","127.0.111.45","255.255.255.0","","delvor")"
+                                 "\r\n"
                                  "127.0.111.42,,,,,dm7,%1\n127.0.111.43,,,,modbus-tcp,,\n")
                       .arg(QLatin1String(firmware))
                       .toUtf8()));
