@@ -351,6 +351,7 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
                                      "127.0.111.41  checked  protocol address\n"
                                      "127.0.111.42  checked  mode\n"
                                      "127.0.111.43  checked  protocol\n");
+    EXPECT_EQ(Cli("batch %1 --dry-run --format json", plan("")).Json()[u"ok"], QJsonValue(true));
     const CliRun refused = Cli("batch %1 --format json", plan("broken.s19"));
     EXPECT_EQ(refused.exitCode, 4) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("Unable to read firmware file")) << refused.err.toStdString();
