@@ -423,7 +423,7 @@ TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
 }
 
 // The whole plan is checked before any device (the batch test reads a good one); FW stands for
-// a good firmware file, BAD for a refused one.
+// a good firmware file, BAD for a refused one, BIG for 1 MiB, ROWS for 4096 line ends.
 TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
     CMessageCapture::Install();
     const testsupport::FirmwareFolder files(100);
