@@ -22,10 +22,23 @@ QString RowProblem(const QString& planPath, int line, const QString& what) {
     return QString(cli::PlanRowFormat).arg(planPath).arg(line).arg(what);
 }
 
-// Spreadsheets may save every cell in double quotes; fields hold no commas, so a cell's
+// Spreadsheets in many languages save ';' between cells: a plan whose first row holds ';'
+// and no ',' is read with ';'.
+QChar SeparatorOf(const QStringList& lines) {
+    for (const QString& line : lines) {
+        const QString text = line.trimmed();
+        if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
+            continue;
+        const bool semicolons = text.contains(u';') && !text.contains(u',');
+        return semicolons ? QLatin1Char(';') : QLatin1Char(',');
+    }
+    return QLatin1Char(',');
+}
+
+// Spreadsheets may save every cell in double quotes; fields hold no separators, so a cell's
 // surrounding quotes are all the quoting a plan can have.
-QStringList Cells(const QString& text) {
-    QStringList cells = text.split(QLatin1Char(','));
+QStringList Cells(const QString& text, QChar separator) {
+    QStringList cells = text.split(separator);
     for (QString& cell : cells) {
         cell = cell.trimmed();
         if (cell.size() >= 2 && cell.startsWith(QLatin1Char('"')) &&
@@ -49,8 +62,9 @@ std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem
         problem = {ExitCode::Usage, RowProblem(path, 0, QString(cli::PlanTooLarge))};
         return std::nullopt;
     }
+    const QChar separator = SeparatorOf(lines);
     for (int i = 0; i < lines.size(); ++i) {
-        const QStringList cells = Cells(lines[i]);
+        const QStringList cells = Cells(lines[i], separator);
         // A spreadsheet saves an empty row as commas only.
         if (cells.join(QString()).isEmpty() || cells[0].startsWith(QLatin1Char('#')))
             continue;

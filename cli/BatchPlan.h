@@ -25,8 +25,9 @@ struct PlanRow {
 // as a whole before any device is touched: addresses and values well-formed, no device twice,
 // each firmware file read and accepted by the reader (its image is kept for the run). A
 // first row whose first cell starts with "address" (any case) is a heading; lines starting
-// with '#' and rows without a value are skipped; a cell may stand in double quotes. Relative
-// firmware paths are taken from the plan's folder.
+// with '#' and rows without a value are skipped; a cell may stand in double quotes; ';'
+// separates the cells when the first row holds ';' and no ','. Relative firmware paths are
+// taken from the plan's folder.
 class CBatchPlan {
 public:
     struct Problem {

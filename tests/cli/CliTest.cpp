@@ -433,6 +433,7 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
         {"127.0.0.1\n127.0.0\n", ExitCode::Usage, "line 2: '127.0.0' is not an IPv4 address"},
         {"127.0.0.1,1.2.3.999\n", ExitCode::Usage, "'1.2.3.999'"},
         {"127.0.0.1,,,,profibus\n", ExitCode::Usage, "'profibus'"},
+        {"# a, b\n127.0.0.1;;;;profibus\n", ExitCode::Usage, "line 2: 'profibus'"},
         {"127.0.0.1,,,,,DM7\n", ExitCode::Usage, "'DM7'"},
         {"127.0.0.1\n127.0.0.1,,,,delvor\n", ExitCode::Usage,
          "line 2: the device 127.0.0.1 is listed twice"},
