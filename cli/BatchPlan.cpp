@@ -65,7 +65,7 @@ std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem
     const QChar separator = SeparatorOf(lines);
     for (int i = 0; i < lines.size(); ++i) {
         const QStringList cells = Cells(lines[i], separator);
-        // A spreadsheet saves an empty row as commas only.
+        // A spreadsheet saves an empty row as separators only.
         if (cells.join(QString()).isEmpty() || cells[0].startsWith(QLatin1Char('#')))
             continue;
         if (plan.m_rows.empty() &&
