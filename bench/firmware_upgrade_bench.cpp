@@ -51,9 +51,9 @@ double UpgradeMilliseconds(const std::vector<BYTE>& image) {
     QElapsedTimer timer;
     timer.start();
     CCommInterface comm;
-    const UpgradeOutcome outcome = CFirmwareUpgrade(comm, progress).Run(image);
+    const Outcome outcome = CFirmwareUpgrade(comm, progress).Run(image);
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    return outcome == UpgradeOutcome::Succeeded ? ms : -1;
+    return outcome.Succeeded() ? ms : -1;
 }
 
 template <typename Measure> double Best(Measure measure) {

@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     const double readerMs = BestMilliseconds(kReaderRuns, [&] {
         CSRecordReader reader{};
         int length = 0;
-        auto loaded = LoadFirmwareImage(reader, input, length);
+        Outcome read;
+        auto loaded = LoadFirmwareImage(reader, input, length, read);
         if (!loaded)
             return false;
         image = std::move(*loaded);

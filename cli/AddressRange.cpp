@@ -1,43 +1,27 @@
 #include "cli/AddressRange.h"
 
+#include "platform/Ipv4Address.h"
+
 #include <QStringList>
 
 namespace {
 constexpr int kMinPrefix = 16;
 
 quint32 ToNumber(const std::array<BYTE, 4>& address) {
-    return (quint32{address[0]} << 24) | (quint32{address[1]} << 16) | (quint32{address[2]} << 8) |
-           address[3];
-}
-
-std::array<BYTE, 4> FromNumber(quint32 number) {
-    return {static_cast<BYTE>(number >> 24), static_cast<BYTE>(number >> 16),
-            static_cast<BYTE>(number >> 8), static_cast<BYTE>(number)};
+    return Ipv4Address(address).ToNumber();
 }
 
 std::optional<std::array<BYTE, 4>> ParseQuad(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return std::nullopt;
-    std::array<BYTE, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const QString& part = parts[i];
-        bool ok = part.size() >= 1 && part.size() <= 3;
-        for (const QChar c : part)
-            ok = ok && c.isDigit() && c.unicode() < 128;
-        const int value = ok ? part.toInt(&ok, 10) : -1;
-        if (!ok || value < 0 || value > 255)
-            return std::nullopt;
-        octets[static_cast<std::size_t>(i)] = static_cast<BYTE>(value);
-    }
-    return octets;
+    if (const auto address = Ipv4Address::Parse(text))
+        return address->octets();
+    return std::nullopt;
 }
 
 std::vector<std::array<BYTE, 4>> Span(quint32 first, quint32 last) {
     std::vector<std::array<BYTE, 4>> addresses;
     addresses.reserve(last - first + 1);
     for (quint64 n = first; n <= last; ++n)
-        addresses.push_back(FromNumber(static_cast<quint32>(n)));
+        addresses.push_back(Ipv4Address::FromNumber(static_cast<quint32>(n)).octets());
     return addresses;
 }
 } // namespace

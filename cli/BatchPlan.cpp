@@ -2,7 +2,7 @@
 
 #include "cli/AddressRange.h"
 #include "cli/DeviceFields.h"
-#include "cli/MessageCapture.h"
+#include "cli/DeviceOutcome.h"
 #include "firmware/SRecordReader.h"
 #include "res/CliTexts.h"
 
@@ -129,12 +129,14 @@ bool CBatchPlan::ParseRow(const QString& planPath, int line, QStringList cells, 
 bool CBatchPlan::LoadImage(const PlanRow& row, const QString& planPath, Problem& problem) {
     if (m_images.count(row.firmware) != 0)
         return true;
-    CMessageCapture capture;
+    Outcome read;
     CSRecordReader reader{};
     int length = 0;
-    std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, row.firmware, length);
+    std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, row.firmware, length, read);
     if (!image) {
-        const QString why = capture.Take().join(QLatin1Char(' '));
+        read.details.remove(QString::fromLatin1(detail::kFile)); // the row names the file
+        const DeviceOutcome refused = DeviceOutcome::From(read);
+        const QString why = (refused.messages + refused.DetailLines()).join(QStringLiteral("; "));
         problem = {ExitCode::FileRefused,
                    RowProblem(planPath, row.line, row.firmware + QStringLiteral(": ") + why)};
         return false;

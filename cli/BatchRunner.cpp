@@ -71,19 +71,14 @@ BatchResult CBatchRunner::RunRow(const PlanRow& row) {
         CUpgradeReporter reporter(job, static_cast<qint64>(image.size()), m_bar, m_output);
         return job.Upgrade(image, reporter);
     });
-    step(kProtocol, row.protocol && *row.protocol != current.m_nProtocol, [&] {
-        return job.ChangeSettings(SettingsChange::Protocol(*row.protocol), text::SettingProtocol,
-                                  text::ChangeProtocolFailed);
-    });
-    step(kMode, row.modeDM7 && *row.modeDM7 != current.m_bModeDM7, [&] {
-        return job.ChangeSettings(SettingsChange::Mode(*row.modeDM7), text::SettingResolverMode,
-                                  text::ChangeModeFailed);
-    });
-    step(kAddress, NetworkDiffers(row.network, current), [&] {
-        return job.ChangeSettings(row.network, text::SettingNewIpAddress, text::SetNewIpFailed);
-    });
+    step(kProtocol, row.protocol && *row.protocol != current.m_nProtocol,
+         [&] { return job.ChangeSettings(SettingsChange::Protocol(*row.protocol)); });
+    step(kMode, row.modeDM7 && *row.modeDM7 != current.m_bModeDM7,
+         [&] { return job.ChangeSettings(SettingsChange::Mode(*row.modeDM7)); });
+    step(kAddress, NetworkDiffers(row.network, current),
+         [&] { return job.ChangeSettings(row.network); });
     if (!result.outcome.Succeeded())
-        m_output.Error(row.device, result.outcome.messages);
+        m_output.Error(row.device, result.outcome);
     return result;
 }
 

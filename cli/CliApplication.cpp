@@ -2,7 +2,6 @@
 
 #include "cli/DeviceCommands.h"
 #include "cli/FleetCommands.h"
-#include "cli/MessageCapture.h"
 #include "platform/VersionInfo.h"
 #include "res/CliTexts.h"
 #include "res/VersionResource.h"
@@ -74,7 +73,6 @@ QString CCliApplication::OverviewHelp() {
 }
 
 int CCliApplication::Run() {
-    CMessageCapture::Install();
     // The subcommand is the first word that is neither an option nor the value of --format.
     QStringList rest = m_arguments.mid(1);
     qsizetype position = -1;

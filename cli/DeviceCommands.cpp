@@ -3,7 +3,6 @@
 #include "cli/AddressRange.h"
 #include "cli/DeviceFields.h"
 #include "cli/DeviceJob.h"
-#include "cli/MessageCapture.h"
 #include "cli/ProgressBar.h"
 #include "cli/UpgradeReporter.h"
 #include "firmware/SRecordReader.h"
@@ -45,7 +44,7 @@ ExitCode Finish(const CommandContext& context, const QString& command, const CDe
     COutput& output = context.output;
     const bool showFields = outcome.Succeeded() || outcome.exit == ExitCode::Mismatch;
     if (!outcome.Succeeded())
-        output.Error(job.Address(), outcome.messages);
+        output.Error(job.Address(), outcome);
     if (!output.IsJson()) {
         if (showFields)
             output.Record(fields);
@@ -56,17 +55,16 @@ ExitCode Finish(const CommandContext& context, const QString& command, const CDe
     if (showFields)
         document.insert(QStringLiteral("device"), CDeviceFields::ToJson(fields));
     if (!outcome.Succeeded())
-        document.insert(QStringLiteral("error"),
-                        COutput::ErrorObject(job.Address(), outcome.errorCode, outcome.messages));
+        document.insert(QStringLiteral("error"), COutput::ErrorObject(job.Address(), outcome));
     output.Json(document);
     return outcome.exit;
 }
 
 ExitCode Change(const CommandContext& context, const QString& command, CDeviceJob& job,
-                const SettingsChange& change, QLatin1String name, QLatin1String failure) {
+                const SettingsChange& change) {
     DeviceOutcome outcome = job.ReadOut();
     if (outcome.Succeeded())
-        outcome = job.ChangeSettings(change, name, failure);
+        outcome = job.ChangeSettings(change);
     return Finish(context, command, job, outcome,
                   CDeviceFields::ReadOut(job.Address(), job.Record()));
 }
@@ -107,12 +105,10 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
     CDeviceJob job(*address);
     COutput& output = context.output;
     const auto reportError = [&](const DeviceOutcome& failure) {
-        output.Error(job.Address(), failure.messages);
+        output.Error(job.Address(), failure);
         if (output.IsJson())
-            output.Json(
-                {{QStringLiteral("event"), QStringLiteral("error")},
-                 {QStringLiteral("error"),
-                  COutput::ErrorObject(job.Address(), failure.errorCode, failure.messages)}});
+            output.Json({{QStringLiteral("event"), QStringLiteral("error")},
+                         {QStringLiteral("error"), COutput::ErrorObject(job.Address(), failure)}});
     };
     DeviceOutcome outcome = job.ReadOut();
     ExitCode exit = ExitCode::Success;
@@ -154,8 +150,7 @@ ExitCode CDeviceCommands::SetIp(const CommandContext& context) {
     if (!valid)
         return ExitCode::Usage;
     CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-ip"), job, change, text::SettingNewIpAddress,
-                  text::SetNewIpFailed);
+    return Change(context, QStringLiteral("set-ip"), job, change);
 }
 
 ExitCode CDeviceCommands::SetProtocol(const CommandContext& context) {
@@ -166,8 +161,8 @@ ExitCode CDeviceCommands::SetProtocol(const CommandContext& context) {
     if (!address || !protocol)
         return ExitCode::Usage;
     CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-protocol"), job, SettingsChange::Protocol(*protocol),
-                  text::SettingProtocol, text::ChangeProtocolFailed);
+    return Change(context, QStringLiteral("set-protocol"), job,
+                  SettingsChange::Protocol(*protocol));
 }
 
 ExitCode CDeviceCommands::SetMode(const CommandContext& context) {
@@ -178,8 +173,7 @@ ExitCode CDeviceCommands::SetMode(const CommandContext& context) {
     if (!address || !mode)
         return ExitCode::Usage;
     CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-mode"), job, SettingsChange::Mode(*mode),
-                  text::SettingResolverMode, text::ChangeModeFailed);
+    return Change(context, QStringLiteral("set-mode"), job, SettingsChange::Mode(*mode));
 }
 
 // The file is read first: a refused file never reaches the device.
@@ -191,15 +185,12 @@ ExitCode CDeviceCommands::Upgrade(const CommandContext& context) {
     const QString command = QStringLiteral("upgrade");
     std::optional<std::vector<BYTE>> image;
     {
-        CMessageCapture capture;
+        Outcome read;
         CSRecordReader reader{};
         int length = 0;
-        image = LoadFirmwareImage(reader, context.arguments[1], length);
+        image = LoadFirmwareImage(reader, context.arguments[1], length, read);
         if (!image)
-            return Finish(
-                context, command, job,
-                DeviceOutcome::Failure(ExitCode::FileRefused, cli::CodeFileRefused, capture.Take()),
-                {});
+            return Finish(context, command, job, DeviceOutcome::From(read), {});
     }
     DeviceOutcome outcome;
     {

@@ -1,5 +1,7 @@
 #include "cli/DeviceFields.h"
 
+#include "platform/Ipv4Address.h"
+
 #include "comm/ProtocolNames.h"
 #include "res/CliTexts.h"
 #include "res/Texts.h"
@@ -129,6 +131,5 @@ QString CDeviceFields::ModeKeyword(bool modeDM7) {
 }
 
 QString CDeviceFields::DottedAddress(const std::array<BYTE, 4>& address) {
-    return QString::asprintf(text::AddressFormat.data(), address[0], address[1], address[2],
-                             address[3]);
+    return Ipv4Address(address).ToString();
 }

@@ -13,8 +13,8 @@
 class UpgradeProgress;
 
 // One device worked on from the command line: its own device record and its own link, so
-// that jobs on separate threads never share state. Every step runs the window's command
-// layer and sequences on that record; each returns how it ended with the messages told.
+// that jobs on separate threads never share state. Every step runs the shared sequences on
+// that record; each returns how it ended, as the command line reports it.
 class CDeviceJob {
 public:
     explicit CDeviceJob(const std::array<BYTE, 4>& address);
@@ -29,10 +29,9 @@ public:
     DeviceOutcome ReadOut();
     // One status request on a link that stays open between polls, as the window's poller.
     DeviceOutcome Poll();
-    // A settings change after a read-out: write, restart, reconnect at the address written,
-    // read back and compare everything written with what the device reports.
-    DeviceOutcome ChangeSettings(const SettingsChange& change, QLatin1String name,
-                                 QLatin1String failure);
+    // A settings change after a read-out (the shared sequence: checks, write, restart,
+    // reconnect where the device now is, read back and compare).
+    DeviceOutcome ChangeSettings(const SettingsChange& change);
     // The firmware procedure on the device, then a reconnect and read-out.
     DeviceOutcome Upgrade(std::span<const BYTE> image, UpgradeProgress& progress);
     // Bytes of firmware the link has sent so far.

@@ -1,19 +1,27 @@
 #pragma once
 
 #include "cli/ExitCode.h"
+#include "comm/Outcome.h"
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
-// How one operation on one device ended: its exit code, the stable name of what failed and
-// the messages the command layer told on the way (the window's words).
+// How one operation on one device ended, as the command line reports it: its exit code, the
+// stable name of what failed, the messages the shared layer told (the window's words) and
+// the details it gave (file and line, expected and read values, the device's status).
 struct DeviceOutcome {
     ExitCode exit = ExitCode::Success;
     QString errorCode; // empty on success
     QStringList messages;
+    QVariantMap details;
 
     bool Succeeded() const { return exit == ExitCode::Success; }
     static DeviceOutcome Failure(ExitCode exit, QLatin1String code, QStringList messages) {
-        return {exit, QString(code), std::move(messages)};
+        return {exit, QString(code), std::move(messages), {}};
     }
+    // The exit code and error code of the outcome's cause; a success carries no messages.
+    static DeviceOutcome From(const Outcome& outcome);
+    // The details as lines of text, "key: value", in key order.
+    QStringList DetailLines() const;
 };

@@ -44,9 +44,7 @@ QJsonObject BatchDevice(const BatchResult& result) {
                        {QStringLiteral("ok"), result.outcome.Succeeded()},
                        {QStringLiteral("steps"), QJsonArray::fromStringList(result.steps)}};
     if (!result.outcome.Succeeded())
-        device.insert(
-            QStringLiteral("error"),
-            COutput::ErrorObject(result.device, result.outcome.errorCode, result.outcome.messages));
+        device.insert(QStringLiteral("error"), COutput::ErrorObject(result.device, result.outcome));
     return device;
 }
 

@@ -60,6 +60,17 @@ void COutput::Error(const QString& device, const QStringList& messages) {
     Write(stderr, text.toUtf8());
 }
 
+void COutput::Error(const QString& device, const DeviceOutcome& outcome) {
+    Error(device, outcome.messages + outcome.DetailLines());
+}
+
+QJsonObject COutput::ErrorObject(const QString& device, const DeviceOutcome& outcome) {
+    QJsonObject error = ErrorObject(device, outcome.errorCode, outcome.messages);
+    if (!outcome.details.isEmpty())
+        error.insert(QStringLiteral("details"), QJsonObject::fromVariantMap(outcome.details));
+    return error;
+}
+
 QJsonObject COutput::ErrorObject(const QString& device, const QString& code,
                                  const QStringList& messages) {
     return {{QStringLiteral("device"), device},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/DeviceFields.h"
+#include "cli/DeviceOutcome.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -29,8 +30,11 @@ public:
     void Line(const QString& text);
     // One line per message on standard error: "ADDRESS: message".
     void Error(const QString& device, const QStringList& messages);
+    // The outcome's messages, then its details, one line each.
+    void Error(const QString& device, const DeviceOutcome& outcome);
 
-    // The error object of JSON output.
+    // The error object of JSON output: device, code, message(s), and the outcome's details.
+    static QJsonObject ErrorObject(const QString& device, const DeviceOutcome& outcome);
     static QJsonObject ErrorObject(const QString& device, const QString& code,
                                    const QStringList& messages);
     static QString AlignedTable(const QStringList& headings, const std::vector<QStringList>& rows);

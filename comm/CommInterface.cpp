@@ -3,6 +3,7 @@
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
 #include "comm/ReportCommError.h"
+#include "platform/Ipv4Address.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 
@@ -26,10 +27,6 @@ constexpr DWORD kEthernetReplyMinimum = 21;
 constexpr DWORD kEadkReplyMinimum = 18;
 constexpr DWORD kSetPayloadLength = 21;
 constexpr BYTE kSetPayloadHeader[] = {0x01, 0x13, 0x00, 0x13, 0x01};
-
-void ShowReadFailure(QLatin1String text) {
-    platform::ShowAppMessage(QString(text), platform::MessageIcon::Error);
-}
 
 template <std::size_t N>
 void CopyReply(const DeviceDataRecord& data, std::array<BYTE, N>& destination, int firstByte) {
@@ -60,10 +57,7 @@ bool CCommInterface::OpenConnection() {
     if (m_bConnected)
         return true; // an open link keeps the address it was opened with
     m_SerialComm.SetCommModeToEthernetCE();
-    const auto& ip = m_Data.m_DeviceIp;
-    m_SerialComm.SetIPAndPort(
-        QString::asprintf(res::text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]),
-        DEVICE_PORT);
+    m_SerialComm.SetIPAndPort(Ipv4Address(m_Data.m_DeviceIp).ToString(), DEVICE_PORT);
     m_bConnected = true;
     return true;
 }
@@ -79,9 +73,24 @@ bool CCommInterface::SendRequest(BYTE code, bool flag, const BYTE* payload, DWOR
         m_SerialComm.m_pProgress = m_pProgressCtrl;
         return true;
     }
-    if (result != COMM_STATUS_FAILED_SILENT)
-        ReportCommError(result);
+    TellCommError(result);
     return false;
+}
+
+void CCommInterface::Tell(const platform::MessageBoxRequest& message) {
+    if (m_pReport)
+        m_pReport->messages.push_back(message);
+    else
+        platform::ShowMessageBox(message);
+}
+
+// Status 18 fails without a message; the caller's outcome still learns the status.
+void CCommInterface::TellCommError(DWORD status) {
+    if (m_pReport)
+        m_pReport->details.insert(QString::fromLatin1(detail::kDeviceStatus),
+                                  static_cast<qulonglong>(status));
+    if (status != COMM_STATUS_FAILED_SILENT)
+        Tell(CommErrorMessage(status));
 }
 
 bool CCommInterface::WaitForCompletion() {
@@ -110,8 +119,8 @@ bool CCommInterface::WaitForCompletion() {
     const bool success = m_SerialComm.m_dwResult == 0;
     m_dwTotal = 0;
     m_SerialComm.m_dwResult = COMM_RESULT_AFTER_WAIT;
-    if (status != COMM_STATUS_DONE && status != COMM_STATUS_FAILED_SILENT)
-        ReportCommError(status);
+    if (status != COMM_STATUS_DONE)
+        TellCommError(status);
     return success;
 }
 
@@ -165,7 +174,8 @@ bool CCommInterface::ReadReply(const ReadRequest& request) {
                         request.payload ? 1 : 0))
         return false;
     if (m_Data.m_dwResponseLength < request.minimum) {
-        ShowReadFailure(request.failure);
+        Tell({QString(request.failure), QString(res::text::AppName), platform::MessageIcon::Error,
+              0});
         return false;
     }
     return true;
@@ -209,6 +219,14 @@ bool CCommInterface::GetEadkParams() {
 }
 
 bool CCommInterface::SetNewIpAndRestart() {
+    if (!SetNewIp())
+        return false;
+    // The restart's outcome does not decide the set; its error message is still shown.
+    RestartDevice();
+    return true;
+}
+
+bool CCommInterface::SetNewIp() {
     EthernetSettings& pending = m_Data.m_Pending;
     pending.m_Options[3] =
         EthernetSettings::PackProtocolMode(pending.m_nProtocol, pending.m_bModeDM7);
@@ -222,10 +240,11 @@ bool CCommInterface::SetNewIpAndRestart() {
     out = std::copy(pending.m_Gateway.begin(), pending.m_Gateway.end(), out);
     std::copy(pending.m_Options.begin(), pending.m_Options.end(), out);
 
-    if (!ExecuteCommand(MSG_SET_ETHERNET_PARAMS, true, QString(res::text::CmdSettingNewIp),
-                        payload.data(), kSetPayloadLength))
-        return false;
-    // The restart's outcome does not decide the set; its error message is still shown.
-    ExecuteCommand(MSG_RESTART_DEVICE, false, QString(res::text::CmdRestartingDevice), nullptr, 0);
-    return true;
+    return ExecuteCommand(MSG_SET_ETHERNET_PARAMS, true, QString(res::text::CmdSettingNewIp),
+                          payload.data(), kSetPayloadLength);
+}
+
+bool CCommInterface::RestartDevice() {
+    return ExecuteCommand(MSG_RESTART_DEVICE, false, QString(res::text::CmdRestartingDevice),
+                          nullptr, 0);
 }

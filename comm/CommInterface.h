@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/DeviceData.h"
+#include "comm/Outcome.h"
 #include "commdll/SerialComm.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/StatusText.h"
@@ -12,9 +13,10 @@
 #include <atomic>
 
 // One device link with one method per device command. Each command fills the link's device
-// record from the reply and returns true, or tells the operator what went wrong (once) and
-// returns false. The window's links use the program-wide DeviceData; a caller that runs
-// several devices at once gives each link a record of its own.
+// record from the reply and returns true, or tells what went wrong (once) and returns false:
+// into the outcome the caller has set as m_pReport, or, without one, in a message box. The window's
+// links use the program-wide DeviceData; a caller that runs several devices at once gives each link
+// a record of its own.
 class CCommInterface {
 public:
     CCommInterface();
@@ -33,7 +35,13 @@ public:
     bool GetMacId();
     bool GetEthernetParams();
     bool GetEadkParams();
+    // The set request, then the restart request; true when the set was taken, whatever the
+    // restart did.
     bool SetNewIpAndRestart();
+    // Its two halves: the pending settings with the option bytes as they stand, and the
+    // restart that makes the device apply them.
+    bool SetNewIp();
+    bool RestartDevice();
 
     // Drops the link from outside; the next request opens it again with the address that
     // DeviceData holds then.
@@ -50,6 +58,9 @@ public:
     bool m_bConnected = false;
     DWORD m_dwTotal = 0;
     platform::StatusText* m_pStatusWnd = nullptr; // not owned
+    // Where failures are told while set (not owned): the box's text, and the library status
+    // as the detail "device_status".
+    Outcome* m_pReport = nullptr;
 
 private:
     DeviceDataRecord& m_Data;
@@ -64,6 +75,8 @@ private:
     };
     bool ReadReply(const ReadRequest& request);
     void SleepWhileBusy();
+    void Tell(const platform::MessageBoxRequest& message);
+    void TellCommError(DWORD status);
     void ShowProgressPercentage();
 
     static std::atomic<long> s_busySleeps;

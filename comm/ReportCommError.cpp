@@ -23,9 +23,9 @@ constexpr std::array<CodeText, 30> kCodeTexts{{
 
 constexpr int kUnknownErrorStringId = 104;
 
-void ShowStringId(int stringId) {
-    platform::ShowAppMessage(res::LoadResString(stringId), platform::MessageIcon::Information,
-                             stringId);
+platform::MessageBoxRequest StringIdMessage(int stringId) {
+    return {res::LoadResString(stringId), QString(res::text::AppName),
+            platform::MessageIcon::Information, stringId};
 }
 } // namespace
 
@@ -40,19 +40,17 @@ int CommErrorStringId(DWORD code) {
 }
 
 void ReportCommError(DWORD code) {
-    if (code == 0)
-        return;
-    if (const int stringId = CommErrorStringId(code); stringId != 0) {
-        ShowStringId(stringId);
-        return;
-    }
+    if (code != 0)
+        platform::ShowMessageBox(CommErrorMessage(code));
+}
+
+platform::MessageBoxRequest CommErrorMessage(DWORD code) {
+    if (const int stringId = CommErrorStringId(code); stringId != 0)
+        return StringIdMessage(stringId);
     const int systemError = platform::GetLastSystemError();
-    if (systemError == 0) {
-        ShowStringId(kUnknownErrorStringId);
-        return;
-    }
+    if (systemError == 0)
+        return StringIdMessage(kUnknownErrorStringId);
     // The system's own text, in a plain box without owner.
-    platform::ShowMessageBox({platform::SystemErrorText(systemError),
-                              QString(res::text::SystemErrorCaption),
-                              platform::MessageIcon::Information, 0});
+    return {platform::SystemErrorText(systemError), QString(res::text::SystemErrorCaption),
+            platform::MessageIcon::Information, 0};
 }

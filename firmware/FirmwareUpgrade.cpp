@@ -3,16 +3,11 @@
 #include "comm/CommInterface.h"
 #include "comm/MessageCodes.h"
 #include "firmware/Crc16.h"
-#include "platform/MessageBox.h"
 #include "res/Texts.h"
 
 #include <array>
 
 namespace {
-
-void ShowFailure(QLatin1String text) {
-    platform::ShowAppMessage(QString(text), platform::MessageIcon::Error);
-}
 
 std::array<BYTE, EXEC_PAYLOAD_SIZE> ExecPayload(DWORD imageLength, WORD crc) {
     return {static_cast<BYTE>(imageLength >> 24), static_cast<BYTE>(imageLength >> 16),
@@ -25,12 +20,20 @@ std::array<BYTE, EXEC_PAYLOAD_SIZE> ExecPayload(DWORD imageLength, WORD crc) {
 CFirmwareUpgrade::CFirmwareUpgrade(CCommInterface& comm, UpgradeProgress& progress)
     : m_comm(comm), m_progress(progress) {}
 
-UpgradeOutcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
+Outcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
+    Outcome outcome;
+    m_comm.m_pReport = &outcome;
+    Run(image, outcome);
+    m_comm.m_pReport = nullptr;
+    return outcome;
+}
+
+void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
     m_progress.SetStatusText(QString(res::text::StatusExecutingBoot));
     m_progress.Repaint();
     if (!ExecuteBoot()) {
-        ShowFailure(res::text::ExecutingBootFailed);
-        return UpgradeOutcome::BootFailed;
+        outcome.Fail(Cause::BootFailed, QString(res::text::ExecutingBootFailed));
+        return;
     }
 
     m_progress.SetStatusText(QString(res::text::StatusUpgradingFirmware));
@@ -38,20 +41,18 @@ UpgradeOutcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
     // The CRC is taken whether or not the transfer went through; only exec carries it.
     const WORD crc = ComputeCrc16(image);
     if (!transferred) {
-        ShowFailure(res::text::UpgradeFirmwareFailed);
-        return UpgradeOutcome::TransferFailed;
+        outcome.Fail(Cause::TransferFailed, QString(res::text::UpgradeFirmwareFailed));
+        return;
     }
 
     m_progress.SetStatusText(QString(res::text::StatusExecutingExec));
     if (!ExecuteExec(static_cast<DWORD>(image.size()), crc)) {
-        ShowFailure(res::text::ExecutingExecFailed);
-        return UpgradeOutcome::ExecFailed;
+        outcome.Fail(Cause::ExecFailed, QString(res::text::ExecutingExecFailed));
+        return;
     }
     m_progress.SetProgressPos(100); // the device has taken the whole image
     m_progress.SetStatusText(QString());
-    platform::ShowAppMessage(QString(res::text::UpgradeFirmwareSuccessful),
-                             platform::MessageIcon::Information);
-    return UpgradeOutcome::Succeeded;
+    outcome.Tell(QString(res::text::UpgradeFirmwareSuccessful), platform::MessageIcon::Information);
 }
 
 bool CFirmwareUpgrade::ExecuteBoot() {

@@ -1,6 +1,5 @@
 #include "firmware/SRecordReader.h"
 
-#include "platform/MessageBox.h"
 #include "res/Texts.h"
 
 #include <QFile>
@@ -52,9 +51,8 @@ std::size_t AddressBytesOfType(int type) {
     }
 }
 
-void ReportUnreadable() {
-    platform::ShowAppMessage(QString(res::text::UnableToReadFirmwareFile),
-                             platform::MessageIcon::Error);
+void ReportUnreadable(Outcome& outcome) {
+    outcome.Fail(Cause::FileRefused, QString(res::text::UnableToReadFirmwareFile));
 }
 
 bool FileSizeAccepted(std::size_t size) {
@@ -213,10 +211,11 @@ bool StoreRecordData(CSRecordReader& reader) {
     return true;
 }
 
-std::optional<std::vector<BYTE>>
-BuildFirmwareImage(CSRecordReader& reader, std::string_view fileContents, int& nImageLength) {
+std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
+                                                    std::string_view fileContents,
+                                                    int& nImageLength, Outcome& outcome) {
     if (!FileSizeAccepted(fileContents.size())) {
-        ReportUnreadable();
+        ReportUnreadable(outcome);
         return std::nullopt;
     }
     // Data takes two characters per byte, so the file's size holds the image unless gaps
@@ -225,7 +224,7 @@ BuildFirmwareImage(CSRecordReader& reader, std::string_view fileContents, int& n
     try {
         image.resize(fileContents.size());
     } catch (const std::bad_alloc&) {
-        ReportUnreadable();
+        ReportUnreadable(outcome);
         return std::nullopt;
     }
     reader.m_pImage = &image;
@@ -234,8 +233,9 @@ BuildFirmwareImage(CSRecordReader& reader, std::string_view fileContents, int& n
     reader.m_nDataCount = 0;
     const bool built = AppendRecords(reader, fileContents);
     reader.m_pImage = nullptr;
-    if (!built) {
-        ReportUnreadable(); // a damaged file is never turned into an image
+    // An empty image would have boot erase the flash for nothing to write.
+    if (!built || reader.m_nImageLength == 0) {
+        ReportUnreadable(outcome); // a damaged file is never turned into an image
         return std::nullopt;
     }
     image.resize(reader.m_nImageLength);
@@ -250,18 +250,18 @@ bool OpenFirmwareFile(QFile& file) {
 }
 
 std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const QString& path,
-                                                   int& nImageLength) {
+                                                   int& nImageLength, Outcome& outcome) {
+    outcome.details.insert(QString::fromLatin1(detail::kFile), path);
     QFile file(path);
     if (!OpenFirmwareFile(file)) {
-        platform::ShowAppMessage(QString(res::text::UnableToOpenFile),
-                                 platform::MessageIcon::Error);
+        outcome.Fail(Cause::FileUnopenable, QString(res::text::UnableToOpenFile));
         return std::nullopt;
     }
     std::vector<char> contents;
     if (!ReadWholeFile(file, contents)) {
-        ReportUnreadable();
+        ReportUnreadable(outcome);
         return std::nullopt;
     }
     file.close();
-    return BuildFirmwareImage(reader, {contents.data(), contents.size()}, nImageLength);
+    return BuildFirmwareImage(reader, {contents.data(), contents.size()}, nImageLength, outcome);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/Outcome.h"
 #include "platform/WinTypes.h"
 
 #include <QString>
@@ -46,14 +47,16 @@ enum SRecordLine : int {
 // device node) is refused at once, without an open that could block.
 bool OpenFirmwareFile(QFile& file);
 
-// Reads the file at `path`. Returns the image and sets `nImageLength` to its length; or shows
-// "Unable to open file" / "Unable to read firmware file" (error icon) and returns nothing.
+// Reads the file at `path`. Returns the image and sets `nImageLength` to its length; or returns
+// nothing with `outcome` saying why: FileUnopenable ("Unable to open file") or FileRefused
+// ("Unable to read firmware file"), the details "file", and where known "line" and "reason".
 std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const QString& path,
-                                                   int& nImageLength);
+                                                   int& nImageLength, Outcome& outcome);
 
 // The same for a file's contents already in memory (all of them, line ends untranslated).
-std::optional<std::vector<BYTE>>
-BuildFirmwareImage(CSRecordReader& reader, std::string_view fileContents, int& nImageLength);
+std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
+                                                    std::string_view fileContents,
+                                                    int& nImageLength, Outcome& outcome);
 
 // Parses one line (without its line end).
 SRecordLine ParseSRecord(CSRecordReader& reader, std::string_view line);

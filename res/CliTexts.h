@@ -129,5 +129,9 @@ inline constexpr QLatin1String CodeBootFailed{"boot-failed"};
 inline constexpr QLatin1String CodeTransferFailed{"transfer-failed"};
 inline constexpr QLatin1String CodeExecFailed{"exec-failed"};
 inline constexpr QLatin1String CodeFileRefused{"file-refused"};
+inline constexpr QLatin1String CodeInvalidAddress{"invalid-address"};
+inline constexpr QLatin1String CodeAddressInUse{"address-in-use"};
+inline constexpr QLatin1String CodeSettingsNotApplied{"settings-not-applied"};
+inline constexpr QLatin1String DetailLineFormat{"%1: %2"};
 
 } // namespace res::cli

@@ -52,6 +52,25 @@ inline constexpr QLatin1String ChangeProtocolSuccessful{"Change Protocol success
 inline constexpr QLatin1String ChangeProtocolFailed{"Change Protocol failed."};
 inline constexpr QLatin1String ChangeModeSuccessful{"Change Resolver Mode successful."};
 inline constexpr QLatin1String ChangeModeFailed{"Change Resolver Mode failed."};
+inline constexpr QLatin1String AddressInUseFormat{
+    "Another device answers at %s. Choose an address that no device uses."};
+inline constexpr QLatin1String SettingsNotApplied{
+    "The device holds the new settings but did not restart; it applies them at its next "
+    "restart."};
+inline constexpr QLatin1String OtherDeviceAnswersFormat{
+    "The device at %s has the MAC ID %s, not %s: another device answers at the new address."};
+
+// Why an address is refused (the command line prints these after the window's text).
+inline constexpr QLatin1String ReasonAddressZero{"0.0.0.0 is no address"};
+inline constexpr QLatin1String ReasonThisNetwork{"addresses 0.x.x.x name no device"};
+inline constexpr QLatin1String ReasonMulticastOrReserved{
+    "224.0.0.0 and above are multicast, reserved or broadcast addresses"};
+inline constexpr QLatin1String ReasonMaskNotContiguous{
+    "a subnet mask is ones from the left, then zeros (255.255.255.0)"};
+inline constexpr QLatin1String ReasonNetworkAddressFormat{"%s is the network address of %s/%d"};
+inline constexpr QLatin1String ReasonBroadcastAddressFormat{"%s is the broadcast address of %s/%d"};
+inline constexpr QLatin1String ReasonGatewayOutsideFormat{
+    "%s is outside the device's subnet %s/%d"};
 
 // Command layer: status texts of the commands and their own failures.
 inline constexpr QLatin1String CmdGettingStatusId{"Getting Status ID"};

@@ -75,7 +75,7 @@ struct DeviceIdentity {
 // (low nibble protocol 1..3, high nibble 2 = DM7).
 struct NetworkSettings {
     std::array<BYTE, 4> ip{127, 0, 0, 2};
-    std::array<BYTE, 4> mask{255, 255, 255, 0};
+    std::array<BYTE, 4> mask{255, 0, 0, 0}; // loopback is one /8
     std::array<BYTE, 4> gateway{127, 0, 0, 1};
     std::array<BYTE, 4> options{0x00, 0x00, 0x00, 0x21};
 

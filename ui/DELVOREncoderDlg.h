@@ -1,6 +1,8 @@
 #pragma once
 
 #include "comm/CommInterface.h"
+#include "comm/DeviceSequences.h"
+#include "comm/Outcome.h"
 #include "platform/ComboBox.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/TemplateDialog.h"
@@ -11,6 +13,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 class CExtParamsChildDlg;
 class QGroupBox;
@@ -41,8 +44,10 @@ public:
 
     // Connect and read-out.
     void OnConnect();
-    // Connect's steps, also run as the last step of a settings change.
+    // Connect's steps and their messages; ConnectToTarget, which leaves the messages to the
+    // caller, is also the last step of a settings change.
     void Connect();
+    Outcome ConnectToTarget();
     bool ValidateIpAddress(CIPAddressCtrl* control, const QString& message,
                            std::array<BYTE, 4>& destination);
     void ShowDeviceInfo();
@@ -52,8 +57,9 @@ public:
     void OnSetNewIpAddress();
     void OnChangeProtocol();
     void OnChangeMode();
-    bool ApplyDeviceSetting(const QString& name);
-    bool SendDeviceSetting(const QString& name);
+    void ApplyDeviceSetting(const SettingsChange& change);
+    Outcome SendDeviceSetting(const QString& name,
+                              const std::function<Outcome(CCommInterface&)>& write);
 
     // Firmware.
     void OnUpgradeFirmware();
@@ -105,7 +111,7 @@ private:
     void CreateExtraParameterPanels();
     void RestoreTargetAddress();
     void SetTitleWithVersion();
-    bool ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
+    Outcome ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
     void FillProtocolChoices();
     void ShowProtocolPanels();
     void ShowResolverMode();

@@ -6,6 +6,7 @@
 #include "comm/ProtocolNames.h"
 #include "platform/GuiThread.h"
 #include "platform/IpAddressCtrl.h"
+#include "platform/Ipv4Address.h"
 #include "platform/MessageBox.h"
 #include "platform/RegistrySettings.h"
 #include "res/Texts.h"
@@ -22,7 +23,7 @@ using namespace res;
 
 namespace {
 QString DottedAddress(const std::array<BYTE, 4>& ip) {
-    return QString::asprintf(text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]);
+    return Ipv4Address(ip).ToString();
 }
 
 QString RevisionText(const DeviceDataRecord& data, int firstByte) {
@@ -45,9 +46,14 @@ bool CDELVOREncoderDlg::ValidateIpAddress(CIPAddressCtrl* control, const QString
 }
 
 void CDELVOREncoderDlg::Connect() {
+    ShowOutcome(ConnectToTarget());
+}
+
+// A refused target address has been told (and focused) when this returns.
+Outcome CDELVOREncoderDlg::ConnectToTarget() {
     std::array<BYTE, 4> target{};
     if (!ValidateIpAddress(m_ipTargetDevice, QString(text::InvalidDeviceIp), target))
-        return;
+        return Outcome{Cause::InvalidAddress, {}, {}};
     m_StatusPoller.Stop();
     // The poller's worker reads the device address when it opens its link: the address
     // changes only once the worker has ended.
@@ -55,16 +61,18 @@ void CDELVOREncoderDlg::Connect() {
     DropMainLink();
     CCommInterface comm;
     CQxProgressDlg progress(this, QString(text::ProgressGettingStatusId), false);
+    Outcome outcome = ReadOutDevice(progress, comm);
     // After a failed read-out the fields may still show another device's settings, and a
     // settings change would write them to this one: nothing is sent until a read-out succeeds.
-    if (!ReadOutDevice(progress, comm))
+    if (!outcome.Succeeded())
         EnableDeviceControls(false);
+    return outcome;
     // Leaving the scope closes the progress window first, then the local link.
 }
 
 // The four requests of a read-out under the progress window; on success the address is
 // remembered, the controls are enabled, every field is filled and polling starts.
-bool CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterface& comm) {
+Outcome CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterface& comm) {
     progress.PrepareStepBar(0, 4, 1);
     const auto afterStep = [&progress](int completed) {
         progress.StepProgress();
@@ -73,13 +81,14 @@ bool CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterface& 
         else if (completed == 2)
             progress.SetCaptionText(QString(text::ProgressGettingEthernetParams));
     };
-    if (!CDeviceSequences::ReadOut(comm, afterStep))
-        return false;
+    Outcome outcome = CDeviceSequences::ReadOut(comm, afterStep);
+    if (!outcome.Succeeded())
+        return outcome;
     WriteRegistryString(QString(text::DeviceIpValueName), m_ipTargetDevice->GetWindowText());
     EnableDeviceControls(true);
     ShowDeviceInfo();
     m_StatusPoller.Start(this);
-    return true;
+    return outcome;
 }
 
 void CDELVOREncoderDlg::ShowDeviceInfo() {

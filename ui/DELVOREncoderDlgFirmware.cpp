@@ -41,21 +41,22 @@ void CDELVOREncoderDlg::UpgradeFirmware() {
     }
     CSRecordReader reader{};
     int imageLength = 0;
-    std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, *path, imageLength);
-    if (!image)
-        return; // the reader has said why; nothing has been touched yet
-    // No data records: boot would erase the device's flash for nothing to write.
-    if (image->empty()) {
-        platform::ShowAppMessage(QString(text::UnableToReadFirmwareFile),
-                                 platform::MessageIcon::Error);
+    Outcome read;
+    std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, *path, imageLength, read);
+    if (!image) {
+        ShowOutcome(read); // nothing has been touched yet
         return;
     }
 
     m_StatusPoller.Stop();
     DropMainLink();
-    CCommInterface comm;
-    CQxProgressDlg progress(this, QString(text::UpgradingFirmwareCaption), false);
-    ProgressWindowReporter reporter(progress);
-    CFirmwareUpgrade(comm, reporter).Run(*image);
+    Outcome upgraded;
+    {
+        CCommInterface comm;
+        CQxProgressDlg progress(this, QString(text::UpgradingFirmwareCaption), false);
+        ProgressWindowReporter reporter(progress);
+        upgraded = CFirmwareUpgrade(comm, reporter).Run(*image);
+    }
+    ShowOutcome(upgraded);
     // The poller stays stopped: the operator reconnects to see the new revision.
 }

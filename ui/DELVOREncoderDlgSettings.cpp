@@ -2,10 +2,10 @@
 // the whole Ethernet-parameter block, restarts the device and reads it again.
 #include "DELVOREncoderDlg.h"
 
+#include "comm/AddressCheck.h"
 #include "comm/DeviceData.h"
-#include "comm/DeviceSequences.h"
 #include "platform/IpAddressCtrl.h"
-#include "platform/MessageBox.h"
+#include "platform/Ipv4Address.h"
 #include "res/Texts.h"
 #include "ui/QxProgressDlg.h"
 
@@ -14,67 +14,78 @@
 using namespace res;
 
 namespace {
-void ShowOutcome(bool success, QLatin1String successText, QLatin1String failureText) {
-    if (success)
-        platform::ShowAppMessage(QString(successText), platform::MessageIcon::Information);
-    else
-        platform::ShowAppMessage(QString(failureText), platform::MessageIcon::Error);
-}
+// The window's part in a settings change: the "Setting ..." progress window while the device
+// is written, then Connect at the address the device now has.
+class WindowChange : public ChangeFrontEnd {
+public:
+    WindowChange(CDELVOREncoderDlg& dialog, QString name)
+        : m_dialog(dialog), m_name(std::move(name)) {}
+    Outcome Write(const std::function<Outcome(CCommInterface&)>& write) override {
+        return m_dialog.SendDeviceSetting(m_name, write);
+    }
+    Outcome Reconnect(const Ipv4Address& address) override {
+        m_dialog.m_ipTargetDevice->SetWindowText(address.ToString());
+        return m_dialog.ConnectToTarget();
+    }
+
+private:
+    CDELVOREncoderDlg& m_dialog;
+    QString m_name;
+};
 } // namespace
 
 void CDELVOREncoderDlg::SetNewIpAddress() {
-    EthernetSettings& pending = DeviceData.m_Pending;
-    if (!ValidateIpAddress(m_ipNewAddress, QString(text::InvalidNewIp), pending.m_Ip) ||
-        !ValidateIpAddress(m_ipSubnetMask, QString(text::InvalidSubnetMask),
-                           pending.m_SubnetMask) ||
-        !ValidateIpAddress(m_ipGateway, QString(text::InvalidGateway), pending.m_Gateway))
+    std::array<BYTE, 4> ip{};
+    std::array<BYTE, 4> mask{};
+    std::array<BYTE, 4> gateway{};
+    if (!ValidateIpAddress(m_ipNewAddress, QString(text::InvalidNewIp), ip) ||
+        !ValidateIpAddress(m_ipSubnetMask, QString(text::InvalidSubnetMask), mask) ||
+        !ValidateIpAddress(m_ipGateway, QString(text::InvalidGateway), gateway))
         return;
-    CDeviceSequences::PrepareChange(
-        DeviceData, SettingsChange::Network(pending.m_Ip, pending.m_SubnetMask, pending.m_Gateway));
-    const bool applied = ApplyDeviceSetting(QString(text::SettingNewIpAddress));
-    ShowOutcome(applied, text::SetNewIpSuccessful, text::SetNewIpFailed);
+    ApplyDeviceSetting(SettingsChange::Network(ip, mask, gateway));
 }
 
 void CDELVOREncoderDlg::ChangeProtocol() {
     const int selected = m_comboProtocol->GetCurSel();
-    CDeviceSequences::PrepareChange(
-        DeviceData, SettingsChange::Protocol(m_comboProtocol->GetItemData(selected).toInt()));
-    const bool applied = ApplyDeviceSetting(QString(text::SettingProtocol));
-    ShowOutcome(applied && DeviceData.m_Pending.m_nProtocol == DeviceData.m_Current.m_nProtocol,
-                text::ChangeProtocolSuccessful, text::ChangeProtocolFailed);
+    ApplyDeviceSetting(SettingsChange::Protocol(m_comboProtocol->GetItemData(selected).toInt()));
 }
 
 void CDELVOREncoderDlg::ChangeMode() {
-    CDeviceSequences::PrepareChange(DeviceData,
-                                    SettingsChange::Mode(!DeviceData.m_Current.m_bModeDM7));
-    const bool applied = ApplyDeviceSetting(QString(text::SettingResolverMode));
-    ShowOutcome(applied && DeviceData.m_Pending.m_bModeDM7 == DeviceData.m_Current.m_bModeDM7,
-                text::ChangeModeSuccessful, text::ChangeModeFailed);
+    ApplyDeviceSetting(SettingsChange::Mode(!DeviceData.m_Current.m_bModeDM7));
 }
 
-// Writes the pending settings, points the target field at the address just written and
-// reconnects at once; the reconnect reports its own failures and does not change the result.
-bool CDELVOREncoderDlg::ApplyDeviceSetting(const QString& name) {
-    if (!SendDeviceSetting(name))
-        return false;
-    const auto& ip = DeviceData.m_Pending.m_Ip;
-    m_ipTargetDevice->SetWindowText(
-        QString::asprintf(text::AddressFormat.data(), ip[0], ip[1], ip[2], ip[3]));
-    Connect();
-    return true;
+// Runs the shared change and shows its outcome. A refused address puts the focus on its
+// field; when another device answers after the change, nothing more is sent to it.
+void CDELVOREncoderDlg::ApplyDeviceSetting(const SettingsChange& change) {
+    WindowChange frontEnd(*this, QString(change.Name()));
+    const Outcome outcome = CDeviceSequences::ChangeSettings(DeviceData, change, frontEnd);
+    if (outcome.cause == Cause::OtherDeviceAnswers) {
+        m_StatusPoller.Stop();
+        DropMainLink();
+        EnableDeviceControls(false);
+    }
+    ShowOutcome(outcome);
+    if (outcome.cause == Cause::InvalidAddress) {
+        const QString field = outcome.details.value(QString::fromLatin1(detail::kField)).toString();
+        if (field == QLatin1String(CAddressCheck::kFieldMask))
+            m_ipSubnetMask->SetFocus();
+        else if (field == QLatin1String(CAddressCheck::kFieldGateway))
+            m_ipGateway->SetFocus();
+        else
+            m_ipNewAddress->SetFocus();
+    }
 }
 
-bool CDELVOREncoderDlg::SendDeviceSetting(const QString& name) {
+Outcome CDELVOREncoderDlg::SendDeviceSetting(const QString& name,
+                                             const std::function<Outcome(CCommInterface&)>& write) {
+    const QByteArray setting = name.toLatin1();
     CQxProgressDlg progress(
-        this, QString::asprintf(text::SettingProgressFormat.data(), qPrintable(name)));
+        this, QString::asprintf(text::SettingProgressFormat.data(), setting.constData()));
     progress.StartStepThread();
     progress.UpdateWindow();
     m_StatusPoller.Stop();
     DropMainLink();
-    bool written = false;
-    {
-        CCommInterface comm;
-        written = CDeviceSequences::SendSetting(comm, name);
-    } // the local link closes before the progress window
-    return written;
+    CCommInterface comm;
+    return write(comm);
+    // The local link closes before the progress window.
 }

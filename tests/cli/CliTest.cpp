@@ -6,7 +6,6 @@
 #include "WaitFor.h"
 #include "cli/AddressRange.h"
 #include "cli/BatchPlan.h"
-#include "cli/MessageCapture.h"
 #include "cli/ProgressBar.h"
 #include "comm/MessageCodes.h"
 
@@ -161,7 +160,7 @@ TEST(CliDeviceTest, InfoShowsTheReadOutAndWatchAPositionALine) {
     EXPECT_EQ(text.out.simplified().toStdString(),
               "Address: 127.0.111.1 Status record: "
               "71024207430300000000000000000000000000000000fffffb2e000000000000 "
-              "MAC address: 00:1A:2B:3C:4D:5E IP address: 127.0.111.1 Subnet mask: 255.255.255.0 "
+              "MAC address: 00:1A:2B:3C:4D:5E IP address: 127.0.111.1 Subnet mask: 255.0.0.0 "
               "Gateway: 127.0.0.1 Protocol: Ethernet/IP Resolver mode: DM7 Hardware revision: 2 "
               "Boot revision: B.7 Exec revision: C.3 Input assembly instance: 101 "
               "Input size (16-bit): 4 Output assembly instance: 100 Output size (16-bit): 2 "
@@ -336,7 +335,7 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
             path, QStringLiteral("Address,New IP,Mask,Gateway,Protocol,Mode,Firmware\n"
                                  "# comments, blank lines and empty rows are skipped\n\n,,,\n"
                                  "127.0.111.40,,,,modbus-tcp,no-dm7,%1\n"
-                                 R"("127.0.111.41","127.0.111.45","255.255.255.0","","delvor")"
+                                 R"("127.0.111.41","127.0.111.45","255.0.0.0","","delvor")"
                                  "\r\n"
                                  "127.0.111.42,,,,,dm7,%1\n127.0.111.43,,,,modbus-tcp,,\n")
                       .arg(QLatin1String(firmware))
@@ -370,6 +369,7 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
         R"("device":"127.0.111.41","ok":true,"steps":["protocol","address"]},)"
         R"({"address":"127.0.111.42","device":"127.0.111.42","ok":true,"steps":["firmware"]},)"
         R"({"address":"127.0.111.43","device":"127.0.111.43","error":{"code":"link-failure",)"
+        R"("details":{"device_status":6},)"
         R"("device":"127.0.111.43","message":"Device is out of memory.","messages":)"
         R"(["Device is out of memory."]},"ok":false,"steps":[]}],"ok":false})");
     int stepEvents = 0;
@@ -425,7 +425,6 @@ TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
 // The whole plan is checked before any device (the batch test reads a good one); FW stands for
 // a good firmware file, BAD for a refused one, BIG for 1 MiB, ROWS for 4096 line ends.
 TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
-    CMessageCapture::Install();
     const testsupport::FirmwareFolder files(100);
     ASSERT_TRUE(files.written);
     const std::tuple<const char*, ExitCode, const char*> cases[] = {

@@ -80,7 +80,7 @@ TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
         EXPECT_EQ(DeviceData.m_Current.m_Options, (std::array<BYTE, 4>{0xA1, 0xB2, 0xC3, byte}));
     }
     EXPECT_EQ(DeviceData.m_Current.m_Ip, Octets(m_address));
-    EXPECT_EQ(DeviceData.m_Current.m_SubnetMask, (std::array<BYTE, 4>{255, 255, 255, 0}));
+    EXPECT_EQ(DeviceData.m_Current.m_SubnetMask, (std::array<BYTE, 4>{255, 0, 0, 0}));
     EXPECT_EQ(DeviceData.m_Current.m_Gateway, (std::array<BYTE, 4>{127, 0, 0, 1}));
 
     m_sim.SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});

@@ -72,7 +72,7 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
         {"one byte over 5 MiB", FileOfSize(kMaxFirmwareFileSize + 1, kLargeImage), {}},
         {"image one byte over 16 MiB", "S306000000005A9F\nS30601000000A553\n", {}},
         {"gap near 4 GiB does not wrap", "S306000000005A9F\nS306FFFFFFFFA553\n", {}},
-        {"only a line end", "\n", std::vector<BYTE>{}},
+        {"only a line end", "\n", std::nullopt},
         {"longest record", "S17D" + QByteArray(248, '0') + "82", std::vector<BYTE>(122, 0)},
         {"gap between 0x1000 and 0x1020", gapFile, gapImage},
         {"lower-case marks and digits", gapFile.toLower(), gapImage},
@@ -100,7 +100,9 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
     // Reads `path`; a refused file shows the one box `error` (caption|text|help id|icon).
     const auto load = [&](const QString& path, const char* error) {
         int length = -1;
-        const auto image = LoadFirmwareImage(reader, path, length);
+        Outcome read;
+        const auto image = LoadFirmwareImage(reader, path, length, read);
+        ShowOutcome(read);
         EXPECT_EQ(reader.m_pImage, nullptr); // no pointer into a returned image is kept
         EXPECT_EQ(length, image ? static_cast<int>(image->size()) : length);
         EXPECT_EQ(testsupport::TakeBox(messages).toStdString(), image ? "" : error);

@@ -83,7 +83,7 @@ TEST(Simulator, RequestsGetTheirExactRepliesOnLoopbackOnly) {
         {MSG_GET_STATUS_ID, false, "", 0,
          "71024207430300000000000000000000000000000000fffffffe000000000000"},
         {MSG_GET_MAC_ID, false, "", 0, "010006001a2b3c4d5e"},
-        {MSG_GET_PARAMS, true, "01", 0, "01130013017f000201ffffff007f00000100000003"},
+        {MSG_GET_PARAMS, true, "01", 0, "01130013017f000201ff0000007f00000100000003"},
         {MSG_GET_PARAMS, true, "05", 0, "050000000000000004000800000000640065"},
         {MSG_GET_PARAMS, true, "02", 15, ""},
         {MSG_GET_PARAMS, true, "0105", 15, ""},
@@ -147,7 +147,7 @@ TEST(Simulator, RestartTakesTheStoredSettings) {
     sim::CEncoderSimulator device(Config(7));
     ASSERT_TRUE(testsupport::Started(device));
     const std::tuple<bool, bool, const char*, const char*> rows[] = {
-        {false, false, nullptr, "7f000207ffffff007f00000100000021"},
+        {false, false, nullptr, "7f000207ff0000007f00000100000021"},
         {false, false, "c0a80014ffffff00c0a8000100000002", "7f000207ffffff00c0a8000100000002"},
         {false, false, "7f0002c8ffff00007f000002a1b2c332", "7f0002c8ffff00007f000002a1b2c332"},
         {true, false, "7f0002c8ffff00007f00000200000013", "7f0002c8ffff00007f00000200000012"},

@@ -29,7 +29,7 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
         shown << edit->text();
     EXPECT_EQ(shown.join(u'|').toStdString(),
               m_address.toStdString() +
-                  "|255.255.255.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
+                  "|255.0.0.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
                   "Change Mode to NO DM7|2|32767|100|65535|1|0");
     EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
     EXPECT_EQ(m_barAtClose, u"4/4") << "four steps on a bar of four";

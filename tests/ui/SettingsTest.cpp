@@ -38,6 +38,9 @@ const QString kDm7 = QStringLiteral("|Current Mode : DM7|Change Mode to NO DM7")
 const QString kNoDm7 = QStringLiteral("|Current Mode : NO DM7|Change Mode to DM7");
 const QString kEeprom =
     QStringLiteral("Incorrect Communication Packet  (Error in EEPROM program).");
+const QString kNotApplied = QStringLiteral(
+    "The device holds the new settings but did not restart; it applies them at its next "
+    "restart.");
 const QStringList kSetRefused{QStringLiteral("Incorrect Communication Packet  (Protection error)."),
                               QStringLiteral("Unable to Set New IP Address"),
                               QString(text::SetNewIpFailed)};
@@ -48,7 +51,13 @@ constexpr int kIp = IDC_SET_NEW_IP, kProto = IDC_CHANGE_PROTOCOL, kMode = IDC_CH
 const SettingsCase kCases[] = {
     {"NewIpAfter8s", kIp, {kSetIpOk}, 0x21, 0x21, 8000, Ok, nullptr, 0, 99},
     {"SetRefused", kIp, kSetRefused, 0x21, 0x21, 200, SetRefused},
-    {"RestartRefused", kIp, {kEeprom, kSetIpOk}, 0x21, 0x21, 200, RestartRefused},
+    {"RestartRefused",
+     kIp,
+     {kEeprom, kNotApplied, QString(text::SetNewIpFailed)},
+     0x21,
+     0x21,
+     200,
+     RestartRefused},
     {"EthernetIpToDelvor", kProto, {kProtocolOk}, 0x23, 0x21, 200, Ok, "DELVOR"},
     {"EthernetIpToModbus", kProto, {kProtocolOk}, 0x22, 0x21, 200, Ok, "Modbus TCP/IP", 1},
     {"DelvorToEthernetIp", kProto, {kProtocolOk}, 0x01, 0x03, 200, Ok, "Ethernet/IP"},
@@ -106,7 +115,8 @@ TEST_P(SettingsTest, WritesTheBlockRestartsAndShowsWhatTheDeviceReads) {
         EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
         return;
     }
-    EXPECT_EQ(Dialog().m_StatusPoller.IsPolling(), written) << "a failed write stops polling";
+    // A failed write, or a refused restart, stops polling: nothing new to read.
+    EXPECT_EQ(Dialog().m_StatusPoller.IsPolling(), written && c.fault != Fault::RestartRefused);
     if (!written) {
         EXPECT_FALSE(Dialog().m_commInterface.m_bConnected);
     }
