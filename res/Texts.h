@@ -58,7 +58,7 @@ inline constexpr QLatin1String SettingsNotApplied{
     "The device holds the new settings but did not restart; it applies them at its next "
     "restart."};
 inline constexpr QLatin1String OtherDeviceAnswersFormat{
-    "The device at %s has the MAC ID %s, not %s: another device answers at the new address."};
+    "The device at %s has the MAC ID %s, not %s: it is not the device that was changed."};
 
 // Why an address is refused (the command line prints these after the window's text).
 inline constexpr QLatin1String ReasonAddressZero{"0.0.0.0 is no address"};

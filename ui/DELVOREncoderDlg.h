@@ -112,6 +112,7 @@ private:
     void RestoreTargetAddress();
     void SetTitleWithVersion();
     Outcome ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
+    CIPAddressCtrl* FieldAtFault(const Outcome& outcome) const;
     void FillProtocolChoices();
     void ShowProtocolPanels();
     void ShowResolverMode();

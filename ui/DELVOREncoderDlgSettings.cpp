@@ -65,15 +65,22 @@ void CDELVOREncoderDlg::ApplyDeviceSetting(const SettingsChange& change) {
         EnableDeviceControls(false);
     }
     ShowOutcome(outcome);
-    if (outcome.cause == Cause::InvalidAddress) {
-        const QString field = outcome.details.value(QString::fromLatin1(detail::kField)).toString();
-        if (field == QLatin1String(CAddressCheck::kFieldMask))
-            m_ipSubnetMask->SetFocus();
-        else if (field == QLatin1String(CAddressCheck::kFieldGateway))
-            m_ipGateway->SetFocus();
-        else
-            m_ipNewAddress->SetFocus();
-    }
+    if (CIPAddressCtrl* field = FieldAtFault(outcome))
+        field->SetFocus();
+}
+
+// The address field a refused change is about, or none.
+CIPAddressCtrl* CDELVOREncoderDlg::FieldAtFault(const Outcome& outcome) const {
+    if (outcome.cause == Cause::AddressInUse)
+        return m_ipNewAddress;
+    if (outcome.cause != Cause::InvalidAddress)
+        return nullptr;
+    const QString field = outcome.details.value(QString::fromLatin1(detail::kField)).toString();
+    if (field == QLatin1String(CAddressCheck::kFieldMask))
+        return m_ipSubnetMask;
+    if (field == QLatin1String(CAddressCheck::kFieldGateway))
+        return m_ipGateway;
+    return m_ipNewAddress;
 }
 
 Outcome CDELVOREncoderDlg::SendDeviceSetting(const QString& name,

@@ -274,7 +274,18 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
             {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
              "Upgrade Firmware - Failed."},
             {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
+            {27, [](auto&) {}, "set-ip %1 127.0.111.29", 1, "address-in-use",
+             "Another device answers at 127.0.111.29. Choose an address that no device uses."},
+            {30, [](auto&) {}, "set-ip %1 127.0.111.31 --mask 255.0.255.0", 2, "invalid-address",
+             "Invalid Subnet Mask Address"},
+            {32, [](auto&) {}, "set-ip %1 127.0.111.255 --mask 255.255.255.0", 2, "invalid-address",
+             "Invalid New IP Address"},
+            {33, fault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10)), "set-protocol %1 delvor",
+             1, "settings-not-applied",
+             "The device holds the new settings but did not restart; it applies them at its next "
+             "restart."},
         };
+    const auto other = StartedSimulator(CliAddress(29)); // the address 27 asks for
     for (const auto& [host, arrange, line, exitCode, code, message] : cases) {
         const QString address = CliAddress(host);
         const auto sim = arrange ? StartedSimulator(address) : nullptr;
@@ -294,6 +305,9 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
             << run.err.toStdString();
         if (exitCode == 4) {
             EXPECT_EQ(sim->ConnectionCount(), 0) << "a refused file never reaches the device";
+        }
+        if (host == 27 || exitCode == 2) {
+            EXPECT_EQ(sim->RequestCount(MSG_SET_ETHERNET_PARAMS), 0) << "an address refused";
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "res/StringTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 
@@ -9,6 +10,8 @@
 // parameter block is written (the bytes read are kept but the changed ones), the device
 // restarts (away for `away` ms, waited for up to 20 s), the program reconnects and shows what
 // it reads; the message boxes come in the order the operator sees them.
+using namespace Qt::StringLiterals;
+
 enum class Fault { Ok, SetRefused, RestartRefused, KeepsOld };
 
 struct SettingsCase {
@@ -131,3 +134,44 @@ TEST_P(SettingsTest, WritesTheBlockRestartsAndShowsWhatTheDeviceReads) {
 
 INSTANTIATE_TEST_SUITE_P(Changes, SettingsTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What would leave the device unreachable or in an address conflict is refused before anything
+// is sent (the focus goes to the field at fault, polling goes on); a device read out after the
+// change with another MAC ID is reported failed and its controls stay disabled.
+TEST_F(DialogFixture, RefusedAddressesSendNothingAndAnotherDeviceAfterTheChangeIsAFailure) {
+    StartSimulator(0x21);
+    const QString other = testsupport::UniqueLoopbackAddress(kArea, 1);
+    sim::CEncoderSimulator answering(testsupport::SimulatorConfigAt(other));
+    ASSERT_TRUE(testsupport::Started(answering));
+    ConnectToSimulator();
+    const std::tuple<QString, const char*, QString, CIPAddressCtrl*> rows[] = {
+        {other, "255.0.0.0",
+         u"Another device answers at %1. Choose an address that no device uses."_s.arg(other),
+         Dialog().m_ipNewAddress},
+        {u"127.0.0.9"_s, "255.0.255.0", u"Invalid Subnet Mask Address"_s, Dialog().m_ipSubnetMask},
+        {u"224.0.0.1"_s, "255.0.0.0", u"Invalid New IP Address"_s, Dialog().m_ipNewAddress},
+    };
+    for (const auto& [ip, mask, message, focus] : rows) {
+        m_messages.clear();
+        Dialog().m_ipNewAddress->SetWindowText(ip);
+        Dialog().m_ipSubnetMask->SetWindowText(QLatin1String(mask));
+        Click(IDC_SET_NEW_IP);
+        EXPECT_EQ(Texts(), QStringList{message});
+        EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
+        EXPECT_TRUE(focus->isAncestorOf(QApplication::focusWidget())) << message.toStdString();
+        EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
+    }
+    EXPECT_EQ(m_sim->RequestCount(MSG_SET_ETHERNET_PARAMS), 0);
+    EXPECT_EQ(answering.RequestCount(MSG_SET_ETHERNET_PARAMS), 0);
+
+    m_messages.clear();
+    m_sim->SetReplyOverride(MSG_GET_MAC_ID, QByteArray::fromHex("010006AABBCCDDEEFF"));
+    Click(IDC_CHANGE_PROTOCOL);
+    EXPECT_EQ(
+        Texts(),
+        (QStringList{u"The device at %1 has the MAC ID AA:BB:CC:DD:EE:FF, not "
+                     "00:1A:2B:3C:4D:5E: it is not the device that was changed."_s.arg(m_address),
+                     u"Change Protocol failed."_s}));
+    EXPECT_FALSE(Dialog().m_btnSetNewIp->isEnabled());
+    EXPECT_FALSE(Dialog().m_StatusPoller.IsPolling());
+}
