@@ -44,9 +44,11 @@ DeviceOutcome CDeviceJob::ReadOut() {
 
 DeviceOutcome CDeviceJob::Poll() {
     Outcome outcome;
-    m_comm.m_pReport = &outcome;
-    const bool answered = m_comm.GetStatusId();
-    m_comm.m_pReport = nullptr;
+    bool answered = false;
+    {
+        const CCommInterface::ReportScope report(m_comm, outcome);
+        answered = m_comm.GetStatusId();
+    }
     if (!answered) {
         outcome.cause = Cause::LinkFailure;
         return DeviceOutcome::From(outcome);

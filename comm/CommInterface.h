@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <utility>
 
 // One device link with one method per device command. Each command fills the link's device
 // record from the reply and returns true, or tells what went wrong (once) and returns false:
@@ -61,6 +62,20 @@ public:
     // Where failures are told while set (not owned): the box's text, and the library status
     // as the detail "device_status".
     Outcome* m_pReport = nullptr;
+
+    // Sets m_pReport for its lifetime, and puts back what was there before.
+    class ReportScope {
+    public:
+        ReportScope(CCommInterface& comm, Outcome& outcome)
+            : m_comm(comm), m_previous(std::exchange(comm.m_pReport, &outcome)) {}
+        ~ReportScope() { m_comm.m_pReport = m_previous; }
+        ReportScope(const ReportScope&) = delete;
+        ReportScope& operator=(const ReportScope&) = delete;
+
+    private:
+        CCommInterface& m_comm;
+        Outcome* m_previous;
+    };
 
 private:
     DeviceDataRecord& m_Data;

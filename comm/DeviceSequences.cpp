@@ -77,9 +77,8 @@ Outcome CDeviceSequences::ReadOut(CCommInterface& comm, const ReadOutStep& after
             afterStep(step);
     };
     Outcome outcome;
-    comm.m_pReport = &outcome;
+    const CCommInterface::ReportScope report(comm, outcome);
     const auto fail = [&](Cause why) {
-        comm.m_pReport = nullptr;
         outcome.cause = why;
         return outcome;
     };
@@ -99,7 +98,6 @@ Outcome CDeviceSequences::ReadOut(CCommInterface& comm, const ReadOutStep& after
     if (!comm.GetEadkParams())
         return fail(Cause::LinkFailure);
     completed(4);
-    comm.m_pReport = nullptr;
     return outcome;
 }
 
@@ -140,7 +138,6 @@ Outcome CDeviceSequences::ChangeSettings(DeviceDataRecord& data, const SettingsC
         outcome.Then(std::move(readOut)).Fail(why, QString(change.FailureText()));
         return outcome;
     }
-    outcome.Then(std::move(readOut));
     if (Outcome other = CheckSameDevice(data, macBefore, change); !other.Succeeded())
         return outcome.Then(std::move(other));
     if (!SameSettings(data.m_Pending, data.m_Current)) {
@@ -155,7 +152,7 @@ Outcome CDeviceSequences::SendSetting(CCommInterface& comm, const QString& name)
     DeviceDataRecord& data = comm.Data();
     data.m_Pending.m_Options = data.m_Current.m_Options;
     Outcome outcome;
-    comm.m_pReport = &outcome;
+    const CCommInterface::ReportScope report(comm, outcome);
     if (!comm.SetNewIp()) {
         const QByteArray setting = name.toLatin1();
         outcome.Fail(Cause::SetRefused,
@@ -163,6 +160,5 @@ Outcome CDeviceSequences::SendSetting(CCommInterface& comm, const QString& name)
     } else if (!comm.RestartDevice()) {
         outcome.Fail(Cause::SettingsNotApplied, QString(text::SettingsNotApplied));
     }
-    comm.m_pReport = nullptr;
     return outcome;
 }

@@ -22,9 +22,8 @@ CFirmwareUpgrade::CFirmwareUpgrade(CCommInterface& comm, UpgradeProgress& progre
 
 Outcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
     Outcome outcome;
-    m_comm.m_pReport = &outcome;
+    const CCommInterface::ReportScope report(m_comm, outcome);
     Run(image, outcome);
-    m_comm.m_pReport = nullptr;
     return outcome;
 }
 

@@ -41,6 +41,8 @@ TEST(AddressCheck, RefusesWhatNoIpv4NetworkCanUseAndKeepsLoopback) {
          "127.0.9.0 is the network address of 127.0.9.0/24"},
         {"127.0.9.255", "255.255.255.0", "127.0.9.1", "ip",
          "127.0.9.255 is the broadcast address of 127.0.9.0/24"},
+        {"127.0.9.4", "255.255.255.252", "127.0.9.5", "ip",
+         "127.0.9.4 is the network address of 127.0.9.4/30"},
         {"127.0.9.5", "255.255.255.0", "127.0.8.1", "gateway",
          "127.0.8.1 is outside the device's subnet 127.0.9.0/24"},
         {"127.0.9.5", "255.255.255.0", "127.0.9.255", "gateway",
