@@ -3,7 +3,9 @@
 #include "cli/AddressRange.h"
 #include "cli/DeviceFields.h"
 #include "cli/DeviceOutcome.h"
+#include "cli/Output.h"
 #include "firmware/SRecordReader.h"
+#include "platform/Ipv4Address.h"
 #include "res/CliTexts.h"
 
 #include <QDir>
@@ -14,12 +16,66 @@ using namespace res;
 
 namespace {
 constexpr qint64 kMaxPlanBytes = 1024 * 1024;
-constexpr std::size_t kMaxPlanRows = 4096;
+constexpr qsizetype kMaxPlanRows = 4096;
 constexpr int kColumns = 7;
 enum Column { Address, NewIp, Mask, Gateway, Protocol, Mode, Firmware };
 
-QString RowProblem(const QString& planPath, int line, const QString& what) {
-    return QString(cli::PlanRowFormat).arg(planPath).arg(line).arg(what);
+const QLatin1String kStandardInput("-");
+const QLatin1String kDescriptorFolder("/dev/fd/");
+
+// "-" is standard input; "/dev/fd/N" names a descriptor the shell opened for the program
+// (process substitution gives a pipe there).
+std::optional<int> StreamDescriptor(const QString& path) {
+    if (path == kStandardInput)
+        return 0;
+    if (!path.startsWith(kDescriptorFolder))
+        return std::nullopt;
+    bool number = false;
+    const int descriptor = path.mid(kDescriptorFolder.size()).toInt(&number);
+    return number && descriptor >= 0 ? std::optional<int>(descriptor) : std::nullopt;
+}
+
+bool OpenPlan(const QString& path, QFile& file) {
+    if (const std::optional<int> descriptor = StreamDescriptor(path))
+        return file.open(*descriptor, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+// One byte more than a plan may hold, at most: a larger plan shows as one, and a stream that
+// does not end costs no more than that.
+std::optional<QByteArray> ReadBounded(QFile& file) {
+    QByteArray contents;
+    while (contents.size() <= kMaxPlanBytes) {
+        const QByteArray chunk = file.read(kMaxPlanBytes + 1 - contents.size());
+        if (chunk.isEmpty())
+            return file.error() == QFileDevice::NoError ? std::optional(contents) : std::nullopt;
+        contents += chunk;
+    }
+    return contents;
+}
+
+// The plan's bytes. A path that is neither a stream nor a regular file is refused unopened:
+// a FIFO's open would wait for a writer for good.
+std::optional<QByteArray> PlanContents(const QString& path, CBatchPlan::Problem& problem) {
+    const QFileInfo info(path);
+    if (!StreamDescriptor(path) && info.exists() && !info.isFile()) {
+        problem = {ExitCode::Usage, QString(cli::PlanNotAFileFormat).arg(path)};
+        return std::nullopt;
+    }
+    QFile file;
+    std::optional<QByteArray> contents = OpenPlan(path, file) ? ReadBounded(file) : std::nullopt;
+    if (!contents)
+        problem = {ExitCode::Usage, QString(cli::PlanUnreadableFormat).arg(path)};
+    return contents;
+}
+
+// Lines end in LF, CR LF, or CR alone as older Mac programs save them.
+QStringList Lines(const QByteArray& contents) {
+    QString text = QString::fromUtf8(contents);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.split(QLatin1Char('\n'));
 }
 
 // Spreadsheets in many languages save ';' between cells: a plan whose first row holds ';'
@@ -47,47 +103,64 @@ QStringList Cells(const QString& text, QChar separator) {
     }
     return cells;
 }
+
+QString Dotted(const std::array<BYTE, 4>& address) {
+    return Ipv4Address(address).ToString();
+}
 } // namespace
 
+// The message carries the plan's own text (cells, its name): escaped here, in one place.
 std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = {ExitCode::Usage, QString(cli::PlanUnreadableFormat).arg(path)};
+    std::optional<CBatchPlan> plan = ReadPlan(path, problem);
+    if (!plan)
+        problem.message = COutput::Printable(problem.message);
+    return plan;
+}
+
+std::optional<CBatchPlan> CBatchPlan::ReadPlan(const QString& path, Problem& problem) {
+    const std::optional<QByteArray> contents = PlanContents(path, problem);
+    if (!contents)
         return std::nullopt;
-    }
-    const QByteArray contents = file.read(kMaxPlanBytes + 1);
     CBatchPlan plan;
-    const QStringList lines = QString::fromUtf8(contents).split(QLatin1Char('\n'));
-    if (contents.size() > kMaxPlanBytes || static_cast<std::size_t>(lines.size()) > kMaxPlanRows) {
-        problem = {ExitCode::Usage, RowProblem(path, 0, QString(cli::PlanTooLarge))};
+    const bool stream = StreamDescriptor(path).has_value();
+    plan.m_name = path == kStandardInput ? QString(cli::PlanStandardInput) : path;
+    plan.m_folder = stream ? QDir(QDir::currentPath()) : QFileInfo(path).absoluteDir();
+    const QStringList lines = Lines(*contents);
+    if (contents->size() > kMaxPlanBytes || lines.size() > kMaxPlanRows) {
+        problem = {ExitCode::Usage, plan.RowProblem(0, QString(cli::PlanTooLarge))};
         return std::nullopt;
     }
+    if (!plan.ParseLines(lines, problem))
+        return std::nullopt;
+    for (const PlanRow& row : plan.m_rows) {
+        if (!row.firmware.isEmpty() && !plan.LoadImage(row, problem))
+            return std::nullopt;
+    }
+    return plan;
+}
+
+bool CBatchPlan::ParseLines(const QStringList& lines, Problem& problem) {
     const QChar separator = SeparatorOf(lines);
     for (int i = 0; i < lines.size(); ++i) {
         const QStringList cells = Cells(lines[i], separator);
         // A spreadsheet saves an empty row as separators only.
         if (cells.join(QString()).isEmpty() || cells[0].startsWith(QLatin1Char('#')))
             continue;
-        if (plan.m_rows.empty() &&
-            cells[0].startsWith(QLatin1String("address"), Qt::CaseInsensitive))
+        if (m_rows.empty() && cells[0].startsWith(QLatin1String("address"), Qt::CaseInsensitive))
             continue; // the heading
-        if (!plan.ParseRow(path, i + 1, cells, problem))
-            return std::nullopt;
+        if (!ParseRow(i + 1, cells, problem))
+            return false;
     }
-    if (plan.m_rows.empty()) {
-        problem = {ExitCode::Usage, RowProblem(path, 0, QString(cli::PlanEmpty))};
-        return std::nullopt;
+    if (m_rows.empty()) {
+        problem = {ExitCode::Usage, RowProblem(0, QString(cli::PlanEmpty))};
+        return false;
     }
-    for (const PlanRow& row : plan.m_rows) {
-        if (!row.firmware.isEmpty() && !plan.LoadImage(row, path, problem))
-            return std::nullopt;
-    }
-    return plan;
+    return true;
 }
 
-bool CBatchPlan::ParseRow(const QString& planPath, int line, QStringList cells, Problem& problem) {
+bool CBatchPlan::ParseRow(int line, QStringList cells, Problem& problem) {
     const auto fail = [&](const QString& what) {
-        problem = {ExitCode::Usage, RowProblem(planPath, line, what)};
+        problem = {ExitCode::Usage, RowProblem(line, what)};
         return false;
     };
     if (cells.size() > kColumns)
@@ -100,10 +173,6 @@ bool CBatchPlan::ParseRow(const QString& planPath, int line, QStringList cells, 
     if (!address)
         return fail(QString(cli::BadAddressFormat).arg(cells[Address]));
     row.address = *address;
-    for (const PlanRow& other : m_rows) {
-        if (other.address == row.address)
-            return fail(QString(cli::PlanDuplicateFormat).arg(row.device));
-    }
     const std::array<std::optional<std::array<BYTE, 4>>*, 3> network{
         &row.network.ip, &row.network.subnetMask, &row.network.gateway};
     for (int column = NewIp; column <= Gateway; ++column) {
@@ -120,13 +189,39 @@ bool CBatchPlan::ParseRow(const QString& planPath, int line, QStringList cells, 
     if (!cells[Mode].isEmpty() && !(row.modeDM7 = CDeviceFields::ModeFromName(cells[Mode])))
         return fail(QString(cli::BadModeFormat).arg(cells[Mode]));
     if (!cells[Firmware].isEmpty())
-        row.firmware = QFileInfo(QFileInfo(planPath).dir(), cells[Firmware]).absoluteFilePath();
+        row.firmware = QFileInfo(m_folder, cells[Firmware]).absoluteFilePath();
+    if (const QString clash = ClashWithEarlierRows(row); !clash.isEmpty())
+        return fail(clash);
     m_rows.push_back(row);
     return true;
 }
 
+// Rows run at the same time: two devices given one new address, or one moved onto another's
+// address, would answer for each other. A row may keep its own address.
+QString CBatchPlan::ClashWithEarlierRows(const PlanRow& row) const {
+    for (const PlanRow& other : m_rows) {
+        if (other.address == row.address)
+            return QString(cli::PlanDuplicateFormat).arg(row.device);
+        if (row.network.ip && row.network.ip == other.network.ip)
+            return QString(cli::PlanNewAddressTwiceFormat)
+                .arg(Dotted(*row.network.ip))
+                .arg(other.line);
+        if (row.network.ip == other.address)
+            return QString(cli::PlanNewAddressIsDeviceFormat)
+                .arg(Dotted(*row.network.ip))
+                .arg(other.line);
+        if (other.network.ip == row.address)
+            return QString(cli::PlanDeviceIsNewAddressFormat).arg(row.device).arg(other.line);
+    }
+    return {};
+}
+
+QString CBatchPlan::RowProblem(int line, const QString& what) const {
+    return QString(cli::PlanRowFormat).arg(m_name).arg(line).arg(what);
+}
+
 // Each file is read once, however many rows name it; a refused file refuses the plan.
-bool CBatchPlan::LoadImage(const PlanRow& row, const QString& planPath, Problem& problem) {
+bool CBatchPlan::LoadImage(const PlanRow& row, Problem& problem) {
     if (m_images.count(row.firmware) != 0)
         return true;
     Outcome read;
@@ -138,7 +233,7 @@ bool CBatchPlan::LoadImage(const PlanRow& row, const QString& planPath, Problem&
         const DeviceOutcome refused = DeviceOutcome::From(read);
         const QString why = (refused.messages + refused.DetailLines()).join(QStringLiteral("; "));
         problem = {ExitCode::FileRefused,
-                   RowProblem(planPath, row.line, row.firmware + QStringLiteral(": ") + why)};
+                   RowProblem(row.line, row.firmware + QStringLiteral(": ") + why)};
         return false;
     }
     m_images.emplace(row.firmware, std::move(*image));

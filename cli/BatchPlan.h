@@ -3,6 +3,7 @@
 #include "cli/ExitCode.h"
 #include "comm/DeviceSequences.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -23,11 +24,17 @@ struct PlanRow {
 
 // A batch plan read from CSV (address,new_ip,mask,gateway,protocol,mode,firmware), checked
 // as a whole before any device is touched: addresses and values well-formed, no device twice,
-// each firmware file read and accepted by the reader (its image is kept for the run). A
-// first row whose first cell starts with "address" (any case) is a heading; lines starting
-// with '#' and rows without a value are skipped; a cell may stand in double quotes; ';'
-// separates the cells when the first row holds ';' and no ','. Relative firmware paths are
-// taken from the plan's folder.
+// no new address given twice or taken by another row's device, each firmware file read and
+// accepted by the reader (its image is kept for the run). A first row whose first cell starts
+// with "address" (any case) is a heading; lines starting with '#' and rows without a value
+// are skipped; a cell may stand in double quotes; ';' separates the cells when the first row
+// holds ';' and no ','; lines end in LF, CR LF or CR.
+//
+// PLAN is a regular file, or a stream: "-" (standard input) or "/dev/fd/N" (a descriptor the
+// shell opened, e.g. by process substitution). Anything else that is not a regular file is
+// refused unopened (a FIFO's open would wait for a writer for good). Relative firmware paths
+// are taken from a plan file's folder, and from the current folder for a stream. Messages
+// show the plan's control characters escaped.
 class CBatchPlan {
 public:
     struct Problem {
@@ -43,9 +50,16 @@ public:
     qint64 FirmwareBytes() const;
 
 private:
-    bool ParseRow(const QString& planPath, int line, QStringList cells, Problem& problem);
-    bool LoadImage(const PlanRow& row, const QString& planPath, Problem& problem);
+    static std::optional<CBatchPlan> ReadPlan(const QString& path, Problem& problem);
+    bool ParseLines(const QStringList& lines, Problem& problem);
+    bool ParseRow(int line, QStringList cells, Problem& problem);
+    // The first clash of the row's device or new address with an earlier row's, or empty.
+    QString ClashWithEarlierRows(const PlanRow& row) const;
+    bool LoadImage(const PlanRow& row, Problem& problem);
+    QString RowProblem(int line, const QString& what) const;
 
+    QString m_name; // the plan as messages name it
+    QDir m_folder;  // where relative firmware paths start
     std::vector<PlanRow> m_rows;
     std::map<QString, std::vector<BYTE>> m_images;
 };

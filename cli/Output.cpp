@@ -6,6 +6,45 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+// Characters a terminal acts on or that hide or reorder text: C0 and C1 controls, DEL, the
+// format characters (bidirectional overrides, zero widths), line and paragraph separators.
+bool ActsOnTerminal(char32_t codePoint) {
+    switch (QChar::category(codePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString Escape(char32_t codePoint) {
+    const auto hex = [codePoint](const char* prefix, int digits) {
+        return QLatin1String(prefix) + QString::number(uint{codePoint}, 16)
+                                           .toUpper()
+                                           .rightJustified(digits, QLatin1Char('0'));
+    };
+    if (codePoint <= 0xFF)
+        return hex("\\x", 2);
+    return codePoint <= 0xFFFF ? hex("\\u", 4) : hex("\\U", 8);
+}
+} // namespace
+
+QString COutput::Printable(const QString& text) {
+    QString printable;
+    printable.reserve(text.size());
+    for (const char32_t codePoint : text.toUcs4()) {
+        if (ActsOnTerminal(codePoint))
+            printable += Escape(codePoint);
+        else
+            printable += QStringView(QChar::fromUcs4(codePoint));
+    }
+    return printable;
+}
+
 void COutput::Record(const std::vector<DeviceField>& fields) {
     qsizetype width = 0;
     for (const DeviceField& field : fields)

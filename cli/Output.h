@@ -38,6 +38,10 @@ public:
     static QJsonObject ErrorObject(const QString& device, const QString& code,
                                    const QStringList& messages);
     static QString AlignedTable(const QStringList& headings, const std::vector<QStringList>& rows);
+    // Text from outside (a plan's cells, file names) made safe for a terminal: control and
+    // format characters appear as escapes, \xHH up to U+00FF, \uHHHH and \UHHHHHHHH above
+    // ("\x1B[31m"), so a hostile plan cannot move the cursor, recolour or rewrite a line.
+    static QString Printable(const QString& text);
 
 private:
     void Write(std::FILE* stream, const QByteArray& bytes);

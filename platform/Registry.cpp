@@ -14,11 +14,18 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <pthread.h>
+#include <unistd.h>
+#endif
 
 namespace platform {
 
@@ -255,18 +262,67 @@ QByteArray serializeHive(const Hive& hive) {
         .toJson(QJsonDocument::Indented);
 }
 
+#ifdef Q_OS_UNIX
+// A write beyond the process's file size limit raises SIGXFSZ, whose default action ends the
+// process: the stored settings would be lost along with everything else. While a hive is
+// written the signal is held back from the writing thread and taken away afterwards, so the
+// write fails with EFBIG like any other full disk.
+class FileSizeSignalHold {
+public:
+    FileSizeSignalHold() {
+        sigemptyset(&m_signal);
+        sigaddset(&m_signal, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &m_signal, &m_previous);
+    }
+    ~FileSizeSignalHold() {
+        if (sigismember(&m_previous, SIGXFSZ) == 1)
+            return; // held back by the caller already: the caller decides
+        const timespec noWait{};
+        sigtimedwait(&m_signal, nullptr, &noWait);
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    FileSizeSignalHold(const FileSizeSignalHold&) = delete;
+    FileSizeSignalHold& operator=(const FileSizeSignalHold&) = delete;
+
+private:
+    sigset_t m_signal{};
+    sigset_t m_previous{};
+};
+#else
+struct FileSizeSignalHold {};
+#endif
+
+// Data that the file system took into its cache may still fail to reach the disk (a full
+// disk found late, an I/O error); the sync is where that shows.
+bool syncToDisk(QSaveFile& file) {
+#ifdef Q_OS_UNIX
+    return ::fsync(file.handle()) == 0 || errno == EINVAL; // EINVAL: no sync on this file system
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
+}
+
 // Written to a temporary file and renamed over the old one, so a reader sees either the
-// old hive or the new one, never a part.
+// old hive or the new one, never a part. Every step is checked before the rename: a short
+// write, a failed flush of the buffered rest (a full disk shows here for a small hive) or a
+// failed sync discards the temporary file and leaves the old hive as it was.
 LONG saveHive(HKEY root, const Hive& hive) {
     if (!isHiveWritable(root))
         return ERROR_ACCESS_DENIED;
     const QByteArray content = serializeHive(hive);
     if (content.size() > kMaxHiveFileBytes)
         return ERROR_BADDB;
+    [[maybe_unused]] const FileSizeSignalHold hold;
     QSaveFile file(hivePath(root));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+    if (!file.open(QIODevice::WriteOnly))
         return ERROR_ACCESS_DENIED;
-    return file.commit() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    if (file.write(content) != content.size() || !file.flush() || !syncToDisk(file)) {
+        file.cancelWriting();
+        file.commit(); // after cancelWriting, commit removes the temporary file
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    return file.commit() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 HKEY newHandle(HKEY root, const QString& path, REGSAM access) {

@@ -11,7 +11,9 @@
 // HKEY_CURRENT_USER lives in the user's config folder, HKEY_LOCAL_MACHINE in a machine-wide
 // folder (/var/lib/rivivozuzuvod; %ProgramData% on Windows). RIVIVOZUZUVOD_HKCU_DIR and
 // RIVIVOZUZUVOD_HKLM_DIR move them. A hive whose file or folder is not writable (or whose
-// file carries no write permission bit at all) refuses write access.
+// file carries no write permission bit at all) refuses write access. A write the file system
+// does not complete (a full disk, a file size limit, an I/O error) returns
+// ERROR_REGISTRY_IO_FAILED and leaves the hive as it was.
 //
 // The names follow the Windows calls; a source that uses them must not include <windows.h>.
 namespace platform {
@@ -33,6 +35,7 @@ inline constexpr LONG ERROR_SHARING_VIOLATION = 32; // another program holds the
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_BADDB = 1009; // hive file unreadable, malformed or too large
+inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016; // the hive could not be written out
 inline constexpr LONG ERROR_KEY_DELETED = 1018;
 
 inline constexpr DWORD REG_NONE = 0;

@@ -33,10 +33,20 @@ inline constexpr QLatin1String BadRangeFormat{
     "'%1' is not an address range (a CIDR block a.b.c.d/n with n from 16 to 32, or "
     "first-last with at most 65536 addresses)."};
 inline constexpr QLatin1String PlanUnreadableFormat{"Cannot read the plan '%1'."};
+inline constexpr QLatin1String PlanNotAFileFormat{
+    "The plan '%1' is not a regular file (a pipe is read when given as - for standard input "
+    "or as /dev/fd/N)."};
+inline constexpr QLatin1String PlanStandardInput{"standard input"};
 inline constexpr QLatin1String PlanRowFormat{"%1 line %2: %3"};
 inline constexpr QLatin1String PlanColumnCount{"a row has 1 to 7 columns"};
 inline constexpr QLatin1String PlanTooLarge{"the plan is larger than 1 MiB or 4096 rows"};
 inline constexpr QLatin1String PlanDuplicateFormat{"the device %1 is listed twice"};
+inline constexpr QLatin1String PlanNewAddressTwiceFormat{
+    "the new address %1 is also the new address on line %2"};
+inline constexpr QLatin1String PlanNewAddressIsDeviceFormat{
+    "the new address %1 is also the device on line %2"};
+inline constexpr QLatin1String PlanDeviceIsNewAddressFormat{
+    "the device %1 is also the new address on line %2"};
 inline constexpr QLatin1String PlanEmpty{"the plan lists no device"};
 
 // Subcommands: name, arguments, one-line summary.
@@ -64,7 +74,7 @@ inline constexpr QLatin1String UpgradeSummary{
 inline constexpr QLatin1String ScanArgs{"RANGE"};
 inline constexpr QLatin1String ScanSummary{
     "Find encoders in a CIDR block (127.0.0.0/24) or a first-last range."};
-inline constexpr QLatin1String BatchArgs{"PLAN.csv"};
+inline constexpr QLatin1String BatchArgs{"PLAN.csv|-"};
 inline constexpr QLatin1String BatchSummary{
     "Run a plan (address,new_ip,mask,gateway,protocol,mode,firmware; empty = unchanged) over "
     "many devices at once."};

@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+
 using testsupport::LoopbackSubnet;
 
 namespace {
@@ -50,19 +52,34 @@ struct CliRun {
     }
 };
 
+CliRun Finish(QProcess& process, const QString& what) {
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "rivivozuzuvod-cli did not end: " << what.toStdString();
+    }
+    const bool normal = process.exitStatus() == QProcess::NormalExit;
+    return {normal ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
 CliRun RunCli(const QStringList& arguments,
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), arguments);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "rivivozuzuvod-cli did not end: " << arguments.join(u' ').toStdString();
-    }
-    const bool normal = process.exitStatus() == QProcess::NormalExit;
-    return {normal ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+    return Finish(process, arguments.join(u' '));
+}
+
+// A shell line as a user types it (pipes, process substitution), run in `folder`; "$1" is
+// the program.
+CliRun RunShell(const char* line, const QString& folder) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), QString::fromUtf8(line), QStringLiteral("bash"),
+                   QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM)});
+    return Finish(process, QString::fromUtf8(line));
 }
 
 // The arguments as one line of words, %1, %2, ... filled in: Cli("info %1", address).
@@ -427,6 +444,28 @@ TEST(AddressRangeTest, ParsesCidrBlocksAndFirstLastRangesAndPlainAddresses) {
         EXPECT_FALSE(CAddressRange::ParseAddress(QLatin1String(text)).has_value()) << text;
 }
 
+// A plan on standard input or from a pipe is read like a file (lines may end in CR alone),
+// with relative firmware paths from the current folder; a FIFO named as the plan is refused
+// at once, unopened.
+TEST(BatchPlanTest, ReadsStandardInputAndPipesButNoFifoByName) {
+    const testsupport::FirmwareFolder files(100);
+    ASSERT_TRUE(files.written);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(files.dir.filePath(QStringLiteral("fifo.csv"))), 0600), 0);
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {R"(printf '127.0.0.1,,,,,,fw.s19\r127.0.0.2,,,,delvor\r' | "$1" batch - --dry-run)", 0,
+         "127.0.0.1  checked  firmware\n127.0.0.2  checked  protocol\n"},
+        {R"(exec "$1" batch <(printf '127.0.0.3,,,,,,fw.s19\n') --dry-run)", 0,
+         "127.0.0.3  checked  firmware\n"},
+        {R"(exec "$1" batch - </dev/null)", 2, "standard input line 0: the plan lists no device"},
+        {R"(exec "$1" batch fifo.csv)", 2, "The plan 'fifo.csv' is not a regular file"},
+    };
+    for (const auto& [line, exit, expected] : cases) {
+        const CliRun run = RunShell(line, files.dir.path());
+        EXPECT_EQ(run.exitCode, exit) << line << '\n' << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(expected)) << (run.out + run.err).toStdString();
+    }
+}
+
 TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
     EXPECT_EQ(CProgressBar::Render(51200, 102400, 1000).toStdString(),
               "[############------------]  50%  50.0 KiB / 100.0 KiB  50.0 KiB/s  0:01 left");
@@ -436,7 +475,7 @@ TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
                     .startsWith(QLatin1String("[########################] 100%")));
 }
 
-// The whole plan is checked before any device (the batch test reads a good one); FW stands for
+// The whole plan is checked before any device (the batch test runs a good one); FW stands for
 // a good firmware file, BAD for a refused one, BIG for 1 MiB, ROWS for 4096 line ends.
 TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
     const testsupport::FirmwareFolder files(100);
@@ -456,6 +495,17 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
         {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
         {"#BIG\n127.0.0.1\n", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},
         {"127.0.0.1ROWS", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},
+        // New addresses: none given twice, none another row's device; a row may keep its own.
+        {"127.0.0.1,127.0.0.1\n127.0.0.2,127.0.0.3\n", ExitCode::Success, ""},
+        {"127.0.0.1\n127.0.0.2,127.0.0.9\n127.0.0.3\n127.0.0.4,127.0.0.9\n", ExitCode::Usage,
+         "plan.csv line 4: the new address 127.0.0.9 is also the new address on line 2"},
+        {"127.0.0.1\n127.0.0.2,127.0.0.1\n", ExitCode::Usage,
+         "line 2: the new address 127.0.0.1 is also the device on line 1"},
+        {"127.0.0.1,127.0.0.2\n127.0.0.2,,,,delvor\n", ExitCode::Usage,
+         "line 2: the device 127.0.0.2 is also the new address on line 1"},
+        // The plan's text cannot drive the terminal: escape sequences, bidirectional overrides.
+        {"127.0.0.1,,,,\x1b[2J\x1b]0;x\x07\xe2\x80\xae\n", ExitCode::Usage,
+         R"('\x1B[2J\x1B]0;x\x07\u202E' is not a protocol)"},
     };
     const QString path = files.dir.filePath(QStringLiteral("plan.csv"));
     for (const auto& [text, exit, message] : cases) {
@@ -466,7 +516,9 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
                                                      .replace("ROWS", QByteArray(4096, '\n'))));
         CBatchPlan::Problem problem;
         const auto plan = CBatchPlan::Read(path, problem);
-        EXPECT_FALSE(plan.has_value()) << text;
+        EXPECT_EQ(plan.has_value(), exit == ExitCode::Success) << text;
+        if (plan)
+            continue;
         EXPECT_EQ(problem.exit, exit) << text;
         EXPECT_TRUE(problem.message.contains(QLatin1String(message)))
             << qPrintable(problem.message);

@@ -4,10 +4,12 @@
 #include <QFile>
 
 #include <array>
+#include <csignal>
 #include <future>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +126,59 @@ TEST_F(RegistryTest, DamagedOversizedOrSpecialHivesAreRefused) {
         }
         EXPECT_EQ(call.get(), ERROR_BADDB) << content.left(40).constData();
         EXPECT_EQ(open(HKEY_CURRENT_USER, kKey), ERROR_BADDB) << content.left(40).constData();
+    }
+}
+
+// The file size limit stands in for a full disk: the write fails part-way (below the old
+// hive's size, or between it and the new one's; buffered or written at once), the old hive
+// keeps its value and no temporary file is left. The signal the limit raises does not end
+// the process, ignored or not.
+TEST_F(RegistryTest, AFailedWriteKeepsTheOldHive) {
+    HKEY key = create(HKEY_CURRENT_USER);
+    ASSERT_EQ(set(key, QStringLiteral("DeviceIP"), REG_SZ, "127.0.0.9"), ERROR_SUCCESS);
+    ASSERT_EQ(set(key, QStringLiteral("Old"), REG_BINARY, QByteArray(3000, 'o')), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const QFileInfo hive(RegistryHivePath(HKEY_CURRENT_USER));
+    const qint64 oldSize = hive.size();
+    const std::tuple<qint64, int, bool, LONG> cases[] = {
+        // file size limit, bytes of the new value, SIGXFSZ ignored, result
+        {oldSize + 1000, 4000, false, ERROR_REGISTRY_IO_FAILED},
+        {1024, 4000, true, ERROR_REGISTRY_IO_FAILED},
+        {oldSize + 1000, 4000, true, ERROR_REGISTRY_IO_FAILED},
+        {oldSize + 1000, 30000, false, ERROR_REGISTRY_IO_FAILED},
+        {1024 * 1024, 30000, false, ERROR_SUCCESS},
+    };
+    for (const auto& [limit, bytes, ignored, result] : cases) {
+        std::array<int, 2> pipe{};
+        ASSERT_EQ(::pipe(pipe.data()), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) { // the child: no test macros, only the call's result
+            ::signal(SIGXFSZ, ignored ? SIG_IGN : SIG_DFL);
+            const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+            LONG written = ::setrlimit(RLIMIT_FSIZE, &size) == 0 ? ERROR_SUCCESS : -1;
+            if (written == ERROR_SUCCESS &&
+                RegOpenKeyEx(HKEY_CURRENT_USER, kKey, KEY_WRITE, &key) == ERROR_SUCCESS) {
+                written = set(key, QStringLiteral("New"), REG_BINARY, QByteArray(bytes, 'n'));
+                RegCloseKey(key);
+            }
+            ::_exit(::write(pipe[1], &written, sizeof written) == sizeof written ? 0 : 1);
+        }
+        ::close(pipe[1]);
+        LONG written = -1;
+        EXPECT_EQ(::read(pipe[0], &written, sizeof written), ssize_t(sizeof written)) << limit;
+        ::close(pipe[0]);
+        int status = -1;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_EQ(status, 0) << "limit " << limit << ": the child ended by signal "
+                             << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(written, result) << "limit " << limit << ", " << bytes << " bytes";
+        key = create(HKEY_CURRENT_USER);
+        EXPECT_EQ(get(key, QStringLiteral("DeviceIP")), "1:3132372e302e302e39") << limit;
+        EXPECT_EQ(get(key, QStringLiteral("New")) != "error 2", result == ERROR_SUCCESS) << limit;
+        RegCloseKey(key);
+        EXPECT_EQ(hive.dir().entryList(QDir::Files | QDir::Hidden), QStringList{hive.fileName()})
+            << limit;
     }
 }
 
