@@ -199,8 +199,9 @@ struct FileProgress {
     bool countFollowsData = false; // a count record stands after the last data record
 };
 
-// A file cut short, or two files run together, must not reach the device: records are
-// taken only in ascending order, only before an end record, and a count must agree.
+// Two files run together, or records out of order, would put bytes where the file's maker did
+// not: records are taken only in ascending order, within 32-bit addresses, and only before an
+// end record.
 std::optional<Refusal> CheckDataRecord(const FileProgress& file, const RecordLine& record) {
     if (file.ended)
         return Refusal{file.line, QString(text::ReasonDataAfterEnd)};
@@ -240,6 +241,8 @@ std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& fi
     return std::nullopt;
 }
 
+// A count record vouches for the data records before it; one that disagrees means records
+// were lost or added on the way.
 std::optional<Refusal> CheckCountRecord(FileProgress& file, const RecordLine& record) {
     if (record.address != file.dataRecords)
         return Refusal{file.line, QString::asprintf(text::ReasonCountFormat.data(),
