@@ -2,8 +2,6 @@
 // with srec_cat, both timed in this run (best of a few runs each), and prints the ratio.
 #include "firmware/SRecordReader.h"
 
-#include "platform/MessageBox.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,28 +19,36 @@ constexpr int kReaderRuns = 7;
 constexpr int kReferenceRuns = 3;
 constexpr double kTargetRatio = 10.0;
 
-QByteArray S3Record(DWORD address, const QByteArray& data) {
-    QByteArray body(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        body[i] = static_cast<char>(address >> (24 - 8 * i));
+// One record of `type` with an address field of `addressBytes` bytes.
+QByteArray Record(char type, DWORD address, int addressBytes, const QByteArray& data) {
+    QByteArray body(addressBytes, '\0');
+    for (int i = 0; i < addressBytes; ++i)
+        body[i] = static_cast<char>(address >> (8 * (addressBytes - 1 - i)));
     body += data;
     const int count = static_cast<int>(body.size()) + 1;
     int sum = count;
     for (const char byte : body)
         sum += static_cast<unsigned char>(byte);
     const QByteArray checksum(1, static_cast<char>(~sum & 0xFF));
-    return "S3" + QByteArray(1, static_cast<char>(count)).toHex().toUpper() +
+    return QByteArray("S") + type + QByteArray(1, static_cast<char>(count)).toHex().toUpper() +
            body.toHex().toUpper() + checksum.toHex().toUpper() + "\n";
 }
 
-// Exactly kMaxFirmwareFileSize bytes of 32-byte S3 records at consecutive addresses from 0;
-// the last record is shorter so that the size comes out exact. `image` gets their data.
+QByteArray S3Record(DWORD address, const QByteArray& data) {
+    return Record('3', address, 4, data);
+}
+
+// Exactly kMaxFirmwareFileSize bytes as a converter writes them: 32-byte S3 records at
+// consecutive addresses from 0, an S6 count record and an S7 end record; the last data record
+// is shorter so that the size comes out exact. `image` gets their data.
 QByteArray FiveMiBFile(QByteArray& image) {
     const qsizetype fullLine = S3Record(0, QByteArray(32, '\0')).size();
-    const qsizetype size = static_cast<qsizetype>(kMaxFirmwareFileSize);
+    const qsizetype countAndEnd = Record('6', 0, 3, {}).size() + Record('7', 0, 4, {}).size();
+    const qsizetype size = static_cast<qsizetype>(kMaxFirmwareFileSize) - countAndEnd;
     QByteArray text;
     text.reserve(size);
     DWORD address = 0;
+    DWORD records = 0;
     while (size - text.size() >= 2 * fullLine) {
         QByteArray data(32, '\0');
         for (int i = 0; i < 32; ++i)
@@ -50,6 +56,7 @@ QByteArray FiveMiBFile(QByteArray& image) {
         text += S3Record(address, data);
         image += data;
         address += 32;
+        ++records;
     }
     while (text.size() < size) {
         // A line of 15 + 2n characters holds n data bytes; the rest may need two lines.
@@ -59,8 +66,9 @@ QByteArray FiveMiBFile(QByteArray& image) {
         text += S3Record(address, data);
         image += data;
         address += static_cast<DWORD>(dataBytes);
+        ++records;
     }
-    return text;
+    return text + Record('6', records, 3, {}) + Record('7', 0, 4, {});
 }
 
 template <typename Run> double BestMilliseconds(int runs, Run run) {
@@ -79,10 +87,6 @@ template <typename Run> double BestMilliseconds(int runs, Run run) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& request) {
-        std::fprintf(stderr, "reader: %s\n", qPrintable(request.text));
-    });
-
     QTemporaryDir dir;
     QByteArray expected;
     const QByteArray text = FiveMiBFile(expected);
@@ -102,8 +106,11 @@ int main(int argc, char** argv) {
         int length = 0;
         Outcome read;
         auto loaded = LoadFirmwareImage(reader, input, length, read);
-        if (!loaded)
+        if (!loaded) {
+            std::fprintf(stderr, "reader: %s\n",
+                         qPrintable(read.details.value(QStringLiteral("reason")).toString()));
             return false;
+        }
         image = std::move(*loaded);
         return true;
     });

@@ -229,11 +229,10 @@ bool CBatchPlan::LoadImage(const PlanRow& row, Problem& problem) {
     int length = 0;
     std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, row.firmware, length, read);
     if (!image) {
-        read.details.remove(QString::fromLatin1(detail::kFile)); // the row names the file
+        // "Unable to read firmware file: FILE line N: reason"
         const DeviceOutcome refused = DeviceOutcome::From(read);
-        const QString why = (refused.messages + refused.DetailLines()).join(QStringLiteral("; "));
-        problem = {ExitCode::FileRefused,
-                   RowProblem(row.line, row.firmware + QStringLiteral(": ") + why)};
+        const QString why = (refused.messages + refused.DetailLines()).join(QStringLiteral(": "));
+        problem = {ExitCode::FileRefused, RowProblem(row.line, why)};
         return false;
     }
     m_images.emplace(row.firmware, std::move(*image));

@@ -28,6 +28,24 @@ constexpr CauseCode kCauseCodes[] = {
     {Cause::TransferFailed, ExitCode::DeviceFailure, cli::CodeTransferFailed},
     {Cause::ExecFailed, ExitCode::DeviceFailure, cli::CodeExecFailed},
 };
+
+// A firmware file's name, line and reason read best as one line, as compilers name a place
+// in a file: "FILE line N: reason", "FILE: reason", or the name alone.
+QString FileDetailLine(const QVariantMap& details) {
+    const QString file = details.value(QString::fromLatin1(detail::kFile)).toString();
+    const QVariant line = details.value(QString::fromLatin1(detail::kLine));
+    const QVariant reason = details.value(QString::fromLatin1(detail::kReason));
+    if (!reason.isValid())
+        return file;
+    if (!line.isValid())
+        return QString(cli::FileReasonFormat).arg(file, reason.toString());
+    return QString(cli::FileLineReasonFormat).arg(file, line.toString(), reason.toString());
+}
+
+bool IsFileDetail(const QString& key) {
+    return key == QLatin1String(detail::kFile) || key == QLatin1String(detail::kLine) ||
+           key == QLatin1String(detail::kReason);
+}
 } // namespace
 
 DeviceOutcome DeviceOutcome::From(const Outcome& outcome) {
@@ -43,7 +61,12 @@ DeviceOutcome DeviceOutcome::From(const Outcome& outcome) {
 
 QStringList DeviceOutcome::DetailLines() const {
     QStringList lines;
-    for (auto it = details.cbegin(); it != details.cend(); ++it)
-        lines << QString(cli::DetailLineFormat).arg(it.key(), it.value().toString());
+    const bool aboutFile = details.contains(QString::fromLatin1(detail::kFile));
+    if (aboutFile)
+        lines << FileDetailLine(details);
+    for (auto it = details.cbegin(); it != details.cend(); ++it) {
+        if (!aboutFile || !IsFileDetail(it.key()))
+            lines << QString(cli::DetailLineFormat).arg(it.key(), it.value().toString());
+    }
     return lines;
 }

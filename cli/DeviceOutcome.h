@@ -22,6 +22,7 @@ struct DeviceOutcome {
     }
     // The exit code and error code of the outcome's cause; a success carries no messages.
     static DeviceOutcome From(const Outcome& outcome);
-    // The details as lines of text, "key: value", in key order.
+    // The details as lines of text: a file's name, line and reason as one line
+    // ("FILE line N: reason"), then the others as "key: value", in key order.
     QStringList DetailLines() const;
 };

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+using namespace res;
+
 namespace {
 
 constexpr std::array<int, 256> MakeHexDigitTable() {
@@ -26,10 +28,26 @@ constexpr std::array<int, 256> MakeHexDigitTable() {
     return table;
 }
 
-constexpr std::array<int, 256> kHexDigitTable = MakeHexDigitTable();
+// The value of 0-9, A-F, a-f; -1 for every other character, so that one OR over a line's
+// digits tells whether all of them were hexadecimal.
+constexpr std::array<int, 256> MakeStrictHexTable() {
+    std::array<int, 256> table{};
+    for (int code = 0; code < 256; ++code) {
+        if (code >= '0' && code <= '9')
+            table[code] = code - '0';
+        else if ((code >= 'A' && code <= 'F') || (code >= 'a' && code <= 'f'))
+            table[code] = (code | 0x20) - 'a' + 10;
+        else
+            table[code] = -1;
+    }
+    return table;
+}
 
-int DigitAt(std::string_view line, std::size_t index) {
-    return kHexDigitTable[static_cast<unsigned char>(line[index])];
+constexpr std::array<int, 256> kHexDigitTable = MakeHexDigitTable();
+constexpr std::array<int, 256> kStrictHexTable = MakeStrictHexTable();
+
+int StrictDigit(char digit) {
+    return kStrictHexTable[static_cast<unsigned char>(digit)];
 }
 
 BYTE HexByte(char high, char low) {
@@ -37,26 +55,99 @@ BYTE HexByte(char high, char low) {
                              kHexDigitTable[static_cast<unsigned char>(low)]);
 }
 
-// Bytes of load address in a data record of this type; 0 for every other type.
-std::size_t AddressBytesOfType(int type) {
-    switch (type) {
-    case 1:
-        return 2;
-    case 2:
-        return 3;
-    case 3:
-        return 4;
-    default:
-        return 0;
+constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{1} << 32;
+
+enum class RecordKind { Blank, Header, Data, Reserved, Count, End, Damaged };
+
+struct RecordLayout {
+    RecordKind kind;
+    std::size_t addressBytes; // bytes of the address field (a count record's count)
+};
+
+// By record type 0 to 9. Type 4 is reserved: it carries nothing the image needs.
+constexpr std::array<RecordLayout, 10> kLayouts{{{RecordKind::Header, 2},
+                                                 {RecordKind::Data, 2},
+                                                 {RecordKind::Data, 3},
+                                                 {RecordKind::Data, 4},
+                                                 {RecordKind::Reserved, 0},
+                                                 {RecordKind::Count, 2},
+                                                 {RecordKind::Count, 3},
+                                                 {RecordKind::End, 4},
+                                                 {RecordKind::End, 3},
+                                                 {RecordKind::End, 2}}};
+
+// One line as the reader sees it. It points into the line; nothing is copied.
+struct RecordLine {
+    RecordKind kind = RecordKind::Blank;
+    DWORD address = 0;         // load address of a data record; a count record's count
+    std::size_t dataCount = 0; // data bytes behind the address
+    std::size_t dataOffset = 0;
+    QLatin1String damage; // why a damaged line is refused
+};
+
+RecordLine Damaged(QLatin1String why) {
+    RecordLine line;
+    line.kind = RecordKind::Damaged;
+    line.damage = why;
+    return line;
+}
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// Sums the bytes written as hex pairs from character 2 on. False when any character from
+// there on is not a hexadecimal digit (a lone last one included).
+bool SumHexPairs(std::string_view line, unsigned& sum) {
+    int digits = 0; // ORed: negative once any digit was not hexadecimal
+    std::size_t i = 2;
+    for (; i + 1 < line.size(); i += 2) {
+        const int high = StrictDigit(line[i]);
+        const int low = StrictDigit(line[i + 1]);
+        digits |= high | low;
+        sum += static_cast<unsigned>(high * 16 + low);
     }
+    if (i < line.size())
+        digits |= StrictDigit(line[i]);
+    return digits >= 0;
 }
 
-void ReportUnreadable(Outcome& outcome) {
-    outcome.Fail(Cause::FileRefused, QString(res::text::UnableToReadFirmwareFile));
+// Everything but a header must be a whole record: mark, type digit, count, exactly `count`
+// bytes as hex pairs, and a checksum that makes all of them sum to 0xFF in their low byte.
+RecordLine ReadRecordLine(std::string_view line) {
+    if (IsBlank(line))
+        return {};
+    // A firmware file is records and nothing else: a foreign line means a foreign file.
+    if (line.size() < 2 || (line[0] != 'S' && line[0] != 's') || line[1] < '0' || line[1] > '9')
+        return Damaged(text::ReasonNotARecord);
+    const RecordLayout layout = kLayouts[static_cast<std::size_t>(line[1] - '0')];
+    RecordLine record;
+    record.kind = layout.kind;
+    if (layout.kind == RecordKind::Header)
+        return record; // free text by custom; nothing of it reaches the device
+    if (line.size() > kMaxRecordLineLength)
+        return Damaged(text::ReasonLineTooLong);
+    unsigned sum = 0;
+    if (!SumHexPairs(line, sum))
+        return Damaged(text::ReasonNotHex);
+    const std::size_t byteCount = line.size() >= 4 ? HexByte(line[2], line[3]) : 0;
+    if (byteCount < layout.addressBytes + 1 || line.size() != 4 + 2 * byteCount)
+        return Damaged(text::ReasonByteCount);
+    if ((sum & 0xFF) != 0xFF)
+        return Damaged(text::ReasonChecksum);
+    for (std::size_t i = 0; i < 2 * layout.addressBytes; ++i)
+        record.address = record.address * 16 + static_cast<DWORD>(StrictDigit(line[4 + i]));
+    record.dataCount = byteCount - layout.addressBytes - 1;
+    record.dataOffset = 4 + 2 * layout.addressBytes;
+    if (record.dataCount > kMaxRecordDataBytes)
+        return Damaged(text::ReasonLineTooLong);
+    return record;
 }
 
-bool FileSizeAccepted(std::size_t size) {
-    return size >= kMinFirmwareFileSize && size <= kMaxFirmwareFileSize;
+void TakeDataRecord(CSRecordReader& reader, std::string_view line, const RecordLine& record) {
+    reader.m_dwRecordAddress = record.address;
+    reader.m_nDataCount = static_cast<BYTE>(record.dataCount);
+    std::memcpy(reader.m_szData, line.data() + record.dataOffset, 2 * record.dataCount);
 }
 
 // Makes room for `extra` more bytes behind the image. Grows by doubling so that a file of many
@@ -91,38 +182,147 @@ std::string_view TakeLine(std::string_view& rest) {
     return line;
 }
 
-bool AppendRecords(CSRecordReader& reader, std::string_view contents) {
-    while (!contents.empty()) {
-        switch (ParseSRecord(reader, TakeLine(contents))) {
-        case SRecordSkipped:
-            continue;
-        case SRecordDamaged:
-            return false;
-        case SRecordData:
-            break;
-        }
-        // The first data record fixes the address that image byte 0 stands for.
-        if (reader.m_dwNextAddress == 0)
-            reader.m_dwNextAddress = reader.m_dwRecordAddress;
-        if (!FillAddressGap(reader))
-            return false;
-        reader.m_dwNextAddress += reader.m_nDataCount;
-        if (!StoreRecordData(reader))
-            return false;
-    }
-    return true;
+// Why a file is refused: the line it was found on (0: the file as a whole) and the reason.
+struct Refusal {
+    int line = 0;
+    QString reason;
+};
+
+// What the lines read so far say about the file as a whole.
+struct FileProgress {
+    int line = 0; // 1-based number of the line being read
+    DWORD dataRecords = 0;
+    int lastDataLine = 0;
+    bool addressFixed = false;     // a record with data has fixed what image byte 0 stands for
+    std::uint64_t recordEnd = 0;   // the address behind the last data record
+    bool ended = false;            // an end record has been read
+    bool countFollowsData = false; // a count record stands after the last data record
+};
+
+// Two files run together, or records out of order, would put bytes where the file's maker did
+// not: records are taken only in ascending order, within 32-bit addresses, and only before an
+// end record.
+std::optional<Refusal> CheckDataRecord(const FileProgress& file, const RecordLine& record) {
+    if (file.ended)
+        return Refusal{file.line, QString(text::ReasonDataAfterEnd)};
+    if (record.address + std::uint64_t{record.dataCount} > kAddressSpaceEnd)
+        return Refusal{file.line,
+                       QString::asprintf(text::ReasonRecordPastTopFormat.data(), record.address)};
+    if (file.addressFixed && record.address < file.recordEnd)
+        return Refusal{file.line,
+                       QString::asprintf(text::ReasonRecordBelowFormat.data(), record.address,
+                                         static_cast<unsigned long long>(file.recordEnd))};
+    return std::nullopt;
 }
 
-bool ReadWholeFile(QFile& file, std::vector<char>& contents) {
+std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& file,
+                                        std::string_view line, const RecordLine& record) {
+    if (auto refusal = CheckDataRecord(file, record))
+        return refusal;
+    ++file.dataRecords;
+    file.lastDataLine = file.line;
+    file.countFollowsData = false;
+    if (record.dataCount == 0 && !file.addressFixed)
+        return std::nullopt; // an empty record fixes no address
+    TakeDataRecord(reader, line, record);
+    // The first record with data fixes the address that image byte 0 stands for.
+    if (!file.addressFixed)
+        reader.m_dwNextAddress = reader.m_dwRecordAddress;
+    file.addressFixed = true;
+    file.recordEnd = std::uint64_t{record.address} + record.dataCount;
+    const std::uint64_t grown = std::uint64_t{reader.m_nImageLength} +
+                                (record.address - reader.m_dwNextAddress) + record.dataCount;
+    if (grown > kMaxFirmwareImageSize)
+        return Refusal{file.line, QString(text::ReasonImageTooLarge)};
+    const bool stored = FillAddressGap(reader) && StoreRecordData(reader);
+    reader.m_dwNextAddress += reader.m_nDataCount;
+    if (!stored)
+        return Refusal{file.line, QString(text::ReasonOutOfMemory)};
+    return std::nullopt;
+}
+
+// A count record vouches for the data records before it; one that disagrees means records
+// were lost or added on the way.
+std::optional<Refusal> CheckCountRecord(FileProgress& file, const RecordLine& record) {
+    if (record.address != file.dataRecords)
+        return Refusal{file.line, QString::asprintf(text::ReasonCountFormat.data(),
+                                                    static_cast<unsigned>(record.address),
+                                                    static_cast<unsigned>(file.dataRecords))};
+    file.countFollowsData = true;
+    return std::nullopt;
+}
+
+// A file that ends without saying so may have been cut short.
+std::optional<Refusal> CheckComplete(const CSRecordReader& reader, const FileProgress& file) {
+    if (file.dataRecords == 0)
+        return Refusal{0, QString(text::ReasonNoDataRecords)};
+    // An empty image would have boot erase the flash for nothing to write.
+    if (reader.m_nImageLength == 0)
+        return Refusal{0, QString(text::ReasonNoDataBytes)};
+    if (!file.ended && !file.countFollowsData)
+        return Refusal{file.lastDataLine, QString(text::ReasonNoEndRecord)};
+    return std::nullopt;
+}
+
+std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view contents) {
+    FileProgress file;
+    while (!contents.empty()) { // every turn takes at least one character
+        const std::string_view line = TakeLine(contents);
+        ++file.line;
+        const RecordLine record = ReadRecordLine(line);
+        std::optional<Refusal> refusal;
+        switch (record.kind) {
+        case RecordKind::Blank:
+        case RecordKind::Header:
+        case RecordKind::Reserved:
+            break;
+        case RecordKind::Damaged:
+            return Refusal{file.line, QString(record.damage)};
+        case RecordKind::End:
+            file.ended = true; // its start address is not used
+            break;
+        case RecordKind::Count:
+            refusal = CheckCountRecord(file, record);
+            break;
+        case RecordKind::Data:
+            refusal = AppendDataRecord(reader, file, line, record);
+            break;
+        }
+        if (refusal)
+            return refusal;
+    }
+    return CheckComplete(reader, file);
+}
+
+void Refuse(Outcome& outcome, const Refusal& refusal) {
+    outcome.Fail(Cause::FileRefused, QString(text::UnableToReadFirmwareFile));
+    if (refusal.line > 0)
+        outcome.details.insert(QString::fromLatin1(detail::kLine), refusal.line);
+    outcome.details.insert(QString::fromLatin1(detail::kReason), refusal.reason);
+}
+
+std::optional<Refusal> FileSizeRefusal(std::size_t size) {
+    if (size < kMinFirmwareFileSize)
+        return Refusal{0, QString(text::ReasonFileEmpty)};
+    if (size > kMaxFirmwareFileSize)
+        return Refusal{0, QString(text::ReasonFileTooLarge)};
+    return std::nullopt;
+}
+
+std::optional<Refusal> ReadWholeFile(QFile& file, std::vector<char>& contents) {
     const qint64 size = file.size();
-    if (size < 0 || !FileSizeAccepted(static_cast<std::size_t>(size)))
-        return false;
+    if (size < 0)
+        return Refusal{0, QString(text::ReasonFileUnreadable)};
+    if (auto refusal = FileSizeRefusal(static_cast<std::size_t>(size)))
+        return refusal;
     try {
         contents.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
-        return false;
+        return Refusal{0, QString(text::ReasonOutOfMemory)};
     }
-    return file.read(contents.data(), size) == size;
+    if (file.read(contents.data(), size) != size)
+        return Refusal{0, QString(text::ReasonFileUnreadable)};
+    return std::nullopt;
 }
 
 } // namespace
@@ -131,63 +331,23 @@ int HexDigitValue(char digit) {
     return kHexDigitTable[static_cast<unsigned char>(digit)];
 }
 
-namespace {
-
-bool IsBlank(std::string_view line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
-}
-
-bool IsHexText(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-}
-
-// The checksum byte is the ones' complement of the low byte of the sum of every byte from the
-// count up to the last data byte; so all of them together with it sum to 0xFF.
-bool ChecksumMatches(std::string_view line) {
-    unsigned sum = 0;
-    for (std::size_t i = 2; i + 1 < line.size(); i += 2)
-        sum += HexByte(line[i], line[i + 1]);
-    return (sum & 0xFF) == 0xFF;
-}
-
-} // namespace
-
 SRecordLine ParseSRecord(CSRecordReader& reader, std::string_view line) {
-    if (IsBlank(line))
+    const RecordLine record = ReadRecordLine(line);
+    switch (record.kind) {
+    case RecordKind::Damaged:
+        return SRecordDamaged;
+    case RecordKind::Data:
+        TakeDataRecord(reader, line, record);
+        return SRecordData;
+    default:
         return SRecordSkipped;
-    // A firmware file is records and nothing else: a foreign line means a foreign file.
-    if (line.size() < 2 || (line[0] != 'S' && line[0] != 's'))
-        return SRecordDamaged;
-    const std::size_t addressBytes = AddressBytesOfType(DigitAt(line, 1));
-    if (addressBytes == 0)
-        return SRecordSkipped; // header, end records (their start address is unused), 4 to 6
-
-    // A data record must be whole: mark, type, count, then exactly `count` bytes as hex pairs,
-    // every one a hexadecimal digit, and the checksum must match.
-    if (line.size() > kMaxRecordLineLength || line.size() < 4 || !IsHexText(line.substr(2)))
-        return SRecordDamaged;
-    const std::size_t byteCount = HexByte(line[2], line[3]);
-    if (byteCount < addressBytes + 1 || line.size() != 4 + 2 * byteCount)
-        return SRecordDamaged;
-    const std::size_t dataCount = byteCount - addressBytes - 1;
-    if (dataCount > kMaxRecordDataBytes || !ChecksumMatches(line))
-        return SRecordDamaged;
-
-    DWORD address = 0;
-    for (std::size_t i = 0; i < 2 * addressBytes; ++i)
-        address = address * 16 + static_cast<DWORD>(DigitAt(line, 4 + i));
-    reader.m_dwRecordAddress = address;
-    reader.m_nDataCount = static_cast<BYTE>(dataCount);
-    std::memcpy(reader.m_szData, line.data() + 4 + 2 * addressBytes, 2 * dataCount);
-    return SRecordData;
+    }
 }
 
 bool FillAddressGap(CSRecordReader& reader) {
     if (reader.m_dwRecordAddress <= reader.m_dwNextAddress) {
-        // Continues, overlaps or lies below the image: appended all the same, nothing
-        // already in the image is overwritten.
+        // Continues the image (the file reader refuses a record below its end): appended at
+        // the end of the image, nothing already in it is overwritten.
         reader.m_dwNextAddress = reader.m_dwRecordAddress;
         return true;
     }
@@ -214,8 +374,8 @@ bool StoreRecordData(CSRecordReader& reader) {
 std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
                                                     std::string_view fileContents,
                                                     int& nImageLength, Outcome& outcome) {
-    if (!FileSizeAccepted(fileContents.size())) {
-        ReportUnreadable(outcome);
+    if (auto refusal = FileSizeRefusal(fileContents.size())) {
+        Refuse(outcome, *refusal);
         return std::nullopt;
     }
     // Data takes two characters per byte, so the file's size holds the image unless gaps
@@ -224,18 +384,17 @@ std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
     try {
         image.resize(fileContents.size());
     } catch (const std::bad_alloc&) {
-        ReportUnreadable(outcome);
+        Refuse(outcome, {0, QString(text::ReasonOutOfMemory)});
         return std::nullopt;
     }
     reader.m_pImage = &image;
     reader.m_nImageLength = 0;
     reader.m_dwNextAddress = 0;
     reader.m_nDataCount = 0;
-    const bool built = AppendRecords(reader, fileContents);
+    const std::optional<Refusal> refusal = AppendRecords(reader, fileContents);
     reader.m_pImage = nullptr;
-    // An empty image would have boot erase the flash for nothing to write.
-    if (!built || reader.m_nImageLength == 0) {
-        ReportUnreadable(outcome); // a damaged file is never turned into an image
+    if (refusal) {
+        Refuse(outcome, *refusal); // a damaged file is never turned into an image
         return std::nullopt;
     }
     image.resize(reader.m_nImageLength);
@@ -254,12 +413,12 @@ std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const
     outcome.details.insert(QString::fromLatin1(detail::kFile), path);
     QFile file(path);
     if (!OpenFirmwareFile(file)) {
-        outcome.Fail(Cause::FileUnopenable, QString(res::text::UnableToOpenFile));
+        outcome.Fail(Cause::FileUnopenable, QString(text::UnableToOpenFile));
         return std::nullopt;
     }
     std::vector<char> contents;
-    if (!ReadWholeFile(file, contents)) {
-        ReportUnreadable(outcome);
+    if (auto refusal = ReadWholeFile(file, contents)) {
+        Refuse(outcome, *refusal);
         return std::nullopt;
     }
     file.close();

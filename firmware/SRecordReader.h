@@ -14,7 +14,10 @@ class QFile;
 
 // Reads a Motorola S-record text file into one contiguous firmware image: the data of every
 // data record (types 1, 2, 3) in file order, each forward address gap filled with 0xFF. The
-// image carries no addresses; its length is its only framing.
+// image carries no addresses; its length is its only framing. A file that could put anything
+// but what its maker wrote on a device is refused whole: a damaged record, records that go
+// back or overlap, data after the end record, a count record that disagrees, no data, or no
+// end or count record after the last data record (a file cut short).
 
 // Limits of what the reader takes in and hands out.
 inline constexpr std::size_t kMinFirmwareFileSize = 1;
@@ -37,10 +40,10 @@ struct CSRecordReader {
 // What ParseSRecord made of one line.
 enum SRecordLine : int {
     SRecordData = 0,    // a data record: m_nDataCount, m_dwRecordAddress and m_szData describe it
-    SRecordSkipped = 1, // header, end record, types 4 to 6, an empty or blank line
-    SRecordDamaged = 2, // a line that is not a record, or a data record whose count, address,
-                        // data or checksum is not hexadecimal or does not add up: the file is
-                        // refused
+    SRecordSkipped = 1, // a header, an end or count record, type 4, an empty or blank line
+    SRecordDamaged = 2, // a line that is not a record, or a record other than a header whose
+                        // count, address, data or checksum is not hexadecimal or does not add
+                        // up: the file is refused
 };
 
 // Opens `file` for reading when it names a regular file; anything else (a folder, a FIFO, a
@@ -49,7 +52,8 @@ bool OpenFirmwareFile(QFile& file);
 
 // Reads the file at `path`. Returns the image and sets `nImageLength` to its length; or returns
 // nothing with `outcome` saying why: FileUnopenable ("Unable to open file") or FileRefused
-// ("Unable to read firmware file"), the details "file", and where known "line" and "reason".
+// ("Unable to read firmware file"), the detail "file", and for a refused file "reason" and,
+// when one line is to blame, "line" (counted from 1).
 std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const QString& path,
                                                    int& nImageLength, Outcome& outcome);
 
@@ -70,6 +74,6 @@ bool StoreRecordData(CSRecordReader& reader);
 
 // The value of one hexadecimal digit by the reader's single rule: a decimal digit gives its
 // value, an upper-case letter its code minus 55, any other character (taken as an unsigned
-// byte) its code minus 87. ParseSRecord refuses a data record with any other character than
-// 0-9, A-F, a-f before it takes a value from it; the type digit alone is read unchecked.
+// byte) its code minus 87. The reader checks that every character of a record but its mark
+// and type digit is 0-9, A-F or a-f before it takes a value from it.
 int HexDigitValue(char digit);

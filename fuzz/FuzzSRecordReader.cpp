@@ -1,39 +1,44 @@
 // libFuzzer target: any bytes as a firmware file's contents, and as one record line.
 #include "firmware/SRecordReader.h"
 
-#include "platform/MessageBox.h"
-
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 namespace {
-int g_messages = 0;
-
 void Check(bool condition) {
     if (!condition)
         std::abort();
 }
-} // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Count the boxes instead of writing every refusal to standard error.
-    platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) { ++g_messages; });
-    return 0;
+// A refusal is told once, as a refused file, with a reason and at most a line that exists.
+void CheckRefusal(const Outcome& outcome, std::string_view contents) {
+    Check(outcome.cause == Cause::FileRefused);
+    Check(outcome.messages.size() == 1);
+    Check(!outcome.details.value(QStringLiteral("reason")).toString().isEmpty());
+    const QVariant line = outcome.details.value(QStringLiteral("line"));
+    if (line.isValid()) {
+        const auto lines = std::count(contents.begin(), contents.end(), '\n') + 1;
+        Check(line.toInt() >= 1 && line.toInt() <= lines);
+    }
 }
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view contents(reinterpret_cast<const char*>(data), size);
 
-    g_messages = 0;
     CSRecordReader reader{};
     int length = -1;
-    const auto image = BuildFirmwareImage(reader, contents, length);
-    // A refusal is told exactly once; an image comes without a message and within the limit.
-    Check(image.has_value() ? g_messages == 0 : g_messages == 1);
+    Outcome outcome;
+    const auto image = BuildFirmwareImage(reader, contents, length, outcome);
     if (image) {
+        // An image comes without a message, never empty, and within the limit.
+        Check(outcome.Succeeded() && outcome.messages.empty());
         Check(image->size() == static_cast<std::size_t>(length));
-        Check(image->size() <= kMaxFirmwareImageSize);
+        Check(!image->empty() && image->size() <= kMaxFirmwareImageSize);
+    } else {
+        CheckRefusal(outcome, contents);
     }
     Check(reader.m_pImage == nullptr);
 

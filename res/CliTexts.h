@@ -143,5 +143,8 @@ inline constexpr QLatin1String CodeInvalidAddress{"invalid-address"};
 inline constexpr QLatin1String CodeAddressInUse{"address-in-use"};
 inline constexpr QLatin1String CodeSettingsNotApplied{"settings-not-applied"};
 inline constexpr QLatin1String DetailLineFormat{"%1: %2"};
+// A firmware file's details, as compilers name a place in a file.
+inline constexpr QLatin1String FileLineReasonFormat{"%1 line %2: %3"};
+inline constexpr QLatin1String FileReasonFormat{"%1: %2"};
 
 } // namespace res::cli

@@ -102,6 +102,29 @@ inline constexpr QLatin1String UpgradeFirmwareFailed{"Upgrade Firmware - Failed.
 inline constexpr QLatin1String ExecutingExecFailed{"Executing Exec - Failed."};
 inline constexpr QLatin1String UpgradeFirmwareSuccessful{"Upgrade Firmware - Successful."};
 
+// Why a firmware file is refused: the command line prints these with the file and line.
+inline constexpr QLatin1String ReasonFileEmpty{"the file is empty"};
+inline constexpr QLatin1String ReasonFileTooLarge{"the file is larger than 5 MiB"};
+inline constexpr QLatin1String ReasonFileUnreadable{"the file cannot be read"};
+inline constexpr QLatin1String ReasonNotARecord{"not an S-record"};
+inline constexpr QLatin1String ReasonLineTooLong{"a record line longer than 254 characters"};
+inline constexpr QLatin1String ReasonNotHex{"a character that is not a hexadecimal digit"};
+inline constexpr QLatin1String ReasonByteCount{"the byte count does not match the line"};
+inline constexpr QLatin1String ReasonChecksum{"wrong checksum"};
+inline constexpr QLatin1String ReasonNoDataRecords{"no data records"};
+inline constexpr QLatin1String ReasonNoDataBytes{"the data records hold no data"};
+inline constexpr QLatin1String ReasonNoEndRecord{
+    "no end record (S7, S8, S9) and no count record (S5, S6) after the last data record"};
+inline constexpr QLatin1String ReasonCountFormat{
+    "the count record says %u data records, %u come before it"};
+inline constexpr QLatin1String ReasonRecordBelowFormat{
+    "the record at 0x%X lies below the end 0x%llX of the record before it"};
+inline constexpr QLatin1String ReasonRecordPastTopFormat{
+    "the record at 0x%X runs past address 0xFFFFFFFF"};
+inline constexpr QLatin1String ReasonDataAfterEnd{"data after the end record"};
+inline constexpr QLatin1String ReasonImageTooLarge{"the image would be larger than 16 MiB"};
+inline constexpr QLatin1String ReasonOutOfMemory{"not enough memory for the image"};
+
 // Extra-parameter panel: the fixed configuration row.
 inline constexpr QLatin1String ConfigInstance{"1"};
 inline constexpr QLatin1String ConfigSize{"0"};

@@ -268,60 +268,89 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     EXPECT_TRUE(screen.contains("Exec revision: C.5")) << screen.toStdString();
 }
 
+struct CauseCase {
+    int host; // 20: nothing listens
+    std::function<void(sim::CEncoderSimulator&)> arrange;
+    const char* line; // %2: the firmware folder
+    int exitCode;
+    const char* code;        // in the JSON error
+    const char* message;     // the window's words, also on stderr
+    const char* detail = ""; // a further line on stderr
+};
+
 TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
     const testsupport::FirmwareFolder files(1000);
     ASSERT_TRUE(files.written);
+    // A header and an end record only; the good file without its end record.
+    QByteArray cut = testsupport::SRecordText(testsupport::TestImage(1000));
+    cut.chop(QByteArrayLiteral("S804000000FB\n").size());
+    ASSERT_TRUE(testsupport::WriteFile(files.dir.filePath(QStringLiteral("empty.s19")),
+                                       "S00600004844521B\nS9030000FC\n"));
+    ASSERT_TRUE(testsupport::WriteFile(files.dir.filePath(QStringLiteral("cut.s19")), cut));
     const auto fault = [](BYTE code, sim::Fault fault) {
         return [code, fault](sim::CEncoderSimulator& s) { s.SetFault(code, fault); };
     };
-    // host (20: nothing listens), arrangement, arguments (%2: a firmware file, refused for exit
-    // code 4), exit code, JSON error code, the window's words (also on stderr)
-    const std::tuple<int, std::function<void(sim::CEncoderSimulator&)>, const char*, int,
-                     const char*, const char*>
-        cases[] = {
-            {20, {}, "info %1", 1, "link-failure", ""},
-            {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure",
-             ""},
-            {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
-             "not-valid-device", "Not a valid Device."},
-            {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
-             "readback-mismatch", "Change Protocol failed."},
-            {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7",
-             1, "set-failed", "Unable to Set Resolver Mode"},
-            {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2", 1, "transfer-failed",
-             "Upgrade Firmware - Failed."},
-            {26, [](auto&) {}, "upgrade %1 %2", 4, "file-refused", "Unable to read firmware file"},
-            {27, [](auto&) {}, "set-ip %1 127.0.111.29", 1, "address-in-use",
-             "Another device answers at 127.0.111.29. Choose an address that no device uses."},
-            {30, [](auto&) {}, "set-ip %1 127.0.111.31 --mask 255.0.255.0", 2, "invalid-address",
-             "Invalid Subnet Mask Address"},
-            {32, [](auto&) {}, "set-ip %1 127.0.111.255 --mask 255.255.255.0", 2, "invalid-address",
-             "Invalid New IP Address"},
-            {33, fault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10)), "set-protocol %1 delvor",
-             1, "settings-not-applied",
-             "The device holds the new settings but did not restart; it applies them at its next "
-             "restart."},
-        };
+    const CauseCase cases[] = {
+        {20, {}, "info %1", 1, "link-failure", ""},
+        {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure", ""},
+        {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
+         "not-valid-device", "Not a valid Device."},
+        {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
+         "readback-mismatch", "Change Protocol failed."},
+        {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7", 1,
+         "set-failed", "Unable to Set Resolver Mode"},
+        {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2/fw.s19", 1, "transfer-failed",
+         "Upgrade Firmware - Failed."},
+        {26, [](auto&) {}, "upgrade %1 %2/broken.s19", 4, "file-refused",
+         "Unable to read firmware file",
+         "%2/broken.s19 line 1: a character that is not a hexadecimal digit"},
+        {31, [](auto&) {}, "upgrade %1 %2/empty.s19", 4, "file-refused",
+         "Unable to read firmware file", "%2/empty.s19: no data records"},
+        {32, [](auto&) {}, "upgrade %1 %2/cut.s19", 4, "file-refused",
+         "Unable to read firmware file",
+         "%2/cut.s19 line 33: no end record (S7, S8, S9) and no count record (S5, S6) after the "
+         "last data record"},
+        {33, [](auto&) {}, "upgrade %1 %2/none.s19", 4, "file-refused", "Unable to open file",
+         "%2/none.s19"},
+        {27, [](auto&) {}, "set-ip %1 127.0.111.29", 1, "address-in-use",
+         "Another device answers at 127.0.111.29. Choose an address that no device uses.",
+         "address: 127.0.111.29"},
+        {34, [](auto&) {}, "set-ip %1 127.0.111.35 --mask 255.0.255.0", 2, "invalid-address",
+         "Invalid Subnet Mask Address", "field: mask"},
+        {36, [](auto&) {}, "set-ip %1 127.0.111.255 --mask 255.255.255.0", 2, "invalid-address",
+         "Invalid New IP Address", "field: ip"},
+        {37, fault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10)), "set-protocol %1 delvor", 1,
+         "settings-not-applied",
+         "The device holds the new settings but did not restart; it applies them at its next "
+         "restart."},
+    };
     const auto other = StartedSimulator(CliAddress(29)); // the address 27 asks for
-    for (const auto& [host, arrange, line, exitCode, code, message] : cases) {
+    for (const auto& [host, arrange, line, exitCode, code, message, detail] : cases) {
         const QString address = CliAddress(host);
         const auto sim = arrange ? StartedSimulator(address) : nullptr;
         if (sim)
             arrange(*sim);
         QStringList arguments = Words(line, address) + Words("--format json");
-        const QString& file = exitCode == 4 ? files.refused : files.good;
-        const CliRun run = RunCli(arguments.replaceInStrings(QStringLiteral("%2"), file));
+        const CliRun run =
+            RunCli(arguments.replaceInStrings(QStringLiteral("%2"), files.dir.path()));
         EXPECT_EQ(run.exitCode, exitCode) << line << run.err.toStdString();
         const QJsonObject error = run.Json()[u"error"].toObject();
         EXPECT_EQ(error[u"code"].toString(), QLatin1String(code)) << line;
         EXPECT_EQ(error[u"device"].toString(), address);
         EXPECT_TRUE(error[u"message"].toString().contains(QLatin1String(message)))
             << error[u"message"].toString().toStdString();
-        EXPECT_TRUE(
-            run.err.contains((address + QStringLiteral(": ") + QLatin1String(message)).toUtf8()))
-            << run.err.toStdString();
+        QString told = address + QStringLiteral(": ") + QLatin1String(message);
+        if (*detail)
+            told += u'\n' + address + QStringLiteral(": ") +
+                    QString::fromUtf8(detail).replace(QStringLiteral("%2"), files.dir.path()) +
+                    u'\n';
+        EXPECT_TRUE(run.err.contains(told.toUtf8())) << run.err.toStdString();
         if (exitCode == 4) {
+            const QJsonObject details = error[u"details"].toObject();
+            EXPECT_EQ(details[u"file"].toString(), arguments[2]);
+            EXPECT_TRUE(told.trimmed().endsWith(details[u"reason"].toString()));
             EXPECT_EQ(sim->ConnectionCount(), 0) << "a refused file never reaches the device";
+            EXPECT_EQ(sim->RequestCount(MSG_EXECUTE_BOOT), 0);
         }
         if (host == 27 || exitCode == 2) {
             EXPECT_EQ(sim->RequestCount(MSG_SET_ETHERNET_PARAMS), 0) << "an address refused";
@@ -491,7 +520,7 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
          "line 2: the device 127.0.0.1 is listed twice"},
         {"address\n# nothing\n", ExitCode::Usage, "lists no device"},
         {"127.0.0.1,,,,,,FW\n127.0.0.2,,,,,,BAD\n", ExitCode::FileRefused,
-         "Unable to read firmware file"},
+         "line 2: Unable to read firmware file: "},
         {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
         {"#BIG\n127.0.0.1\n", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},
         {"127.0.0.1ROWS", ExitCode::Usage, "larger than 1 MiB or 4096 rows"},

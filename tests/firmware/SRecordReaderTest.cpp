@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -15,17 +16,23 @@ namespace {
 // Data lines are checked through the images they make (below).
 TEST(ParseSRecord, LineIsSkippedOrDamaged) {
     CSRecordReader reader{};
-    for (const char* line : {"S00600004844521B", "S9030000FC", "S70500001000EA", "S804001000EB",
-                             "S5030003F9", "S4", "S6", "SX0300", "", "  \t "})
-        EXPECT_EQ(ParseSRecord(reader, line), SRecordSkipped) << line;
-    // Not a record (Intel HEX, not at the line start); wrong checksum; a character that is not
-    // hexadecimal; a count that does not match the line, or is too small for the address.
-    EXPECT_EQ(ParseSRecord(reader, "S17E" + std::string(248, '0') + "0000"), SRecordDamaged);
+    // Headers are free text; end, count and type 4 records must be whole, as data records.
     for (const char* line :
-         {"S", ":10010000214601360121470136007EFE09D21901", " S1030000FC", "S10520001122FD",
-          "S10520001122FE", "S1052000112GFC", "S1052 001122FC", "S1G52000112200", "S105200011220Z",
-          "S1078000DEADBEEF40 ", "S1", "S103000", "S1030000FC00", "S1030000F", "S1020000",
-          "S2030000000", "S30400000000", "S1000", "S1FF"})
+         {"S00600004844521B", "S0 made by hand", "S9030000FC", "S70500001000EA", "S804001000EB",
+          "S5030003F9", "S604010002F8", "S4030000FC", "", "  \t "})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordSkipped) << line;
+    // Not a record (Intel HEX, not at the line start, text); wrong checksum; a character that
+    // is not hexadecimal; a count that does not match the line, or is too small for the address;
+    // in end, count and type 4 records as in data records.
+    EXPECT_EQ(ParseSRecord(reader, "S17E" + std::string(248, '0') + "0000"), SRecordDamaged);
+    EXPECT_EQ(ParseSRecord(reader, ":10010000214601360121470136007EFE09D21901"), SRecordDamaged);
+    for (const char* line :
+         {"S", " S1030000FC", "See the manual", "SX0300", "S10520001122FD", "S10520001122FE",
+          "S1052000112GFC", "S1052 001122FC", "S1G52000112200", "S105200011220Z",
+          "S1078000DEADBEEF40 ", "S1", "S103000", "S1030000FC00", "S1030000F", "S1020000"})
+        EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
+    for (const char* line : {"S2030000000", "S30400000000", "S1000", "S1FF", "S9030000FD",
+                             "S5030003", "S70500001000E", "S4", "S6"})
         EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
     // A view that ends inside a larger buffer: what follows it is not record text.
     const std::string_view text = "S1050000AABB00";
@@ -44,52 +51,93 @@ QByteArray FileOfSize(std::size_t size, std::size_t imageSize) {
     return text + "S0" + QByteArray(static_cast<qsizetype>(size) - text.size() - 3, '0') + '\n';
 }
 
+// A refusal's details as "line N: reason", or the reason alone; empty for none.
+std::string Refusal(const Outcome& read) {
+    const QVariant line = read.details.value(QStringLiteral("line"));
+    const QString reason = read.details.value(QStringLiteral("reason")).toString();
+    return (line.isValid() ? QStringLiteral("line %1: ").arg(line.toInt()) : QString())
+               .toStdString() +
+           reason.toStdString();
+}
+
 struct FileCase {
     const char* name;
     QByteArray text;
-    std::optional<std::vector<BYTE>> image; // none: "Unable to read firmware file"
+    // The image, or the refusal: "Unable to read firmware file" with "line N: reason" (or the
+    // reason alone) in its details.
+    std::variant<std::vector<BYTE>, const char*> expected;
 };
 
 TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
     constexpr std::size_t kLargeImage = 32 * 68000; // its records fill nearly 5 MiB
     // 16 data bytes at 0x1000, a 16-byte hole, 16 data bytes.
-    const QByteArray gapFile = "S00600004844521B\n"
-                               "S113100000112233445566778899AABBCCDDEEFFE4\n"
-                               "S11310200102030405060708090A0B0C0D0E0F1034\n"
-                               "S9030000FC\n";
+    const QByteArray gapRecords = "S00600004844521B\n"
+                                  "S113100000112233445566778899AABBCCDDEEFFE4\n"
+                                  "S11310200102030405060708090A0B0C0D0E0F1034\n";
+    const QByteArray gapFile = gapRecords + "S9030000FC\n";
     const auto gapImage = Hex("00112233445566778899AABBCCDDEEFF FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
                               "0102030405060708090A0B0C0D0E0F10");
     std::vector<BYTE> largest(kMaxFirmwareImageSize, 0xFF);
     largest.front() = 0x5A;
     largest.back() = 0xA5;
     const FileCase cases[] = {
-        // Damaged files first: the reader must serve the next read all the same.
-        {"a CR that is not part of a line end", "S1078000DEADBEEF40\r\r\n", {}},
-        {"damaged record after good ones",
-         "S00600004844521B\nS113100000112233445566778899AABBCCDDEEFFE4\nS10F1010010203040506070809",
-         {}},
-        {"empty file", "", {}},
-        {"one byte over 5 MiB", FileOfSize(kMaxFirmwareFileSize + 1, kLargeImage), {}},
-        {"image one byte over 16 MiB", "S306000000005A9F\nS30601000000A553\n", {}},
-        {"gap near 4 GiB does not wrap", "S306000000005A9F\nS306FFFFFFFFA553\n", {}},
-        {"only a line end", "\n", std::nullopt},
-        {"longest record", "S17D" + QByteArray(248, '0') + "82", std::vector<BYTE>(122, 0)},
+        // Refused files first: the reader must serve the next read all the same.
+        {"a CR that is not part of a line end", "S1078000DEADBEEF40\r\r\nS9030000FC\n",
+         "line 1: a character that is not a hexadecimal digit"},
+        {"damaged record after good ones", gapRecords + "S10F1010010203040506070809\nS9030000FC\n",
+         "line 4: the byte count does not match the line"},
+        {"damaged end record", "S1078000DEADBEEF40\nS9030000FD\n", "line 2: wrong checksum"},
+        {"damaged count record", "S1078000DEADBEEF40\nS503000\n",
+         "line 2: the byte count does not match the line"},
+        {"text whose lines start with S", "See the manual\nS1078000DEADBEEF40\nS9030000FC\n",
+         "line 1: not an S-record"},
+        {"empty file", "", "the file is empty"},
+        {"one byte over 5 MiB", FileOfSize(kMaxFirmwareFileSize + 1, kLargeImage),
+         "the file is larger than 5 MiB"},
+        {"image one byte over 16 MiB", "S306000000005A9F\nS30601000000A553\nS70500000000FA\n",
+         "line 2: the image would be larger than 16 MiB"},
+        {"gap near 4 GiB does not wrap", "S306000000005A9F\nS306FFFFFFFFA558\nS70500000000FA\n",
+         "line 2: the image would be larger than 16 MiB"},
+        {"record past 0xFFFFFFFF", "S308FFFFFFFE010203F6\nS70500000000FA\n",
+         "line 1: the record at 0xFFFFFFFE runs past address 0xFFFFFFFF"},
+        {"only a line end", "\n", "no data records"},
+        {"header and end record only", "S00600004844521B\nS9030000FC\n", "no data records"},
+        {"data records without data", "S1030000FC\nS9030000FC\n", "the data records hold no data"},
+        {"cut at a line end", gapRecords,
+         "line 3: no end record (S7, S8, S9) and no count record (S5, S6) after the last data "
+         "record"},
+        {"cut after a count record in the middle", "S1078000DEADBEEF40\nS5030001FB\nS1048004ABCC\n",
+         "line 3: no end record (S7, S8, S9) and no count record (S5, S6) after the last data "
+         "record"},
+        {"S5 count disagrees", gapRecords + "S5030003F9\nS9030000FC\n",
+         "line 4: the count record says 3 data records, 2 come before it"},
+        {"S6 count is 24 bits", gapRecords + "S604010002F8\n",
+         "line 4: the count record says 65538 data records, 2 come before it"},
+        {"record goes back", "S107200001020304CE\nS10510000506DF\nS9030000FC\n",
+         "line 2: the record at 0x1000 lies below the end 0x2004 of the record before it"},
+        {"records overlap", "S107200001020304CE\nS1052002AABB73\nS9030000FC\n",
+         "line 2: the record at 0x2002 lies below the end 0x2004 of the record before it"},
+        {"data after the end record", "S1078000DEADBEEF40\nS9030000FC\nS1048004ABCC\n",
+         "line 3: data after the end record"},
+        // Files as compilers and converters write them.
+        {"longest record", "S17D" + QByteArray(248, '0') + "82\nS9030000FC",
+         std::vector<BYTE>(122, 0)},
         {"gap between 0x1000 and 0x1020", gapFile, gapImage},
         {"lower-case marks and digits", gapFile.toLower(), gapImage},
         {"CRLF line ends", QByteArray(gapFile).replace("\n", "\r\n"), gapImage},
-        {"first record at 0x8000 has no fill before it", "S1078000DEADBEEF40\n", Hex("DEADBEEF")},
-        {"lower record appended, next gap measured from its end",
-         "S107200001020304CE\nS10510000506DF\nS104100407E0\n", Hex("01020304 0506 FFFF 07")},
-        {"S9 in the middle does not end reading", "S1078000DEADBEEF40\nS9030000FC\nS1048004ABCC\n",
-         Hex("DEADBEEF AB")},
-        {"empty, blank and count records skipped, types 4 to 6 too",
-         "\n  \nS5030003F9\nS1078000DEADBEEF40\n\r\nS70500001000EA\nS804001000EB\n"
-         "S4030000FC\nS6030000FC\n",
+        {"ending in a count record", gapRecords + "S5030002FA\n", gapImage},
+        {"first record at 0x8000 has no fill before it", "S1078000DEADBEEF40\nS9030000FC\n",
          Hex("DEADBEEF")},
-        {"last line without line end", "S1078000DEADBEEF40", Hex("DEADBEEF")},
-        {"24- and 32-bit addresses", "S206123456A1B20A\nS3060012345AC396\n", Hex("A1B2 FFFF C3")},
-        {"empty record at 0 fixes no address", "S1030000FC\nS1078000DEADBEEF40\n", Hex("DEADBEEF")},
-        {"image of 16 MiB", "S306000000005A9F\nS30600FFFFFFA557\n", largest},
+        {"empty, blank, header, count, end and type 4 records skipped",
+         "\n  \nS0 made by hand\nS5030000FC\nS1078000DEADBEEF40\n\r\nS5030001FB\nS70500001000EA\n"
+         "S804001000EB\nS4030000FC\n",
+         Hex("DEADBEEF")},
+        {"last line without line end", "S1078000DEADBEEF40\nS9030000FC", Hex("DEADBEEF")},
+        {"24- and 32-bit addresses", "S206123456A1B20A\nS3060012345AC396\nS70500000000FA\n",
+         Hex("A1B2 FFFF C3")},
+        {"empty record at 0 fixes no address", "S1030000FC\nS1078000DEADBEEF40\nS9030000FC\n",
+         Hex("DEADBEEF")},
+        {"image of 16 MiB", "S306000000005A9F\nS30600FFFFFFA557\nS70500000000FA\n", largest},
         {"file of 5 MiB", FileOfSize(kMaxFirmwareFileSize, kLargeImage),
          testsupport::TestImage(kLargeImage)},
     };
@@ -97,26 +145,33 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
     testsupport::MessageRecorder messages;
     CSRecordReader reader{}; // one reader for every read, as the handler keeps it
     int files = 0;
-    // Reads `path`; a refused file shows the one box `error` (caption|text|help id|icon).
-    const auto load = [&](const QString& path, const char* error) {
+    // Reads `path`; a refused file shows the one box `error` (caption|text|help id|icon) and
+    // names the file in its details.
+    const auto load = [&](const QString& path, const char* error, Outcome& read) {
         int length = -1;
-        Outcome read;
         const auto image = LoadFirmwareImage(reader, path, length, read);
         ShowOutcome(read);
         EXPECT_EQ(reader.m_pImage, nullptr); // no pointer into a returned image is kept
         EXPECT_EQ(length, image ? static_cast<int>(image->size()) : length);
         EXPECT_EQ(testsupport::TakeBox(messages).toStdString(), image ? "" : error);
+        EXPECT_EQ(read.details.value(QStringLiteral("file")).toString(), path);
         return image;
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath(QStringLiteral("image%1.s19").arg(files++));
         ASSERT_TRUE(testsupport::WriteFile(path, c.text)) << c.name;
-        const auto image = load(path, "DELVOR RivivozUzuvod|Unable to read firmware file|0|E");
-        ASSERT_EQ(image.has_value(), c.image.has_value()) << c.name;
-        EXPECT_TRUE(!image || *image == *c.image) << c.name; // no dump of a 16 MiB image
+        Outcome read;
+        const auto image =
+            load(path, "DELVOR RivivozUzuvod|Unable to read firmware file|0|E", read);
+        const auto* expectedImage = std::get_if<std::vector<BYTE>>(&c.expected);
+        ASSERT_EQ(image.has_value(), expectedImage != nullptr) << c.name << ": " << Refusal(read);
+        EXPECT_TRUE(!image || *image == *expectedImage) << c.name; // no dump of a 16 MiB image
+        EXPECT_EQ(Refusal(read), image ? "" : std::get<const char*>(c.expected)) << c.name;
     }
-    for (const QString& path : {dir.filePath(QStringLiteral("missing.s19")), dir.path()})
-        EXPECT_FALSE(load(path, "DELVOR RivivozUzuvod|Unable to open file|0|E").has_value());
+    for (const QString& path : {dir.filePath(QStringLiteral("missing.s19")), dir.path()}) {
+        Outcome read;
+        EXPECT_FALSE(load(path, "DELVOR RivivozUzuvod|Unable to open file|0|E", read).has_value());
+    }
 }
 
 } // namespace

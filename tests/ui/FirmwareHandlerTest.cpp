@@ -12,11 +12,11 @@ TEST_F(FirmwareHandlerTest, CancelAndDamagedOrForeignFilesSendNothing) {
     Click(IDC_UPGRADE_FIRMWARE);
     EXPECT_EQ(m_asked, QStringLiteral("Select Firmware File|hex"));
     EXPECT_EQ(m_messages.count(), 0u);
-    const auto refused = [this](const QString& path, QLatin1String message) {
+    const auto refused = [this](const QString& path, const char* message) {
         m_messages.clear();
         AnswerFileDialog(path);
         Click(IDC_UPGRADE_FIRMWARE);
-        ASSERT_EQ(Texts(), QStringList{QString(message)});
+        ASSERT_EQ(Texts(), QStringList{QString::fromLatin1(message)});
         EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
         EXPECT_TRUE(Dialog().m_StatusPoller.IsPolling());
     };
@@ -24,12 +24,15 @@ TEST_F(FirmwareHandlerTest, CancelAndDamagedOrForeignFilesSendNothing) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path :
          {m_hives.filePath(QStringLiteral("missing.hex")), m_hives.path(), fifo})
-        refused(path, text::UnableToOpenFile);
+        refused(path, "Unable to open file");
+    QByteArray cut = testsupport::SRecordText(testsupport::TestImage(1000));
+    cut.chop(QByteArrayLiteral("S804000000FB\n").size());
     for (const QByteArray& contents :
-         {QByteArray(), QByteArray("S00600004844521B\nS9030000FC\n"),       // no data records
-          QByteArray("S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n")}) { // a stray line
-        SCOPED_TRACE(contents.toHex().toStdString());
-        refused(WriteFirmware(contents), text::UnableToReadFirmwareFile);
+         {QByteArray(), QByteArray("S00600004844521B\nS9030000FC\n"),    // no data records
+          QByteArray("S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n"), // a stray line
+          cut}) {                                                        // no end record
+        SCOPED_TRACE(contents.left(64).toStdString());
+        refused(WriteFirmware(contents), "Unable to read firmware file");
     }
     for (const BYTE code : {MSG_EXECUTE_BOOT, MSG_FIRMWARE_BLOCK, MSG_EXECUTE_EXEC})
         EXPECT_EQ(m_sim->RequestCount(code), 0);
