@@ -402,20 +402,21 @@ std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
     return image;
 }
 
-bool OpenFirmwareFile(QFile& file) {
+bool OpenFirmwareFile(QFile& file, Outcome& outcome) {
+    outcome.details.insert(QString::fromLatin1(detail::kFile), file.fileName());
     // A FIFO or a device node would block the open (or the read) for good; a folder has no
     // records. Only a regular file (or a link to one) is opened.
-    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
+    if (QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly))
+        return true;
+    outcome.Fail(Cause::FileUnopenable, QString(text::UnableToOpenFile));
+    return false;
 }
 
 std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const QString& path,
                                                    int& nImageLength, Outcome& outcome) {
-    outcome.details.insert(QString::fromLatin1(detail::kFile), path);
     QFile file(path);
-    if (!OpenFirmwareFile(file)) {
-        outcome.Fail(Cause::FileUnopenable, QString(text::UnableToOpenFile));
+    if (!OpenFirmwareFile(file, outcome))
         return std::nullopt;
-    }
     std::vector<char> contents;
     if (auto refusal = ReadWholeFile(file, contents)) {
         Refuse(outcome, *refusal);

@@ -47,8 +47,9 @@ enum SRecordLine : int {
 };
 
 // Opens `file` for reading when it names a regular file; anything else (a folder, a FIFO, a
-// device node) is refused at once, without an open that could block.
-bool OpenFirmwareFile(QFile& file);
+// device node) is refused at once, without an open that could block: Cause::FileUnopenable,
+// "Unable to open file", the detail "file".
+bool OpenFirmwareFile(QFile& file, Outcome& outcome);
 
 // Reads the file at `path`. Returns the image and sets `nImageLength` to its length; or returns
 // nothing with `outcome` saying why: FileUnopenable ("Unable to open file") or FileRefused

@@ -35,13 +35,13 @@ void CDELVOREncoderDlg::UpgradeFirmware() {
         return;
     // Held open (others may read, not write) until the upgrade is over.
     QFile heldFile(*path);
-    if (!OpenFirmwareFile(heldFile)) {
-        platform::ShowAppMessage(QString(text::UnableToOpenFile), platform::MessageIcon::Error);
+    Outcome read;
+    if (!OpenFirmwareFile(heldFile, read)) {
+        ShowOutcome(read);
         return;
     }
     CSRecordReader reader{};
     int imageLength = 0;
-    Outcome read;
     std::optional<std::vector<BYTE>> image = LoadFirmwareImage(reader, *path, imageLength, read);
     if (!image) {
         ShowOutcome(read); // nothing has been touched yet
