@@ -2,7 +2,7 @@
 
 #include "comm/CommInterface.h"
 #include "comm/MessageCodes.h"
-#include "firmware/Crc16.h"
+#include "commdll/Crc16.h"
 #include "res/Texts.h"
 
 #include <array>
@@ -39,7 +39,7 @@ void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
     m_progress.SetStatusText(QString(res::text::StatusUpgradingFirmware));
     const bool transferred = SendBlocks(image);
     // The CRC is taken whether or not the transfer went through; only exec carries it.
-    const WORD crc = ComputeCrc16(image);
+    const WORD crc = commdll::Crc16Xmodem(image);
     if (!transferred) {
         outcome.Fail(Cause::TransferFailed, QString(res::text::UpgradeFirmwareFailed));
         return;

@@ -2,6 +2,7 @@
 // in 127.0.2.0/24 (firmware tests 100 and up, the program 150 and up).
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
+#include "commdll/Crc16.h"
 #include "commdll/Frame.h"
 #include "sim/EncoderSimulator.h"
 #include "sim/FaultSpec.h"
@@ -191,7 +192,7 @@ QByteArray Image(int size) {
 // The exec payload for an image: its length (4 bytes) and CRC (2 bytes), big-endian, each
 // off by the amount given.
 QByteArray ExecPayload(const QByteArray& image, int lengthOff = 0, int crcOff = 0) {
-    const int crc = (commdll::Crc16Xmodem(image.constData(), image.size()) + crcOff) & 0xFFFF;
+    const int crc = (commdll::Crc16Xmodem(image) + crcOff) & 0xFFFF;
     const quint64 value = (quint64(image.size() + lengthOff) << 16) | quint64(crc);
     return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(12, '0'));
 }
