@@ -71,9 +71,8 @@ bool CFirmwareUpgrade::SendBlocks(std::span<const BYTE> image) {
         const std::size_t blockLength = last ? length - offset : FIRMWARE_BLOCK_SIZE;
         if (last)
             flags |= BLOCK_FLAG_LAST;
-        m_comm.m_SerialComm.m_byBlockFlags = flags;
         if (!m_comm.ExecuteCommand(MSG_FIRMWARE_BLOCK, true, QString(res::text::CmdUpgradeFirmware),
-                                   image.data() + offset, static_cast<DWORD>(blockLength)))
+                                   image.data() + offset, static_cast<DWORD>(blockLength), flags))
             return false;
         flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
         // The share sent before this block: 0 after the first, never 100.

@@ -200,8 +200,11 @@ QByteArray ExecPayload(const QByteArray& image, int lengthOff = 0, int crcOff = 
 // A simulated device with its client.
 struct Device : testsupport::SimulatedDevice {
     explicit Device(int host) : SimulatedDevice(Config(host)) {}
-    DWORD Run(BYTE code, const QByteArray& payload = {}) {
-        return RunRequest(link, code, code == MSG_FIRMWARE_BLOCK, payload).status;
+    DWORD Run(BYTE code, const QByteArray& payload = {},
+              std::optional<BYTE> blockFlags = std::nullopt) {
+        return RunRequest(link, code, code == MSG_FIRMWARE_BLOCK, payload, 30000,
+                          RESPONSE_BUFFER_SIZE, blockFlags)
+            .status;
     }
     // Sends the blocks as the upgrade does; the status of the first failing block (or 0).
     DWORD SendBlocks(const QByteArray& image) {
@@ -209,8 +212,7 @@ struct Device : testsupport::SimulatedDevice {
         for (int offset = 0; offset < image.size(); offset += BLOCK_SIZE) {
             if (offset + BLOCK_SIZE >= image.size())
                 flags |= BLOCK_FLAG_LAST;
-            link.m_byBlockFlags = flags;
-            if (const DWORD status = Run(MSG_FIRMWARE_BLOCK, image.mid(offset, BLOCK_SIZE)))
+            if (const DWORD status = Run(MSG_FIRMWARE_BLOCK, image.mid(offset, BLOCK_SIZE), flags))
                 return status;
             flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
         }
