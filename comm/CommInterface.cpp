@@ -63,10 +63,15 @@ bool CCommInterface::OpenConnection() {
 }
 
 bool CCommInterface::SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length) {
+    return SendRequest(code, flag, payload, length, m_SerialComm.m_byBlockFlags);
+}
+
+bool CCommInterface::SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length,
+                                 BYTE blockFlags) {
     OpenConnection();
     const DWORD result = m_SerialComm.ProccessMsgCode_NoThread(
         code, flag, const_cast<BYTE*>(payload), payload ? length : 0, m_Data.m_Response.data(),
-        RESPONSE_BUFFER_SIZE, &m_Data.m_dwResponseLength);
+        RESPONSE_BUFFER_SIZE, &m_Data.m_dwResponseLength, blockFlags);
     if (result == COMM_STATUS_DONE) {
         if (!WaitForCompletion())
             return false;
@@ -147,10 +152,15 @@ void CCommInterface::ShowProgressPercentage() {
 
 bool CCommInterface::ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
                                     DWORD length) {
+    return ExecuteCommand(code, flag, text, payload, length, m_SerialComm.m_byBlockFlags);
+}
+
+bool CCommInterface::ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
+                                    DWORD length, BYTE blockFlags) {
     m_Data.m_Response.fill(0);
     if (m_pStatusWnd)
         m_pStatusWnd->SetWindowText(text + QString(res::text::CmdRunningSuffix));
-    const bool success = SendRequest(code, flag, payload, length);
+    const bool success = SendRequest(code, flag, payload, length, blockFlags);
     if (!success && m_pStatusWnd)
         m_pStatusWnd->SetWindowText(QString(res::text::CmdErrorPrefix) + text);
     return success;

@@ -27,10 +27,15 @@ public:
     CCommInterface& operator=(const CCommInterface&) = delete;
 
     bool OpenConnection();
+    // A firmware block goes with the block flags given, or without them with those the link
+    // holds in m_byBlockFlags.
     bool SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length);
+    bool SendRequest(BYTE code, bool flag, const BYTE* payload, DWORD length, BYTE blockFlags);
     bool WaitForCompletion();
     bool ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
                         DWORD length);
+    bool ExecuteCommand(BYTE code, bool flag, const QString& text, const BYTE* payload,
+                        DWORD length, BYTE blockFlags);
 
     bool GetStatusId();
     bool GetMacId();

@@ -1,5 +1,7 @@
 #include "commdll/Frame.h"
 
+#include "commdll/Crc16.h"
+
 namespace commdll {
 
 namespace {
@@ -23,7 +25,7 @@ QByteArray EncodeFrame(const Frame& frame) {
     out.append(static_cast<char>(frame.flagsOrStatus));
     AppendBigEndian(out, static_cast<std::uint32_t>(frame.payload.size()), 2);
     out.append(frame.payload);
-    AppendBigEndian(out, Crc16Xmodem(out.constData(), out.size()), 2);
+    AppendBigEndian(out, Crc16Xmodem(out), 2);
     return out;
 }
 
@@ -43,16 +45,6 @@ BYTE BlockFlagsOf(BYTE requestFlags) {
     if (requestFlags & FRAME_FLAG_LAST_BLOCK)
         blockFlags |= 0x02;
     return blockFlags;
-}
-
-std::uint16_t Crc16Xmodem(const char* data, qsizetype size, std::uint16_t crc) {
-    for (qsizetype i = 0; i < size; ++i) {
-        crc ^= static_cast<std::uint16_t>(static_cast<BYTE>(data[i]) << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021)
-                                 : static_cast<std::uint16_t>(crc << 1);
-    }
-    return crc;
 }
 
 } // namespace commdll

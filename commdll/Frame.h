@@ -46,7 +46,4 @@ QByteArray EncodeFrame(const Frame& frame);
 BYTE RequestFlags(bool flag, BYTE blockFlags);
 BYTE BlockFlagsOf(BYTE requestFlags);
 
-// CRC-16/XMODEM: polynomial 0x1021, initial 0, not reflected, no final XOR.
-std::uint16_t Crc16Xmodem(const char* data, qsizetype size, std::uint16_t crc = 0);
-
 } // namespace commdll

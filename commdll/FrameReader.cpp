@@ -1,5 +1,7 @@
 #include "commdll/FrameReader.h"
 
+#include "commdll/Crc16.h"
+
 #include <algorithm>
 
 namespace commdll {
@@ -74,7 +76,7 @@ void CFrameReader::CheckHeader() {
 
 void CFrameReader::CheckComplete() {
     const qsizetype checked = m_frameSize - FRAME_CHECKSUM_SIZE;
-    const auto expected = Crc16Xmodem(m_buffer.constData(), checked);
+    const auto expected = Crc16Xmodem(QByteArrayView(m_buffer).first(checked));
     const auto received = BigEndianAt(m_buffer, checked, FRAME_CHECKSUM_SIZE);
     m_state = expected == received ? State::Complete : State::BadChecksum;
 }

@@ -58,6 +58,13 @@ void CSerialComm::SetIPAndPort(QString address, int port) {
 DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
                                             DWORD payloadLength, BYTE* response, DWORD responseSize,
                                             DWORD* responseLength) {
+    return ProccessMsgCode_NoThread(code, flag, payload, payloadLength, response, responseSize,
+                                    responseLength, m_byBlockFlags);
+}
+
+DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
+                                            DWORD payloadLength, BYTE* response, DWORD responseSize,
+                                            DWORD* responseLength, BYTE blockFlags) {
     if (!m_ethernetMode || m_address.isEmpty() || m_port <= 0 || m_port > 0xFFFF)
         return COMM_ERROR_NOT_INITIALIZED;
     if (response == nullptr || responseLength == nullptr ||
@@ -73,8 +80,7 @@ DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
     request.code = code;
     // Block flags belong to firmware blocks only; they stay set in m_byBlockFlags after the
     // last block, and an exec carrying the last-block bit would read as one more block.
-    request.flags =
-        commdll::RequestFlags(flag, code == CODE_FIRMWARE_BLOCK ? m_byBlockFlags : BYTE{0});
+    request.flags = commdll::RequestFlags(flag, code == CODE_FIRMWARE_BLOCK ? blockFlags : BYTE{0});
     request.payload =
         QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
     request.timeoutMs = TimeoutFor(code, payload, payloadLength);

@@ -45,9 +45,14 @@ public:
     // Starts one exchange. The reply's bytes go into `response` (never more than
     // min(responseSize, 100) bytes) and their count into `*responseLength`.
     // Returns 0 when the exchange is done or under way, 18 when it failed without a
-    // message, any other value is an error code.
+    // message, any other value is an error code. A firmware block carries the block flags
+    // held in m_byBlockFlags.
     DWORD ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload, DWORD payloadLength,
                                    BYTE* response, DWORD responseSize, DWORD* responseLength);
+    // The same with the block flags of this request given; m_byBlockFlags is left alone.
+    DWORD ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload, DWORD payloadLength,
+                                   BYTE* response, DWORD responseSize, DWORD* responseLength,
+                                   BYTE blockFlags);
 
     // 27 while the exchange runs; then 0 = done, 18 = failed silently, other = error code.
     // When the final status names a system failure, the calling thread's last system error
@@ -57,8 +62,8 @@ public:
     DWORD CloseComPort();
     DWORD EthernetClose();
 
-    DWORD m_dwResult = 0;                               // 0 after a successful exchange
-    BYTE m_byBlockFlags = 0;                            // firmware block flags, set before a block
+    DWORD m_dwResult = 0;    // 0 after a successful exchange
+    BYTE m_byBlockFlags = 0; // block flags of blocks started without flags of their own
     platform::ProgressIndicator* m_pProgress = nullptr; // not owned
     DWORD m_dwProgressCount = 0;                        // units transferred
 

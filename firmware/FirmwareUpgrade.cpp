@@ -2,7 +2,7 @@
 
 #include "comm/CommInterface.h"
 #include "comm/MessageCodes.h"
-#include "firmware/Crc16.h"
+#include "commdll/Crc16.h"
 #include "res/Texts.h"
 
 #include <array>
@@ -38,7 +38,7 @@ void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
     m_progress.SetStatusText(QString(res::text::StatusUpgradingFirmware));
     const bool transferred = SendBlocks(image);
     // The CRC is taken whether or not the transfer went through; only exec carries it.
-    const WORD crc = ComputeCrc16(image);
+    const WORD crc = commdll::Crc16Xmodem(image);
     if (!transferred) {
         outcome.Fail(Cause::TransferFailed, QString(res::text::UpgradeFirmwareFailed));
         return;
@@ -70,9 +70,8 @@ bool CFirmwareUpgrade::SendBlocks(std::span<const BYTE> image) {
         const std::size_t blockLength = last ? length - offset : FIRMWARE_BLOCK_SIZE;
         if (last)
             flags |= BLOCK_FLAG_LAST;
-        m_comm.m_SerialComm.m_byBlockFlags = flags;
         if (!m_comm.ExecuteCommand(MSG_FIRMWARE_BLOCK, true, QString(res::text::CmdUpgradeFirmware),
-                                   image.data() + offset, static_cast<DWORD>(blockLength)))
+                                   image.data() + offset, static_cast<DWORD>(blockLength), flags))
             return false;
         flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
         // The share sent before this block: 0 after the first, never 100.

@@ -14,10 +14,7 @@ class ComboBox : public QComboBox {
 public:
     explicit ComboBox(bool sorted, QWidget* parent = nullptr);
 
-    bool IsSorted() const { return m_sorted; }
-
     int AddString(const QString& text, const QVariant& data = {});
-    int GetCount() const { return count(); }
     int GetCurSel() const { return currentIndex(); }
     void SetCurSel(int index) { setCurrentIndex(index); }
     QVariant GetItemData(int index) const { return itemData(index); }

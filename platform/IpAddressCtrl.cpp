@@ -94,29 +94,6 @@ int CIPAddressCtrl::GetAddress(BYTE& field0, BYTE& field1, BYTE& field2, BYTE& f
     return filled;
 }
 
-int CIPAddressCtrl::GetAddress(DWORD& address) const {
-    BYTE b0 = 0, b1 = 0, b2 = 0, b3 = 0;
-    const int filled = GetAddress(b0, b1, b2, b3);
-    address = (DWORD{b0} << 24) | (DWORD{b1} << 16) | (DWORD{b2} << 8) | DWORD{b3};
-    return filled;
-}
-
-void CIPAddressCtrl::SetAddress(BYTE field0, BYTE field1, BYTE field2, BYTE field3) {
-    const std::array<BYTE, kFieldCount> values{field0, field1, field2, field3};
-    for (int index = 0; index < kFieldCount; ++index)
-        setField(index, QString::number(values[index]));
-}
-
-void CIPAddressCtrl::SetAddress(DWORD address) {
-    SetAddress(static_cast<BYTE>(address >> 24), static_cast<BYTE>(address >> 16),
-               static_cast<BYTE>(address >> 8), static_cast<BYTE>(address));
-}
-
-void CIPAddressCtrl::ClearAddress() {
-    for (int index = 0; index < kFieldCount; ++index)
-        setField(index, QString());
-}
-
 bool CIPAddressCtrl::IsBlank() const {
     for (const QLineEdit* field : m_fields) {
         if (!field->text().isEmpty())

@@ -35,11 +35,6 @@ public:
     explicit CIPAddressCtrl(QWidget* parent = nullptr);
 
     int GetAddress(BYTE& field0, BYTE& field1, BYTE& field2, BYTE& field3) const;
-    // The four fields as one number, the first field in the most significant byte.
-    int GetAddress(DWORD& address) const;
-    void SetAddress(BYTE field0, BYTE field1, BYTE field2, BYTE field3);
-    void SetAddress(DWORD address);
-    void ClearAddress();
     bool IsBlank() const;
 
     void SetWindowText(const QString& text);

@@ -31,7 +31,6 @@ public:
     QString ToString() const;
 
     constexpr bool IsZero() const { return ToNumber() == 0; }
-    constexpr bool IsLoopback() const { return m_octets[0] == 127; }
     // 224.0.0.0 and above: multicast, reserved and the limited broadcast.
     constexpr bool IsMulticastOrReserved() const { return m_octets[0] >= 224; }
     // Ones from the top, then zeros only (0.0.0.0 and 255.255.255.255 included).

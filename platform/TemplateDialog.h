@@ -43,8 +43,6 @@ public:
 
     // Dialog units to pixels for this dialog's font.
     QRect MapDialogRect(const QRect& dialogUnits) const;
-    // Average character width and character height of the dialog font, in pixels.
-    QSize BaseUnits() const { return m_baseUnits; }
 
     void AppendWindowMenuSeparator();
     void AppendWindowMenuItem(const QString& text, int commandId);
@@ -54,7 +52,6 @@ public:
     // A dialog that may not be closed ignores the close box, the window menu's Close and
     // every other close request; the program hides or deletes it itself.
     void SetCloseAllowed(bool allowed) { m_closeAllowed = allowed; }
-    bool IsCloseAllowed() const { return m_closeAllowed; }
 
     // The font a template's dialog uses: the application font at the template's size.
     static QFont DialogFont(int pointSize);

@@ -9,10 +9,6 @@
 namespace platform {
 
 VersionInfo::VersionInfo(const res::VersionResource& resource) {
-    FixedFileInfo fixed;
-    fixed.fileVersion = resource.fileVersion;
-    fixed.productVersion = resource.productVersion;
-    SetFixedFileInfo(fixed);
     for (const res::VersionStringTable& table : resource.stringTables) {
         for (const res::VersionString& entry : table.strings) {
             SetString(QString::fromLatin1(table.langCodePage), QString::fromLatin1(entry.name),
@@ -32,11 +28,6 @@ bool VersionInfo::GetFileVersionInfo(const QString& modulePath, VersionInfo& inf
     return true;
 }
 
-void VersionInfo::SetFixedFileInfo(const FixedFileInfo& fixed) {
-    m_fixed = fixed;
-    m_hasFixed = true;
-}
-
 void VersionInfo::SetString(const QString& langCodePage, const QString& name,
                             const QString& value) {
     m_strings[langCodePage.toLower()][name.toLower()] = value;
@@ -54,13 +45,6 @@ bool VersionInfo::QueryValue(const QString& subBlock, QString& value) const {
     if (entry == block->constEnd())
         return false;
     value = *entry;
-    return true;
-}
-
-bool VersionInfo::QueryFixedFileInfo(FixedFileInfo& fixed) const {
-    if (!m_hasFixed)
-        return false;
-    fixed = m_fixed;
     return true;
 }
 

@@ -1,11 +1,7 @@
 #pragma once
 
-#include "platform/WinTypes.h"
-
 #include <QMap>
 #include <QString>
-
-#include <array>
 
 namespace res {
 struct VersionResource;
@@ -13,16 +9,11 @@ struct VersionResource;
 
 namespace platform {
 
-// A file's version-information block: the fixed file and product versions and string
-// blocks named by language and code page ("040904e4"), queried by sub-block path as the
-// version calls of Windows do.
+// A file's version-information strings, in blocks named by language and code page
+// ("040904e4"), queried by sub-block path as the version calls of Windows do. The program
+// reads nothing else of the block.
 class VersionInfo {
 public:
-    struct FixedFileInfo {
-        std::array<WORD, 4> fileVersion{};
-        std::array<WORD, 4> productVersion{};
-    };
-
     VersionInfo() = default;
     explicit VersionInfo(const res::VersionResource& resource);
 
@@ -30,7 +21,6 @@ public:
     // any other path (or an empty one) gives false.
     static bool GetFileVersionInfo(const QString& modulePath, VersionInfo& info);
 
-    void SetFixedFileInfo(const FixedFileInfo& fixed);
     void SetString(const QString& langCodePage, const QString& name, const QString& value);
 
     // "\StringFileInfo\<lang+codepage>\<name>" gives that string; names compare without
@@ -38,12 +28,7 @@ public:
     // string path.
     bool QueryValue(const QString& subBlock, QString& value) const;
 
-    // "\" gives the fixed part; false for an empty block.
-    bool QueryFixedFileInfo(FixedFileInfo& fixed) const;
-
 private:
-    bool m_hasFixed = false;
-    FixedFileInfo m_fixed;
     // Keys in lower case: block -> (name -> value).
     QMap<QString, QMap<QString, QString>> m_strings;
 };

@@ -1,5 +1,7 @@
 #include "sim/DeviceModel.h"
 
+#include "commdll/Crc16.h"
+
 #include <QHostAddress>
 
 namespace sim {
@@ -300,7 +302,7 @@ CDeviceModel::Answer CDeviceModel::CheckAndExec(const QByteArray& payload) {
     const auto length = BigEndianAt(payload, 0, 4);
     const auto crc = BigEndianAt(payload, 4, 2);
     if (!complete || length != static_cast<std::uint32_t>(image.size()) ||
-        crc != commdll::Crc16Xmodem(image.constData(), image.size()))
+        crc != commdll::Crc16Xmodem(image))
         return {STATUS_NO_IMAGE, {}, 0, false, false};
     // Boot mode ends now (a second exec is refused); the new revision counts once the image
     // has been programmed, when the reply goes out.

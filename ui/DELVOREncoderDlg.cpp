@@ -30,6 +30,7 @@ CDELVOREncoderDlg::CDELVOREncoderDlg(QWidget* parent)
 // The poller uses the dialog's link and widgets, so it ends before the link is closed and
 // before any widget goes.
 CDELVOREncoderDlg::~CDELVOREncoderDlg() {
+    m_bClosing = true;
     delete m_pRSLogixPanel;
     m_pRSLogixPanel = nullptr;
     delete m_pModbusPanel;
@@ -182,6 +183,11 @@ void CDELVOREncoderDlg::WinHelp() {
 void CDELVOREncoderDlg::ShowHelp() {
     const QString folder = QCoreApplication::applicationDirPath();
     platform::HtmlHelp(this, QString::asprintf(text::HelpPathFormat.data(), qPrintable(folder)));
+}
+
+// A closed window is hidden; the destructor follows at once.
+bool CDELVOREncoderDlg::IsClosing() const {
+    return m_bClosing || !isVisible();
 }
 
 void CDELVOREncoderDlg::DropMainLink() {

@@ -52,6 +52,10 @@ public:
                            std::array<BYTE, 4>& destination);
     void ShowDeviceInfo();
     void ShowResolverPosition();
+    // Shows the boxes of a failed poll, from any thread, while the window is open. A poll
+    // still under way when the window closes ends while the window goes: its boxes would
+    // stand alone on the screen, so they are dropped.
+    void ShowPollFailure(const Outcome& failure);
 
     // Settings changes.
     void OnSetNewIpAddress();
@@ -117,5 +121,8 @@ private:
     void ShowProtocolPanels();
     void ShowResolverMode();
 
+    bool IsClosing() const;
+
     bool m_bOperationRunning = false;
+    bool m_bClosing = false; // the destructor runs
 };

@@ -158,3 +158,13 @@ void CDELVOREncoderDlg::ShowResolverPosition() {
             m_staticLastUpdated->setText(lastUpdated);
     });
 }
+
+void CDELVOREncoderDlg::ShowPollFailure(const Outcome& failure) {
+    if (failure.messages.empty())
+        return; // a silent failure
+    // Judged and shown on the GUI thread, where the window closes; the worker waits meanwhile.
+    platform::RunOnGuiThread([this, &failure] {
+        if (!IsClosing())
+            ShowOutcome(failure);
+    });
+}

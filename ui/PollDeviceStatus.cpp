@@ -1,12 +1,27 @@
 #include "PollDeviceStatus.h"
 
 #include "comm/DeviceData.h"
+#include "comm/Outcome.h"
 #include "ui/DELVOREncoderDlg.h"
+
+namespace {
+// The status request with its failure collected, not shown: the worker cannot tell whether
+// the window is still there to show it over.
+bool RequestStatus(CCommInterface& comm, Outcome& failure) {
+    comm.m_pReport = &failure;
+    const bool answered = comm.GetStatusId();
+    comm.m_pReport = nullptr;
+    return answered;
+}
+} // namespace
 
 int PollDeviceStatus(void* context) {
     auto* dialog = static_cast<CDELVOREncoderDlg*>(context);
-    if (!dialog->m_commInterface.GetStatusId())
-        return 0; // the command layer has reported it; the next period tries again
+    Outcome failure;
+    if (!RequestStatus(dialog->m_commInterface, failure)) {
+        dialog->ShowPollFailure(failure);
+        return 0; // the next period tries again
+    }
     if (DeviceData.IsValidDevice()) {
         dialog->ShowResolverPosition();
         return 0;

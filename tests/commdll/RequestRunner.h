@@ -4,10 +4,13 @@
 
 #include "WaitFor.h"
 
+#include <optional>
+
 namespace testsupport {
 
 // One request run the way the command layer runs it: start, then poll the status while it
-// reads busy, then take m_dwResult and write 29 into it.
+// reads busy, then take m_dwResult and write 29 into it. A firmware block goes with
+// `blockFlags`, or without them with the link's m_byBlockFlags.
 struct RequestResult {
     DWORD started = 0; // what ProccessMsgCode_NoThread returned
     bool busyAtFirstPoll = false;
@@ -23,14 +26,22 @@ inline void OpenLink(CSerialComm& link, const QString& address) {
 }
 
 inline RequestResult RunRequest(CSerialComm& link, BYTE code, bool flag, QByteArray payload = {},
-                                int timeoutMs = 30000, DWORD bufferSize = RESPONSE_BUFFER_SIZE) {
+                                int timeoutMs = 30000, DWORD bufferSize = RESPONSE_BUFFER_SIZE,
+                                std::optional<BYTE> blockFlags = std::nullopt) {
     RequestResult result;
     QByteArray response(2 * RESPONSE_BUFFER_SIZE, char(0xEE));
     DWORD length = 0;
-    result.started = link.ProccessMsgCode_NoThread(
-        code, flag, payload.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(payload.data()),
-        static_cast<DWORD>(payload.size()), reinterpret_cast<BYTE*>(response.data()),
-        std::min<DWORD>(bufferSize, response.size()), &length);
+    BYTE* const payloadBytes =
+        payload.isEmpty() ? nullptr : reinterpret_cast<BYTE*>(payload.data());
+    BYTE* const responseBytes = reinterpret_cast<BYTE*>(response.data());
+    const DWORD responseSize = std::min<DWORD>(bufferSize, response.size());
+    const DWORD payloadSize = static_cast<DWORD>(payload.size());
+    result.started =
+        blockFlags
+            ? link.ProccessMsgCode_NoThread(code, flag, payloadBytes, payloadSize, responseBytes,
+                                            responseSize, &length, *blockFlags)
+            : link.ProccessMsgCode_NoThread(code, flag, payloadBytes, payloadSize, responseBytes,
+                                            responseSize, &length);
     if (result.started != 0)
         return result;
     result.busyAtFirstPoll = link.GetCommunicationStatusOfDll() == COMM_STATUS_BUSY;

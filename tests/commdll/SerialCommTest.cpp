@@ -126,16 +126,18 @@ TEST(SerialComm, LinksWaitForARestartingDeviceUpToTheRestartTimeOut) {
     }
 }
 
-// Block flags belong to firmware blocks only: a boot or exec request never carries them. A
-// request resent on a new link after a drop keeps its sequence number; the device acts once.
+// Block flags belong to firmware blocks only: a boot or exec request never carries them, and
+// flags given with a block replace those the link holds. A request resent on a new link after
+// a drop keeps its sequence number; the device acts once.
 TEST(SerialComm, RequestsCarryFlagsPayloadAndSequenceNumbersRisingExceptOnAResend) {
     SimulatedDevice device(SimulatorConfigAt(Address(11)));
     ASSERT_TRUE(device.started);
     device.link.m_byBlockFlags = 0x03; // left over from an earlier upgrade
     ASSERT_EQ(RunRequest(device.link, MSG_EXECUTE_BOOT, false).status, 0u);
-    device.link.m_byBlockFlags = 0x02;
     device.simulator.SetFault(MSG_FIRMWARE_BLOCK, Fault::FailFirstAttempt());
-    ASSERT_EQ(RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex("00112233")).status, 0u);
+    ASSERT_EQ(
+        RunRequest(device.link, MSG_FIRMWARE_BLOCK, true, Hex("00112233"), 30000, 100, 0x02).status,
+        0u);
     RunRequest(device.link, MSG_EXECUTE_EXEC, false, Hex("000000040000"));
     const auto requests = device.simulator.Requests();
     QStringList sent; // code, flag, block flags, sequence step, then the payload

@@ -43,8 +43,24 @@ TEST(ChmFileTest, BuiltHelpFileHoldsItsPagesAndNamesTheDefaultTopic) {
     EXPECT_EQ(chm.DefaultTopic(), QStringLiteral("/index.html"));
     for (const char* page : {"/connecting.html", "fields.html", "settings.html", "plc.html"})
         EXPECT_TRUE(chm.Contains(QLatin1String(page))) << page;
-    QByteArray image;
 
+    // The main page names every box, field and button of the window as the window captions it.
+    QByteArray html;
+    ASSERT_TRUE(chm.Read(QStringLiteral("/index.html"), html));
+    QTextDocument mainPage;
+    mainPage.setHtml(QString::fromUtf8(html));
+    const QString text = mainPage.toPlainText().simplified();
+    const QStringList captions =
+        QStringLiteral("Target Device IP Address|Connect|Ethernet|New IP Address|Subnet Mask|"
+                       "Gateway|MAC ID|Set New IP Address|Firmware|Hardware Rev|Boot Rev|"
+                       "Current Exec Rev|Upgrade Firmware|Protocol|Resolver Position|"
+                       "Last Updated On|Current Protocol|Change Protocol to|Change Protocol|"
+                       "Extra Parameters|Help|Close")
+            .split(u'|');
+    for (const QString& caption : captions)
+        EXPECT_TRUE(text.contains(caption)) << qPrintable(caption);
+
+    QByteArray image;
     QTemporaryDir dir;
     const QString damaged = dir.filePath(QStringLiteral("damaged.chm"));
     ASSERT_TRUE(testsupport::WriteFile(damaged, QByteArray(4096, 'x')));

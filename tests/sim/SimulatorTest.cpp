@@ -2,6 +2,7 @@
 // in 127.0.2.0/24 (firmware tests 100 and up, the program 150 and up).
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
+#include "commdll/Crc16.h"
 #include "commdll/Frame.h"
 #include "sim/EncoderSimulator.h"
 #include "sim/FaultSpec.h"
@@ -191,7 +192,7 @@ QByteArray Image(int size) {
 // The exec payload for an image: its length (4 bytes) and CRC (2 bytes), big-endian, each
 // off by the amount given.
 QByteArray ExecPayload(const QByteArray& image, int lengthOff = 0, int crcOff = 0) {
-    const int crc = (commdll::Crc16Xmodem(image.constData(), image.size()) + crcOff) & 0xFFFF;
+    const int crc = (commdll::Crc16Xmodem(image) + crcOff) & 0xFFFF;
     const quint64 value = (quint64(image.size() + lengthOff) << 16) | quint64(crc);
     return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(12, '0'));
 }
@@ -199,8 +200,11 @@ QByteArray ExecPayload(const QByteArray& image, int lengthOff = 0, int crcOff = 
 // A simulated device with its client.
 struct Device : testsupport::SimulatedDevice {
     explicit Device(int host) : SimulatedDevice(Config(host)) {}
-    DWORD Run(BYTE code, const QByteArray& payload = {}) {
-        return RunRequest(link, code, code == MSG_FIRMWARE_BLOCK, payload).status;
+    DWORD Run(BYTE code, const QByteArray& payload = {},
+              std::optional<BYTE> blockFlags = std::nullopt) {
+        return RunRequest(link, code, code == MSG_FIRMWARE_BLOCK, payload, 30000,
+                          RESPONSE_BUFFER_SIZE, blockFlags)
+            .status;
     }
     // Sends the blocks as the upgrade does; the status of the first failing block (or 0).
     DWORD SendBlocks(const QByteArray& image) {
@@ -208,8 +212,7 @@ struct Device : testsupport::SimulatedDevice {
         for (int offset = 0; offset < image.size(); offset += BLOCK_SIZE) {
             if (offset + BLOCK_SIZE >= image.size())
                 flags |= BLOCK_FLAG_LAST;
-            link.m_byBlockFlags = flags;
-            if (const DWORD status = Run(MSG_FIRMWARE_BLOCK, image.mid(offset, BLOCK_SIZE)))
+            if (const DWORD status = Run(MSG_FIRMWARE_BLOCK, image.mid(offset, BLOCK_SIZE), flags))
                 return status;
             flags &= static_cast<BYTE>(~BLOCK_FLAG_FIRST);
         }

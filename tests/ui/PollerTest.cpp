@@ -36,6 +36,24 @@ TEST_F(PollerTest, RefreshesReportsAVanishedDeviceAndRecoversWhenItReturns) {
         [&] { return m_sim->RequestCount(MSG_GET_STATUS_ID) >= before + 2; }, 15000));
 }
 
+// The window closes while a poll waits for a silent device; the program then ends (the
+// dialog goes), which waits for the poll's time-out. Its box would stand alone on the screen.
+TEST_F(PollerTest, APollUnderWayWhenTheWindowClosesShowsNoBox) {
+    ConnectToSimulator();
+    m_sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NoReply());
+    // Received is read before applied, so that a request answered between the two reads
+    // cannot look unanswered.
+    const auto pollUnanswered = [&] {
+        const int received = m_sim->RequestCount(MSG_GET_STATUS_ID);
+        return received > m_sim->AppliedCount(MSG_GET_STATUS_ID);
+    };
+    ASSERT_TRUE(testsupport::WaitFor(pollUnanswered, 5000));
+    ASSERT_EQ(m_messages.count(), 0u);
+    ASSERT_TRUE(Dialog().close());
+    m_dialog.reset(); // returns once the worker has ended
+    EXPECT_EQ(Texts(), QStringList());
+}
+
 // The worker machinery on its own, with a callback that counts its calls.
 namespace {
 struct CallLog {

@@ -1,12 +1,14 @@
-#include "firmware/Crc16.h"
+#include "commdll/Crc16.h"
 
 #include <array>
+
+namespace commdll {
 
 namespace {
 
 constexpr WORD kPolynomial = 0x1021;
 
-// Remainder of each possible top byte, so the image is processed a byte per table look-up.
+// Remainder of each possible top byte, so that data is processed a byte per table look-up.
 constexpr std::array<WORD, 256> MakeCrcTable() {
     std::array<WORD, 256> table{};
     for (unsigned byte = 0; byte < 256; ++byte) {
@@ -23,8 +25,11 @@ constexpr std::array<WORD, 256> kCrcTable = MakeCrcTable();
 
 } // namespace
 
-WORD ComputeCrc16(std::span<const BYTE> data, WORD crc) {
-    for (const BYTE byte : data)
-        crc = static_cast<WORD>((crc << 8) ^ kCrcTable[((crc >> 8) ^ byte) & 0xFF]);
+WORD Crc16Xmodem(QByteArrayView data, WORD crc) {
+    for (const char byte : data)
+        crc = static_cast<WORD>((crc << 8) ^
+                                kCrcTable[((crc >> 8) ^ static_cast<BYTE>(byte)) & 0xFF]);
     return crc;
 }
+
+} // namespace commdll
