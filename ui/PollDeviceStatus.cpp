@@ -8,10 +8,8 @@ namespace {
 // The status request with its failure collected, not shown: the worker cannot tell whether
 // the window is still there to show it over.
 bool RequestStatus(CCommInterface& comm, Outcome& failure) {
-    comm.m_pReport = &failure;
-    const bool answered = comm.GetStatusId();
-    comm.m_pReport = nullptr;
-    return answered;
+    const CCommInterface::ReportScope report(comm, failure);
+    return comm.GetStatusId();
 }
 } // namespace
 
