@@ -3,11 +3,7 @@
 #include "cli/DeviceFields.h"
 #include "cli/DeviceJob.h"
 #include "cli/ParallelRunner.h"
-#include "commdll/DeviceConnection.h"
-#include "commdll/SerialComm.h"
-
-#include <QHostAddress>
-#include <QTcpSocket>
+#include "comm/AddressProbe.h"
 
 #include <optional>
 
@@ -17,7 +13,7 @@ std::vector<ScanResult> CScanner::Run(const std::vector<std::array<BYTE, 4>>& ad
     CParallelRunner::Run(static_cast<int>(addresses.size()), jobs, [&](int index) {
         const auto& address = addresses[static_cast<std::size_t>(index)];
         const QString text = CDeviceFields::DottedAddress(address);
-        if (!Reachable(text, timeoutMs))
+        if (!CAddressProbe::Accepts(address, timeoutMs))
             return;
         CDeviceJob job(address);
         if (job.ReadOut().Succeeded())
@@ -29,15 +25,4 @@ std::vector<ScanResult> CScanner::Run(const std::vector<std::array<BYTE, 4>>& ad
             results.push_back(std::move(*entry));
     }
     return results;
-}
-
-bool CScanner::Reachable(const QString& address, int timeoutMs) {
-    const QHostAddress destination(address);
-    if (destination.isNull() || commdll::CDeviceConnection::RefusedByLoopbackSwitch(destination))
-        return false;
-    QTcpSocket socket;
-    socket.connectToHost(destination, DEVICE_PORT);
-    const bool connected = socket.waitForConnected(timeoutMs);
-    socket.abort();
-    return connected;
 }

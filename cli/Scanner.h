@@ -21,8 +21,4 @@ public:
     // The encoders found, in address order. `timeoutMs` bounds each connect attempt.
     static std::vector<ScanResult> Run(const std::vector<std::array<BYTE, 4>>& addresses, int jobs,
                                        int timeoutMs);
-
-    // Whether something accepts a connection on the device port at `address` within
-    // `timeoutMs`; honours the loopback-only switch.
-    static bool Reachable(const QString& address, int timeoutMs);
 };

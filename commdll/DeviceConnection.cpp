@@ -3,6 +3,7 @@
 #include "commdll/CommStatus.h"
 #include "commdll/RestartWatch.h"
 #include "commdll/SerialComm.h"
+#include "platform/Ipv4Address.h"
 
 #include <QTcpSocket>
 #include <QThread>
@@ -68,7 +69,7 @@ QString AddressIn(const QByteArray& setPayload) {
     const auto octet = [&](int i) {
         return static_cast<BYTE>(setPayload[SET_PAYLOAD_IP_OFFSET + i]);
     };
-    return QStringLiteral("%1.%2.%3.%4").arg(octet(0)).arg(octet(1)).arg(octet(2)).arg(octet(3));
+    return Ipv4Address({octet(0), octet(1), octet(2), octet(3)}).ToString();
 }
 
 } // namespace

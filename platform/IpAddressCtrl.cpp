@@ -1,5 +1,6 @@
 #include "IpAddressCtrl.h"
 
+#include "platform/Ipv4Address.h"
 #include "platform/MessageBox.h"
 #include "res/Texts.h"
 
@@ -111,9 +112,9 @@ void CIPAddressCtrl::SetWindowText(const QString& text) {
 QString CIPAddressCtrl::GetWindowText() const {
     if (IsBlank())
         return {};
-    BYTE b0 = 0, b1 = 0, b2 = 0, b3 = 0;
-    GetAddress(b0, b1, b2, b3);
-    return QStringLiteral("%1.%2.%3.%4").arg(b0).arg(b1).arg(b2).arg(b3);
+    Ipv4Address::Octets octets{};
+    GetAddress(octets[0], octets[1], octets[2], octets[3]);
+    return Ipv4Address(octets).ToString();
 }
 
 void CIPAddressCtrl::SetFieldFocus(int index) {

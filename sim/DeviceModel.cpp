@@ -1,8 +1,8 @@
 #include "sim/DeviceModel.h"
 
 #include "commdll/Crc16.h"
+#include "platform/Ipv4Address.h"
 
-#include <QHostAddress>
 
 namespace sim {
 
@@ -67,17 +67,11 @@ std::array<BYTE, 4> QuadAt(const QByteArray& bytes, int offset) {
 }
 
 std::array<BYTE, 4> OctetsOf(const QString& address) {
-    const quint32 value = QHostAddress(address).toIPv4Address();
-    return {static_cast<BYTE>(value >> 24), static_cast<BYTE>(value >> 16),
-            static_cast<BYTE>(value >> 8), static_cast<BYTE>(value)};
+    return Ipv4Address::Parse(address).value_or(Ipv4Address()).octets();
 }
 
 QString AddressOf(const std::array<BYTE, 4>& octets) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(octets[0])
-        .arg(octets[1])
-        .arg(octets[2])
-        .arg(octets[3]);
+    return Ipv4Address(octets).ToString();
 }
 
 bool IsLoopback(const std::array<BYTE, 4>& octets) {
