@@ -317,8 +317,6 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
          "address: 127.0.111.29"},
         {34, [](auto&) {}, "set-ip %1 127.0.111.35 --mask 255.0.255.0", 2, "invalid-address",
          "Invalid Subnet Mask Address", "field: mask"},
-        {36, [](auto&) {}, "set-ip %1 127.0.111.255 --mask 255.255.255.0", 2, "invalid-address",
-         "Invalid New IP Address", "field: ip"},
         {37, fault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10)), "set-protocol %1 delvor", 1,
          "settings-not-applied",
          "The device holds the new settings but did not restart; it applies them at its next "
