@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -69,6 +70,64 @@ ExitCode DryRun(const CommandContext& context, const CBatchPlan& plan) {
             rows);
     return ExitCode::Success;
 }
+
+QString ScanStateKeyword(ScanState state) {
+    switch (state) {
+    case ScanState::Encoder:
+        return QString(cli::ScanStateEncoder);
+    case ScanState::NotValidDevice:
+        return QString(cli::ScanStateNotValidDevice);
+    case ScanState::NoReply:
+        break;
+    }
+    return QString(cli::ScanStateNoReply);
+}
+
+// An encoder shows its read-out; anything else only its address and state, since what it
+// sent (if anything) is no encoder's record.
+std::vector<DeviceField> ScanFields(const ScanResult& result) {
+    const QString state = ScanStateKeyword(result.state);
+    std::vector<DeviceField> fields = CDeviceFields::Scan(result.address, result.record);
+    fields.insert(fields.begin() + 1,
+                  DeviceField{QStringLiteral("state"), QString(cli::LabelState), state, state});
+    if (!result.IsEncoder())
+        fields.resize(2);
+    return fields;
+}
+
+void ScanDocument(const CommandContext& context, const std::vector<ScanResult>& found,
+                  qint64 scanned) {
+    QJsonArray devices;
+    for (const ScanResult& result : found)
+        devices.append(CDeviceFields::ToJson(ScanFields(result)));
+    context.output.Json({{QStringLiteral("command"), QStringLiteral("scan")},
+                         {QStringLiteral("range"), context.arguments[0]},
+                         {QStringLiteral("scanned"), scanned},
+                         {QStringLiteral("ok"), true},
+                         {QStringLiteral("devices"), devices}});
+}
+
+// Cells a non-encoder lacks read "-", so every row has as many columns as the heading for
+// scripts that split rows on white space. The summary goes to standard error to keep
+// standard output the table alone.
+void ScanTable(const CommandContext& context, const std::vector<ScanResult>& found,
+               qint64 scanned) {
+    const QStringList headings = Headings(ScanFields({QString(), ScanState::Encoder, {}}));
+    std::vector<QStringList> rows;
+    for (const ScanResult& result : found) {
+        QStringList cells = Cells(ScanFields(result));
+        while (cells.size() < headings.size())
+            cells << QString(cli::NotRead);
+        rows.push_back(cells);
+    }
+    context.output.Table(headings, rows);
+    const auto encoders = std::count_if(
+        found.begin(), found.end(), [](const ScanResult& result) { return result.IsEncoder(); });
+    const auto others = static_cast<qint64>(found.size()) - encoders;
+    std::fprintf(
+        stderr, "%s\n",
+        qPrintable(QString(cli::ScanSummaryFormat).arg(encoders).arg(scanned).arg(others)));
+}
 } // namespace
 
 QList<QCommandLineOption> CFleetCommands::ScanOptions() {
@@ -88,23 +147,10 @@ ExitCode CFleetCommands::Scan(const CommandContext& context) {
     if (!addresses || !jobs || !timeout)
         return ExitCode::Usage;
     const std::vector<ScanResult> found = CScanner::Run(*addresses, *jobs, *timeout);
-    if (context.output.IsJson()) {
-        QJsonArray devices;
-        for (const ScanResult& result : found)
-            devices.append(
-                CDeviceFields::ToJson(CDeviceFields::Scan(result.address, result.record)));
-        context.output.Json({{QStringLiteral("command"), QStringLiteral("scan")},
-                             {QStringLiteral("range"), context.arguments[0]},
-                             {QStringLiteral("scanned"), static_cast<qint64>(addresses->size())},
-                             {QStringLiteral("ok"), true},
-                             {QStringLiteral("devices"), devices}});
-        return ExitCode::Success;
-    }
-    std::vector<QStringList> rows;
-    for (const ScanResult& result : found)
-        rows.push_back(Cells(CDeviceFields::Scan(result.address, result.record)));
-    context.output.Table(Headings(CDeviceFields::Scan({}, DeviceDataRecord{})), rows);
-    context.output.Line(QString(cli::ScanSummaryFormat).arg(found.size()).arg(addresses->size()));
+    if (context.output.IsJson())
+        ScanDocument(context, found, static_cast<qint64>(addresses->size()));
+    else
+        ScanTable(context, found, static_cast<qint64>(addresses->size()));
     return ExitCode::Success;
 }
 

@@ -4,20 +4,33 @@
 #include "cli/DeviceJob.h"
 #include "cli/ParallelRunner.h"
 #include "comm/AddressProbe.h"
+#include "res/CliTexts.h"
 
 #include <optional>
+
+namespace {
+// A failed read-out that is not a refusal by status record is a host that accepts the
+// connection but gives no usable answer.
+ScanState StateOf(const DeviceOutcome& readOut) {
+    if (readOut.Succeeded())
+        return ScanState::Encoder;
+    if (readOut.errorCode == QLatin1String(res::cli::CodeNotValidDevice))
+        return ScanState::NotValidDevice;
+    return ScanState::NoReply;
+}
+} // namespace
 
 std::vector<ScanResult> CScanner::Run(const std::vector<std::array<BYTE, 4>>& addresses, int jobs,
                                       int timeoutMs) {
     std::vector<std::optional<ScanResult>> found(addresses.size());
     CParallelRunner::Run(static_cast<int>(addresses.size()), jobs, [&](int index) {
         const auto& address = addresses[static_cast<std::size_t>(index)];
-        const QString text = CDeviceFields::DottedAddress(address);
         if (!CAddressProbe::Accepts(address, timeoutMs))
             return;
         CDeviceJob job(address);
-        if (job.ReadOut().Succeeded())
-            found[static_cast<std::size_t>(index)] = ScanResult{text, job.Record()};
+        const ScanState state = StateOf(job.ReadOut());
+        found[static_cast<std::size_t>(index)] =
+            ScanResult{CDeviceFields::DottedAddress(address), state, job.Record()};
     });
     std::vector<ScanResult> results;
     for (auto& entry : found) {

@@ -73,7 +73,8 @@ inline constexpr QLatin1String UpgradeSummary{
     "exec revision."};
 inline constexpr QLatin1String ScanArgs{"RANGE"};
 inline constexpr QLatin1String ScanSummary{
-    "Find encoders in a CIDR block (127.0.0.0/24) or a first-last range."};
+    "Find encoders in a CIDR block (127.0.0.0/24) or a first-last range; other hosts that "
+    "accept on the device port are listed with their state."};
 inline constexpr QLatin1String BatchArgs{"PLAN.csv|-"};
 inline constexpr QLatin1String BatchSummary{
     "Run a plan (address,new_ip,mask,gateway,protocol,mode,firmware; empty = unchanged) over "
@@ -126,7 +127,13 @@ inline constexpr QLatin1String ResultOk{"ok"};
 inline constexpr QLatin1String ResultFailed{"failed"};
 inline constexpr QLatin1String ResultChecked{"checked"};
 inline constexpr QLatin1String NoStep{"-"};
-inline constexpr QLatin1String ScanSummaryFormat{"%1 of %2 addresses answered as encoders."};
+inline constexpr QLatin1String ScanSummaryFormat{
+    "%1 of %2 addresses answered as encoders; %3 more accepted a connection."};
+inline constexpr QLatin1String LabelState{"State"};
+inline constexpr QLatin1String ScanStateEncoder{"encoder"};
+inline constexpr QLatin1String ScanStateNotValidDevice{"not-valid-device"};
+inline constexpr QLatin1String ScanStateNoReply{"no-reply"};
+inline constexpr QLatin1String NotRead{"-"};
 
 // Stable error code names (JSON "code").
 inline constexpr QLatin1String CodeUsage{"usage"};

@@ -356,28 +356,39 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
     }
 }
 
-// Nothing else listens in 127.0.110.x; host 64 lies outside the /26, host 30 is no encoder.
-TEST(CliScanTest, FindsExactlyTheEncodersInTheRangeSortedByAddress) {
-    const Simulators simulators = StartAt(LoopbackSubnet::CliScan, {40, 3, 63, 17, 64, 30});
+// Nothing else listens in 127.0.110.x; host 64 lies outside the /26, host 30 answers as no
+// encoder, host 5 (outside the text scan's range) accepts and never answers.
+TEST(CliScanTest, ListsEveryAddressThatAcceptsSortedByAddressWithItsState) {
+    const Simulators simulators = StartAt(LoopbackSubnet::CliScan, {40, 3, 63, 17, 64, 30, 5});
     simulators[5]->SetFault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice());
+    simulators[6]->SetFault(MSG_GET_STATUS_ID, sim::Fault::NoReply());
     const CliRun json = Cli("scan 127.0.110.0/26 --format json");
     EXPECT_EQ(json.exitCode, 0) << json.err.toStdString();
+    // Encoders carry their read-out, the others their address and state only.
     QStringList found;
     for (const auto& device : json.Json()[u"devices"].toArray())
-        found << device[u"address"].toString() + u' ' + device[u"mac"].toString();
-    EXPECT_EQ(found.join(u' '), QStringLiteral("127.0.110.3 00:1A:2B:3C:4D:5E 127.0.110.17 "
-                                               "00:1A:2B:3C:4D:5E 127.0.110.40 00:1A:2B:3C:4D:5E "
-                                               "127.0.110.63 00:1A:2B:3C:4D:5E"));
+        found << device[u"address"].toString() + u' ' + device[u"state"].toString() + u' ' +
+                     QString::number(device.toObject().size());
+    EXPECT_EQ(found.join(u','), QStringLiteral("127.0.110.3 encoder 7,127.0.110.5 no-reply 2,"
+                                               "127.0.110.17 encoder 7,127.0.110.30 "
+                                               "not-valid-device 2,127.0.110.40 encoder 7,"
+                                               "127.0.110.63 encoder 7"));
+    EXPECT_EQ(json.Json()[u"devices"][0][u"mac"].toString(), QStringLiteral("00:1A:2B:3C:4D:5E"));
     EXPECT_EQ(json.Json()[u"scanned"].toInt(), 64);
+    EXPECT_EQ(json.err.toStdString(), "");
     const CliRun text = Cli("scan 127.0.110.10-127.0.110.50 --jobs 8");
     EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
-    EXPECT_EQ(
-        text.out.toStdString(),
-        "Address       MAC address        Protocol     Hardware revision  Boot revision  "
-        "Exec revision\n"
-        "127.0.110.17  00:1A:2B:3C:4D:5E  Ethernet/IP  2                  B.7            C.3\n"
-        "127.0.110.40  00:1A:2B:3C:4D:5E  Ethernet/IP  2                  B.7            C.3\n"
-        "2 of 41 addresses answered as encoders.\n");
+    EXPECT_EQ(text.out.toStdString(),
+              "Address       State             MAC address        Protocol     Hardware revision  "
+              "Boot revision  Exec revision\n"
+              "127.0.110.17  encoder           00:1A:2B:3C:4D:5E  Ethernet/IP  2                  "
+              "B.7            C.3\n"
+              "127.0.110.30  not-valid-device  -                  -            -                  "
+              "-              -\n"
+              "127.0.110.40  encoder           00:1A:2B:3C:4D:5E  Ethernet/IP  2                  "
+              "B.7            C.3\n");
+    EXPECT_EQ(text.err.toStdString(),
+              "2 of 41 addresses answered as encoders; 1 more accepted a connection.\n");
 }
 
 // Four devices at 127.0.111.40-43; the last cannot be read: the plan runs on the others.
