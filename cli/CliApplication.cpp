@@ -7,7 +7,9 @@
 #include "res/VersionResource.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 using namespace res;
 
@@ -131,7 +133,24 @@ ExitCode CCliApplication::RunSubcommand(const Subcommand& subcommand, const QStr
         return usageError(
             QString(cli::ArgumentCountFormat).arg(subcommand.name, subcommand.arguments));
     COutput output(format == QLatin1String("json") ? COutput::Format::Json : COutput::Format::Text);
-    return subcommand.run({parser, parser.positionalArguments(), output});
+    const ExitCode exit = subcommand.run({parser, parser.positionalArguments(), output});
+    return WithOutputState(subcommand, output, exit);
+}
+
+// A reader that closed standard output ends the run as a closed pipe ends a shell command (a
+// watch that its reader stopped ends normally); any other failed write is an error: the
+// results did not arrive.
+ExitCode CCliApplication::WithOutputState(const Subcommand& subcommand, const COutput& output,
+                                          ExitCode exit) {
+    const int error = output.StdoutError();
+    if (error == 0)
+        return exit;
+    if (error == EPIPE)
+        return subcommand.name == QLatin1String("watch") ? exit : ExitCode::PipeClosed;
+    Print(stderr,
+          QString(cli::StdoutWriteFailedFormat).arg(QString::fromLocal8Bit(std::strerror(error))) +
+              QLatin1Char('\n'));
+    return ExitCode::DeviceFailure;
 }
 
 QString CCliApplication::SubcommandHelp(const Subcommand& subcommand,

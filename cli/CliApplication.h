@@ -36,6 +36,8 @@ public:
 private:
     ExitCode RunSubcommand(const Subcommand& subcommand, const QStringList& rest);
     static QString SubcommandHelp(const Subcommand& subcommand, const QCommandLineParser& parser);
+    static ExitCode WithOutputState(const Subcommand& subcommand, const COutput& output,
+                                    ExitCode exit);
 
     QStringList m_arguments;
 };

@@ -125,7 +125,8 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
                             .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
                             .arg(job.Record().ResolverPosition()));
         }
-        if (poll == *count)
+        // A reader that has gone away has seen enough: no further poll.
+        if (poll == *count || output.StdoutError() != 0)
             return exit;
         QThread::msleep(static_cast<unsigned long>(*interval));
         outcome = job.Poll();

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -118,8 +119,16 @@ QJsonObject COutput::ErrorObject(const QString& device, const QString& code,
             {QStringLiteral("messages"), QJsonArray::fromStringList(messages)}};
 }
 
+// A closed pipe or a full disk must not pass unnoticed: the caller learns of it through
+// StdoutError and ends the run with its own exit code.
 void COutput::Write(std::FILE* stream, const QByteArray& bytes) {
     std::lock_guard lock(m_mutex);
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    if (stream == stdout && m_stdoutError.load() != 0)
+        return;
+    errno = 0;
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
+    if (!written && stream == stdout)
+        m_stdoutError.store(errno != 0 ? errno : EIO);
 }

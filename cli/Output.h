@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -43,9 +44,14 @@ public:
     // ("\x1B[31m"), so a hostile plan cannot move the cursor, recolour or rewrite a line.
     static QString Printable(const QString& text);
 
+    // The system error of the first write to standard output that failed, 0 while all went
+    // through. Once one failed, nothing more is written there.
+    int StdoutError() const { return m_stdoutError.load(); }
+
 private:
     void Write(std::FILE* stream, const QByteArray& bytes);
 
     Format m_format;
     std::mutex m_mutex;
+    std::atomic<int> m_stdoutError{0};
 };

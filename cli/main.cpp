@@ -3,7 +3,12 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // A closed pipe on standard output shows as EPIPE on the write, so that the program ends
+    // with its report and exit code instead of being killed in the middle of a device's step.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rivivozuzuvod-cli"));
     return CCliApplication(QCoreApplication::arguments()).Run();

@@ -16,7 +16,9 @@ inline constexpr QLatin1String ExitCodesHelp{
     "  1  a device or link failure (batch: at least one device failed)\n"
     "  2  usage error\n"
     "  3  the value read back differs from the value set\n"
-    "  4  the firmware file was refused"};
+    "  4  the firmware file was refused\n"
+    "  141  standard output was closed by its reader"};
+inline constexpr QLatin1String StdoutWriteFailedFormat{"cannot write to standard output: %1"};
 inline constexpr QLatin1String SubcommandsHeading{"Subcommands (each has --help):"};
 inline constexpr QLatin1String UsageFormat{"Usage: %1 [--format text|json] SUBCOMMAND ..."};
 inline constexpr QLatin1String SubcommandUsageFormat{"Usage: %1 %2 %3 [options]"};

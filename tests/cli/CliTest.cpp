@@ -211,6 +211,20 @@ TEST(CliDeviceTest, WatchGoesOnAfterAFailedPoll) {
     EXPECT_EQ(events[0][u"position"].toInt(), 500);
     EXPECT_EQ(events[2][u"position"].toInt(), 501); // the failed poll moved nothing
     EXPECT_TRUE(run.err.startsWith((address + u':').toUtf8()));
+
+    // A reader that goes away ends an endless watch (exit 0) and any other command with 141 (the
+    // slow read-out lets the reader close first); a write that fails otherwise is an error.
+    sim->SetFault(MSG_GET_MAC_ID, sim::Fault::SlowReply(300));
+    for (const auto& [line, told] :
+         {std::pair{R"("$1" watch %1 --interval 20 | head -n 2 >/dev/null; echo ${PIPESTATUS[0]})",
+                    "0\n"},
+          {R"("$1" info %1 | (exec 0<&-; sleep 1); echo ${PIPESTATUS[0]})", "141\n"},
+          {R"("$1" info %1 >/dev/full; echo $?)",
+           "cannot write to standard output: No space left on device\n1\n"}}) {
+        const QByteArray shellLine = QString::fromLatin1(line).arg(address).toUtf8();
+        const CliRun shell = RunShell(shellLine.constData(), {});
+        EXPECT_EQ((shell.err + shell.out).toStdString(), told) << line;
+    }
 }
 
 // Set, restart, reconnect, read back: the device really changed and the output says so.
