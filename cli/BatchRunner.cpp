@@ -16,15 +16,6 @@ const QString kProtocol = QStringLiteral("protocol");
 const QString kMode = QStringLiteral("mode");
 const QString kAddress = QStringLiteral("address");
 
-bool HasNetworkChange(const SettingsChange& change) {
-    return change.ip || change.subnetMask || change.gateway;
-}
-
-bool NetworkDiffers(const SettingsChange& change, const EthernetSettings& current) {
-    return change.ip.value_or(current.m_Ip) != current.m_Ip ||
-           change.subnetMask.value_or(current.m_SubnetMask) != current.m_SubnetMask ||
-           change.gateway.value_or(current.m_Gateway) != current.m_Gateway;
-}
 } // namespace
 
 CBatchRunner::CBatchRunner(const CBatchPlan& plan, COutput& output, CProgressBar* bar)
@@ -48,7 +39,7 @@ QStringList CBatchRunner::PlannedSteps(const PlanRow& row) {
         steps << kProtocol;
     if (row.modeDM7)
         steps << kMode;
-    if (HasNetworkChange(row.network))
+    if (row.network.ChangesNetwork())
         steps << kAddress;
     return steps;
 }
@@ -71,12 +62,14 @@ BatchResult CBatchRunner::RunRow(const PlanRow& row) {
         CUpgradeReporter reporter(job, static_cast<qint64>(image.size()), m_bar, m_output);
         return job.Upgrade(image, reporter);
     });
-    step(kProtocol, row.protocol && *row.protocol != current.m_nProtocol,
-         [&] { return job.ChangeSettings(SettingsChange::Protocol(*row.protocol)); });
-    step(kMode, row.modeDM7 && *row.modeDM7 != current.m_bModeDM7,
-         [&] { return job.ChangeSettings(SettingsChange::Mode(*row.modeDM7)); });
-    step(kAddress, NetworkDiffers(row.network, current),
-         [&] { return job.ChangeSettings(row.network); });
+    const auto change = [&](const QString& name, const std::optional<SettingsChange>& wanted) {
+        step(name, wanted && wanted->DiffersFrom(current),
+             [&] { return job.ChangeSettings(*wanted); });
+    };
+    change(kProtocol,
+           row.protocol ? std::optional(SettingsChange::Protocol(*row.protocol)) : std::nullopt);
+    change(kMode, row.modeDM7 ? std::optional(SettingsChange::Mode(*row.modeDM7)) : std::nullopt);
+    change(kAddress, row.network);
     if (!result.outcome.Succeeded())
         m_output.Error(row.device, result.outcome);
     return result;

@@ -63,7 +63,8 @@ ExitCode Finish(const CommandContext& context, const QString& command, const CDe
 ExitCode Change(const CommandContext& context, const QString& command, CDeviceJob& job,
                 const SettingsChange& change) {
     DeviceOutcome outcome = job.ReadOut();
-    if (outcome.Succeeded())
+    // A device that holds the value already is not restarted for nothing.
+    if (outcome.Succeeded() && change.DiffersFrom(job.Record().m_Current))
         outcome = job.ChangeSettings(change);
     return Finish(context, command, job, outcome,
                   CDeviceFields::ReadOut(job.Address(), job.Record()));

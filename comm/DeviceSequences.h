@@ -43,6 +43,15 @@ struct SettingsChange {
     }
 
     bool ChangesNetwork() const { return ip || subnetMask || gateway; }
+    // Whether a part given here differs from what the device holds: a change that does not
+    // would only restart the device.
+    bool DiffersFrom(const EthernetSettings& current) const {
+        return ip.value_or(current.m_Ip) != current.m_Ip ||
+               subnetMask.value_or(current.m_SubnetMask) != current.m_SubnetMask ||
+               gateway.value_or(current.m_Gateway) != current.m_Gateway ||
+               protocol.value_or(current.m_nProtocol) != current.m_nProtocol ||
+               modeDM7.value_or(current.m_bModeDM7) != current.m_bModeDM7;
+    }
     // The setting's name in "Setting %s..." and "Unable to Set %s", and the final texts.
     QLatin1String Name() const;
     QLatin1String SuccessText() const;

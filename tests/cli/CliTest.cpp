@@ -229,19 +229,22 @@ TEST(CliDeviceTest, WatchGoesOnAfterAFailedPoll) {
 
 // Set, restart, reconnect, read back: the device really changed and the output says so.
 TEST(CliDeviceTest, DeviceTakesTheSettingAndTheOutputShowsItReadBack) {
-    const std::tuple<int, const char*, const char*> cases[] = {
-        {3, "set-protocol %1 modbus-tcp", " Protocol: Modbus TCP/IP "},
-        {6, "--format json set-mode %1 no-dm7", R"("resolver_mode":"no-dm7")"}, // option first
-        {7, "set-ip %1 127.0.111.27", " IP address: 127.0.111.27 "},
+    // host, arguments, what is read back, restarts (none for a value the device holds)
+    const std::tuple<int, const char*, const char*, int> cases[] = {
+        {3, "set-protocol %1 modbus-tcp", " Protocol: Modbus TCP/IP ", 1},
+        {6, "--format json set-mode %1 no-dm7", R"("resolver_mode":"no-dm7")", 1}, // option first
+        {7, "set-ip %1 127.0.111.27", " IP address: 127.0.111.27 ", 1},
         {8, "set-ip %1 127.0.111.28 --gateway 127.0.111.254 --format json",
-         R"("gateway":"127.0.111.254")"},
+         R"("gateway":"127.0.111.254")", 1},
+        {11, "set-protocol %1 ethernet-ip", " Protocol: Ethernet/IP ", 0},
+        {12, "set-ip %1 127.0.111.12 --mask 255.0.0.0", " IP address: 127.0.111.12 ", 0},
     };
-    for (const auto& [host, arguments, readBack] : cases) {
+    for (const auto& [host, arguments, readBack, restarts] : cases) {
         auto sim = StartedSimulator(CliAddress(host));
         const CliRun run = Cli(arguments, CliAddress(host));
         EXPECT_EQ(run.exitCode, 0) << arguments << run.err.toStdString();
         EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
-        EXPECT_EQ(sim->RestartCount(), 1) << arguments;
+        EXPECT_EQ(sim->RestartCount(), restarts) << arguments;
         EXPECT_TRUE(run.out.simplified().contains(readBack)) << run.out.toStdString();
     }
 }
