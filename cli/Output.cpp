@@ -93,10 +93,14 @@ void COutput::Line(const QString& text) {
     Write(stdout, (text + QLatin1Char('\n')).toUtf8());
 }
 
+// A message of several lines (the time-out's) gives several lines, each with the device, so
+// that a script that filters by device keeps all of it.
 void COutput::Error(const QString& device, const QStringList& messages) {
     QString text;
-    for (const QString& message : messages)
-        text += device + QStringLiteral(": ") + message + QLatin1Char('\n');
+    for (const QString& message : messages) {
+        for (const QString& line : message.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            text += device + QStringLiteral(": ") + line.trimmed() + QLatin1Char('\n');
+    }
     Write(stderr, text.toUtf8());
 }
 

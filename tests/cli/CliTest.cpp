@@ -309,6 +309,9 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
     };
     const CauseCase cases[] = {
         {20, {}, "info %1", 1, "link-failure", ""},
+        {19, fault(MSG_GET_STATUS_ID, sim::Fault::NoReply()), "info %1", 1, "link-failure",
+         "Incorrect Communication Packet  (Time Out Error).",
+         "Check cable and communication port."},
         {21, fault(MSG_GET_PARAMS, sim::Fault::DeviceError(6)), "info %1", 1, "link-failure", ""},
         {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
          "not-valid-device", "Not a valid Device."},
