@@ -70,10 +70,17 @@ ExitCode Change(const CommandContext& context, const QString& command, CDeviceJo
                   CDeviceFields::ReadOut(job.Address(), job.Record()));
 }
 
-QJsonObject WatchEvent(const CDeviceJob& job, const QDateTime& time) {
+// Local time with its offset from UTC ("Z" where local time is UTC): a log read on another
+// machine or after a change of daylight saving time still says when.
+QString TimeStamp() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QJsonObject WatchEvent(const CDeviceJob& job, const QString& time) {
     return {{QStringLiteral("event"), QStringLiteral("position")},
             {QStringLiteral("device"), job.Address()},
-            {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
+            {QStringLiteral("time"), time},
             {QStringLiteral("position"), static_cast<qint64>(job.Record().ResolverPosition())}};
 }
 } // namespace
@@ -120,10 +127,10 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
             if (poll == 1 || outcome.errorCode == cli::CodeNotValidDevice)
                 return exit;
         } else if (output.IsJson()) {
-            output.Json(WatchEvent(job, QDateTime::currentDateTime()));
+            output.Json(WatchEvent(job, TimeStamp()));
         } else {
             output.Line(QString(cli::WatchLineFormat)
-                            .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                            .arg(TimeStamp())
                             .arg(job.Record().ResolverPosition()));
         }
         // A reader that has gone away has seen enough: no further poll.

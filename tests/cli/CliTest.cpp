@@ -186,7 +186,7 @@ TEST(CliDeviceTest, InfoShowsTheReadOutAndWatchAPositionALine) {
               "Resolver position: -1234");
     const CliRun watch = Cli("watch %1 --count 2 --interval 100", address);
     const QRegularExpression lines(
-        QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT[\\d:.]{12}  -1234\n){2}$"));
+        QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT[\\d:.]{12}(Z|[+-]\\d\\d:\\d\\d)  -1234\n){2}$"));
     EXPECT_TRUE(lines.match(QString::fromUtf8(watch.out)).hasMatch()) << watch.out.toStdString();
 }
 
