@@ -14,14 +14,6 @@ using namespace testsupport;
 
 namespace {
 
-EthernetSettings Network(const char* ip, const char* mask, const char* gateway) {
-    EthernetSettings settings;
-    settings.m_Ip = Octets(QLatin1String(ip));
-    settings.m_SubnetMask = Octets(QLatin1String(mask));
-    settings.m_Gateway = Octets(QLatin1String(gateway));
-    return settings;
-}
-
 // ip, mask, gateway → the field refused ("" when accepted) and the reason the command line
 // prints.
 TEST(AddressCheck, RefusesWhatNoIpv4NetworkCanUseAndKeepsLoopback) {
@@ -51,7 +43,9 @@ TEST(AddressCheck, RefusesWhatNoIpv4NetworkCanUseAndKeepsLoopback) {
                                                  {u"gateway"_s, u"Invalid Gateway Address"_s}};
     for (const auto& [ip, mask, gateway, field, reason] : rows) {
         SCOPED_TRACE(std::string(ip) + " " + mask + " " + gateway);
-        const Outcome outcome = CAddressCheck::Check(Network(ip, mask, gateway));
+        const Outcome outcome = CAddressCheck::Check({.m_Ip = Octets(QLatin1String(ip)),
+                                                      .m_SubnetMask = Octets(QLatin1String(mask)),
+                                                      .m_Gateway = Octets(QLatin1String(gateway))});
         EXPECT_EQ(outcome.details.value(u"field"_s).toString(), QLatin1String(field));
         EXPECT_TRUE(outcome.details.value(u"reason"_s).toString().contains(QLatin1String(reason)));
         EXPECT_EQ(outcome.cause, *field ? Cause::InvalidAddress : Cause::None);
@@ -93,21 +87,11 @@ struct ChangeRow {
 };
 
 SettingsChange MakeChange(Change change, const QString& other, const QString& free) {
-    const auto network = [](const QString& ip, const char* mask) {
-        return SettingsChange::Network(Octets(ip), Octets(QLatin1String(mask)),
-                                       Octets(u"127.0.0.1"_s));
-    };
-    switch (change) {
-    case Change::BadMask:
-        return network(free, "255.0.255.0");
-    case Change::InUse:
-        return network(other, "255.0.0.0");
-    case Change::NewAddress:
-        return network(free, "255.0.0.0");
-    case Change::Protocol:
-        break;
-    }
-    return SettingsChange::Protocol(3); // DELVOR
+    if (change == Change::Protocol)
+        return SettingsChange::Protocol(3); // DELVOR
+    const QString mask = change == Change::BadMask ? u"255.0.255.0"_s : u"255.0.0.0"_s;
+    return SettingsChange::Network(Octets(change == Change::InUse ? other : free), Octets(mask),
+                                   Octets(u"127.0.0.1"_s));
 }
 
 // The device as the row wants it: settings before the read-out, faults after it.

@@ -27,10 +27,9 @@ TEST_F(FirmwareHandlerTest, CancelAndDamagedOrForeignFilesSendNothing) {
         refused(path, "Unable to open file");
     QByteArray cut = testsupport::SRecordText(testsupport::TestImage(1000));
     cut.chop(QByteArrayLiteral("S804000000FB\n").size());
+    // A stray line, and a file cut short (the reader's own table has every other refusal).
     for (const QByteArray& contents :
-         {QByteArray(), QByteArray("S00600004844521B\nS9030000FC\n"),    // no data records
-          QByteArray("S1078000DEADBEEF40\nbuilt by hand\nS9030000FC\n"), // a stray line
-          cut}) {                                                        // no end record
+         {QByteArray("S1078000DEADBEEF40\nbuilt by hand\nS9\n"), cut}) {
         SCOPED_TRACE(contents.left(64).toStdString());
         refused(WriteFirmware(contents), "Unable to read firmware file");
     }
