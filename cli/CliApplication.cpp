@@ -2,9 +2,14 @@
 
 #include "cli/DeviceCommands.h"
 #include "cli/FleetCommands.h"
+#include "cli/Interruption.h"
+#include "cli/RequestTrace.h"
+#include "cli/RunLog.h"
 #include "platform/VersionInfo.h"
 #include "res/CliTexts.h"
 #include "res/VersionResource.h"
+
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +20,24 @@ using namespace res;
 
 namespace {
 const QString kFormatOption = QStringLiteral("format");
+const QString kTimeoutOption = QStringLiteral("timeout");
+const QString kRetriesOption = QStringLiteral("retries");
+const QString kQuietOption = QStringLiteral("quiet");
+const QString kVerboseOption = QStringLiteral("verbose");
+const QString kLogOption = QStringLiteral("log");
+constexpr int kMaxTimeoutMs = 600000;
+constexpr int kMaxRetries = 10;
+
+// The options every subcommand has.
+QList<QCommandLineOption> CommonOptions() {
+    return {{kFormatOption, QString(cli::FormatHelp), QStringLiteral("text|json"),
+             QStringLiteral("text")},
+            {kTimeoutOption, QString(cli::RequestTimeoutHelp), QStringLiteral("MS")},
+            {kRetriesOption, QString(cli::RetriesHelp), QStringLiteral("N")},
+            {{QStringLiteral("q"), kQuietOption}, QString(cli::QuietHelp)},
+            {kVerboseOption, QString(cli::VerboseHelp)},
+            {kLogOption, QString(cli::LogHelp), QStringLiteral("FILE")}};
+}
 
 QList<QCommandLineOption> NoOptions() {
     return {};
@@ -43,6 +66,22 @@ void Print(std::FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
+// The "Options:" part of the parser's help, without its usage line.
+QString OptionsSection(const QCommandLineParser& parser) {
+    const QString options = parser.helpText();
+    const qsizetype start = options.indexOf(QLatin1String("Options:"));
+    return start >= 0 ? options.mid(start) : options;
+}
+
+bool TakesValue(const QString& argument) {
+    for (const QCommandLineOption& option : CommonOptions()) {
+        if (!option.valueName().isEmpty() &&
+            argument == QStringLiteral("--") + option.names().last())
+            return true;
+    }
+    return false;
+}
+
 bool IsHelp(const QString& argument) {
     return argument == QLatin1String("--help") || argument == QLatin1String("-h");
 }
@@ -68,18 +107,21 @@ QString CCliApplication::OverviewHelp() {
     for (const Subcommand& subcommand : kSubcommands)
         text += QStringLiteral("  %1  %2\n")
                     .arg(QString(subcommand.name).leftJustified(13), subcommand.summary);
-    return text + QStringLiteral("\nOptions:\n  --format text|json  ") + QString(cli::FormatHelp) +
-           QStringLiteral("\n  -h, --help          This help.\n  -v, --version       The "
-                          "version.\n\n") +
+    QCommandLineParser parser;
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("This help.")});
+    parser.addOption(
+        {{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("The version.")});
+    parser.addOptions(CommonOptions());
+    return text + QLatin1Char('\n') + OptionsSection(parser) + QLatin1Char('\n') +
            QString(cli::ExitCodesHelp) + QLatin1Char('\n');
 }
 
 int CCliApplication::Run() {
-    // The subcommand is the first word that is neither an option nor the value of --format.
+    // The subcommand is the first word that is neither an option nor an option's value.
     QStringList rest = m_arguments.mid(1);
     qsizetype position = -1;
     for (qsizetype i = 0; i < rest.size() && position < 0; ++i) {
-        if (rest[i] == QLatin1String("--format"))
+        if (TakesValue(rest[i]))
             ++i;
         else if (!rest[i].startsWith(QLatin1Char('-')))
             position = i;
@@ -96,24 +138,52 @@ int CCliApplication::Run() {
         return ToInt(help ? ExitCode::Success : ExitCode::Usage);
     }
     const QString name = rest.takeAt(position);
-    for (const Subcommand& subcommand : kSubcommands) {
-        if (name == subcommand.name)
-            return ToInt(RunSubcommand(subcommand, rest));
-    }
+    if (name == QLatin1String("help"))
+        return ToInt(Help(rest));
+    if (const Subcommand* subcommand = Find(name))
+        return ToInt(RunSubcommand(*subcommand, rest));
     Print(stderr,
           QString(cli::UnknownSubcommandFormat).arg(name) + QLatin1Char('\n') + OverviewHelp());
     return ToInt(ExitCode::Usage);
 }
 
+const CCliApplication::Subcommand* CCliApplication::Find(const QString& name) {
+    for (const Subcommand& subcommand : kSubcommands) {
+        if (name == subcommand.name)
+            return &subcommand;
+    }
+    return nullptr;
+}
+
+void CCliApplication::AddOptions(const Subcommand& subcommand, QCommandLineParser& parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("This help.")});
+    parser.addOptions(CommonOptions());
+    parser.addOptions(subcommand.options());
+}
+
+// "help" alone is the overview; "help SUBCOMMAND" is that subcommand's --help.
+ExitCode CCliApplication::Help(const QStringList& rest) {
+    const QStringList words = rest.filter(QRegularExpression(QStringLiteral("^[^-]")));
+    if (words.isEmpty()) {
+        Print(stdout, OverviewHelp());
+        return ExitCode::Success;
+    }
+    const Subcommand* subcommand = Find(words.first());
+    if (!subcommand) {
+        Print(stderr, QString(cli::UnknownSubcommandFormat).arg(words.first()) + QLatin1Char('\n') +
+                          OverviewHelp());
+        return ExitCode::Usage;
+    }
+    QCommandLineParser parser;
+    AddOptions(*subcommand, parser);
+    Print(stdout, SubcommandHelp(*subcommand, parser));
+    return ExitCode::Success;
+}
+
 ExitCode CCliApplication::RunSubcommand(const Subcommand& subcommand, const QStringList& rest) {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("This help."));
-    parser.addOption(help);
-    parser.addOption({kFormatOption, QString(cli::FormatHelp), QStringLiteral("text|json"),
-                      QStringLiteral("text")});
-    parser.addOptions(subcommand.options());
+    AddOptions(subcommand, parser);
     const QString usage = QString(cli::SubcommandUsageFormat)
                               .arg(cli::ProgramName, subcommand.name, subcommand.arguments);
     const auto usageError = [&](const QString& message) {
@@ -122,7 +192,7 @@ ExitCode CCliApplication::RunSubcommand(const Subcommand& subcommand, const QStr
     };
     if (!parser.parse(QStringList{QString(cli::ProgramName)} + rest))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(QStringLiteral("help"))) {
         Print(stdout, SubcommandHelp(subcommand, parser));
         return ExitCode::Success;
     }
@@ -133,7 +203,20 @@ ExitCode CCliApplication::RunSubcommand(const Subcommand& subcommand, const QStr
         return usageError(
             QString(cli::ArgumentCountFormat).arg(subcommand.name, subcommand.arguments));
     COutput output(format == QLatin1String("json") ? COutput::Format::Json : COutput::Format::Text);
-    const ExitCode exit = subcommand.run({parser, parser.positionalArguments(), output});
+    CommandContext context{parser, parser.positionalArguments(), output, {}, false, nullptr};
+    const auto timeout = context.Number(kTimeoutOption, 1, kMaxTimeoutMs, 0);
+    const auto retries = context.Number(kRetriesOption, 0, kMaxRetries, 0);
+    if (!timeout || !retries)
+        return ExitCode::Usage;
+    CRunLog log;
+    QString reason;
+    if (parser.isSet(kLogOption) && !log.Open(parser.value(kLogOption), reason))
+        return usageError(QString(cli::LogUnopenableFormat).arg(parser.value(kLogOption), reason));
+    CRequestTrace trace(output);
+    context.link = {*timeout, *retries, parser.isSet(kVerboseOption) ? &trace : nullptr};
+    context.quiet = parser.isSet(kQuietOption);
+    context.log = parser.isSet(kLogOption) ? &log : nullptr;
+    const ExitCode exit = subcommand.run(context);
     return WithOutputState(subcommand, output, exit);
 }
 
@@ -142,11 +225,15 @@ ExitCode CCliApplication::RunSubcommand(const Subcommand& subcommand, const QStr
 // results did not arrive.
 ExitCode CCliApplication::WithOutputState(const Subcommand& subcommand, const COutput& output,
                                           ExitCode exit) {
+    const bool watch = subcommand.name == QLatin1String("watch");
+    // A stopped watch has done what it was for; any other stopped run did not finish.
+    if (CInterruption::Requested() && !watch)
+        exit = ExitCode::Interrupted;
     const int error = output.StdoutError();
     if (error == 0)
         return exit;
     if (error == EPIPE)
-        return subcommand.name == QLatin1String("watch") ? exit : ExitCode::PipeClosed;
+        return watch ? exit : ExitCode::PipeClosed;
     Print(stderr,
           QString(cli::StdoutWriteFailedFormat).arg(QString::fromLocal8Bit(std::strerror(error))) +
               QLatin1Char('\n'));
@@ -155,11 +242,9 @@ ExitCode CCliApplication::WithOutputState(const Subcommand& subcommand, const CO
 
 QString CCliApplication::SubcommandHelp(const Subcommand& subcommand,
                                         const QCommandLineParser& parser) {
-    const QString options = parser.helpText();
-    const qsizetype start = options.indexOf(QLatin1String("Options:"));
     return QString(cli::SubcommandUsageFormat)
                .arg(cli::ProgramName, subcommand.name, subcommand.arguments) +
            QStringLiteral("\n\n") + QString(subcommand.summary) + QStringLiteral("\n\n") +
-           (start >= 0 ? options.mid(start) : options) + QLatin1Char('\n') +
-           QString(cli::ExitCodesHelp) + QLatin1Char('\n');
+           OptionsSection(parser) + QLatin1Char('\n') + QString(cli::ExitCodesHelp) +
+           QLatin1Char('\n');
 }

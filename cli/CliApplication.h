@@ -34,6 +34,9 @@ public:
     static QString OverviewHelp();
 
 private:
+    static const Subcommand* Find(const QString& name);
+    static void AddOptions(const Subcommand& subcommand, QCommandLineParser& parser);
+    static ExitCode Help(const QStringList& rest);
     ExitCode RunSubcommand(const Subcommand& subcommand, const QStringList& rest);
     static QString SubcommandHelp(const Subcommand& subcommand, const QCommandLineParser& parser);
     static ExitCode WithOutputState(const Subcommand& subcommand, const COutput& output,

@@ -1,5 +1,6 @@
 #include "cli/CommandContext.h"
 
+#include "cli/ProgressBar.h"
 #include "res/CliTexts.h"
 
 #include <cstdio>
@@ -17,4 +18,8 @@ std::optional<int> CommandContext::Number(const QString& name, int lowest, int h
     std::fprintf(stderr, "%s\n",
                  qPrintable(QString(cli::BadNumberFormat).arg(name, parser.value(name))));
     return std::nullopt;
+}
+
+bool CommandContext::ShowsProgress() const {
+    return !quiet && CProgressBar::StderrIsTerminal();
 }

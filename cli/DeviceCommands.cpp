@@ -3,7 +3,9 @@
 #include "cli/AddressRange.h"
 #include "cli/DeviceFields.h"
 #include "cli/DeviceJob.h"
+#include "cli/Interruption.h"
 #include "cli/ProgressBar.h"
+#include "cli/RunLog.h"
 #include "cli/UpgradeReporter.h"
 #include "firmware/SRecordReader.h"
 #include "res/CliTexts.h"
@@ -12,7 +14,6 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QJsonObject>
-#include <QThread>
 
 #include <climits>
 #include <cstdio>
@@ -37,44 +38,55 @@ std::optional<std::array<BYTE, 4>> DeviceAddress(const QString& text) {
     return address;
 }
 
+// What a command asked of one device, for its report and the log.
+struct Asked {
+    QString command;
+    QJsonObject values;         // what was asked ({} for a read)
+    bool reportsChange = false; // a set or upgrade says whether it wrote
+};
+
 // Prints the device's fields, or its error (with the fields read back when a comparison
-// failed), and gives the exit code.
-ExitCode Finish(const CommandContext& context, const QString& command, const CDeviceJob& job,
-                const DeviceOutcome& outcome, const std::vector<DeviceField>& fields) {
+// failed), logs the device, and gives the exit code. A set or upgrade also says whether
+// anything was written to the device.
+ExitCode Finish(const CommandContext& context, const Asked& asked, const CDeviceJob& job,
+                const DeviceOutcome& outcome, std::vector<DeviceField> fields) {
     COutput& output = context.output;
     const bool showFields = outcome.Succeeded() || outcome.exit == ExitCode::Mismatch;
     if (!outcome.Succeeded())
         output.Error(job.Address(), outcome);
+    if (context.log)
+        context.log->Record(asked.command, job.Address(), asked.values, outcome,
+                            showFields ? CDeviceFields::ToJson(fields) : QJsonObject());
     if (!output.IsJson()) {
+        if (asked.reportsChange && !fields.empty())
+            fields.insert(fields.begin() + 1, CDeviceFields::Changed(job.Wrote()));
         if (showFields)
             output.Record(fields);
         return outcome.exit;
     }
-    QJsonObject document{{QStringLiteral("command"), command},
+    QJsonObject document{{QStringLiteral("command"), asked.command},
                          {QStringLiteral("ok"), outcome.Succeeded()}};
+    if (asked.reportsChange)
+        document.insert(QStringLiteral("changed"), job.Wrote());
     if (showFields)
         document.insert(QStringLiteral("device"), CDeviceFields::ToJson(fields));
     if (!outcome.Succeeded())
         document.insert(QStringLiteral("error"), COutput::ErrorObject(job.Address(), outcome));
-    output.Json(document);
+    output.Document(document);
     return outcome.exit;
 }
 
+// A device that holds the value already is not restarted for nothing; a stop asked for
+// during the read-out keeps the change from starting.
 ExitCode Change(const CommandContext& context, const QString& command, CDeviceJob& job,
-                const SettingsChange& change) {
+                const SettingsChange& change, const QJsonObject& values) {
     DeviceOutcome outcome = job.ReadOut();
-    // A device that holds the value already is not restarted for nothing.
-    if (outcome.Succeeded() && change.DiffersFrom(job.Record().m_Current))
+    if (outcome.Succeeded() && CInterruption::Requested())
+        outcome = DeviceOutcome::Interrupted();
+    else if (outcome.Succeeded() && change.DiffersFrom(job.Record().m_Current))
         outcome = job.ChangeSettings(change);
-    return Finish(context, command, job, outcome,
+    return Finish(context, {command, values, true}, job, outcome,
                   CDeviceFields::ReadOut(job.Address(), job.Record()));
-}
-
-// Local time with its offset from UTC ("Z" where local time is UTC): a log read on another
-// machine or after a change of daylight saving time still says when.
-QString TimeStamp() {
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 QJsonObject WatchEvent(const CDeviceJob& job, const QString& time) {
@@ -89,9 +101,9 @@ ExitCode CDeviceCommands::Info(const CommandContext& context) {
     const auto address = DeviceAddress(context.arguments[0]);
     if (!address)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
+    CDeviceJob job(*address, context.link);
     const DeviceOutcome outcome = job.ReadOut();
-    return Finish(context, QStringLiteral("info"), job, outcome,
+    return Finish(context, {QStringLiteral("info"), {}, false}, job, outcome,
                   CDeviceFields::ReadOut(job.Address(), job.Record()));
 }
 
@@ -110,7 +122,7 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
     const auto count = context.Number(QStringLiteral("count"), 1, INT_MAX, 0);
     if (!address || !interval || !count)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
+    CDeviceJob job(*address, context.link);
     COutput& output = context.output;
     const auto reportError = [&](const DeviceOutcome& failure) {
         output.Error(job.Address(), failure);
@@ -127,16 +139,15 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
             if (poll == 1 || outcome.errorCode == cli::CodeNotValidDevice)
                 return exit;
         } else if (output.IsJson()) {
-            output.Json(WatchEvent(job, TimeStamp()));
+            output.Json(WatchEvent(job, COutput::TimeStamp()));
         } else {
             output.Line(QString(cli::WatchLineFormat)
-                            .arg(TimeStamp())
+                            .arg(COutput::TimeStamp())
                             .arg(job.Record().ResolverPosition()));
         }
-        // A reader that has gone away has seen enough: no further poll.
-        if (poll == *count || output.StdoutError() != 0)
+        // A reader that has gone away, or a user who stopped it, has seen enough.
+        if (poll == *count || output.StdoutError() != 0 || !CInterruption::Sleep(*interval))
             return exit;
-        QThread::msleep(static_cast<unsigned long>(*interval));
         outcome = job.Poll();
     }
 }
@@ -158,8 +169,13 @@ ExitCode CDeviceCommands::SetIp(const CommandContext& context) {
     }
     if (!valid)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-ip"), job, change);
+    QJsonObject values{{QStringLiteral("ip"), context.arguments[1]}};
+    for (const QString& name : {QStringLiteral("mask"), QStringLiteral("gateway")}) {
+        if (context.parser.isSet(name))
+            values.insert(name, context.parser.value(name));
+    }
+    CDeviceJob job(*address, context.link);
+    return Change(context, QStringLiteral("set-ip"), job, change, values);
 }
 
 ExitCode CDeviceCommands::SetProtocol(const CommandContext& context) {
@@ -169,9 +185,9 @@ ExitCode CDeviceCommands::SetProtocol(const CommandContext& context) {
         UsageError(QString(cli::BadProtocolFormat).arg(context.arguments[1]));
     if (!address || !protocol)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-protocol"), job,
-                  SettingsChange::Protocol(*protocol));
+    CDeviceJob job(*address, context.link);
+    return Change(context, QStringLiteral("set-protocol"), job, SettingsChange::Protocol(*protocol),
+                  {{QStringLiteral("protocol"), context.arguments[1]}});
 }
 
 ExitCode CDeviceCommands::SetMode(const CommandContext& context) {
@@ -181,8 +197,9 @@ ExitCode CDeviceCommands::SetMode(const CommandContext& context) {
         UsageError(QString(cli::BadModeFormat).arg(context.arguments[1]));
     if (!address || !mode)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
-    return Change(context, QStringLiteral("set-mode"), job, SettingsChange::Mode(*mode));
+    CDeviceJob job(*address, context.link);
+    return Change(context, QStringLiteral("set-mode"), job, SettingsChange::Mode(*mode),
+                  {{QStringLiteral("resolver_mode"), context.arguments[1]}});
 }
 
 // The file is read first: a refused file never reaches the device.
@@ -190,8 +207,9 @@ ExitCode CDeviceCommands::Upgrade(const CommandContext& context) {
     const auto address = DeviceAddress(context.arguments[0]);
     if (!address)
         return ExitCode::Usage;
-    CDeviceJob job(*address);
-    const QString command = QStringLiteral("upgrade");
+    CDeviceJob job(*address, context.link);
+    const Asked asked{
+        QStringLiteral("upgrade"), {{QStringLiteral("firmware"), context.arguments[1]}}, true};
     std::optional<std::vector<BYTE>> image;
     {
         Outcome read;
@@ -199,13 +217,16 @@ ExitCode CDeviceCommands::Upgrade(const CommandContext& context) {
         int length = 0;
         image = LoadFirmwareImage(reader, context.arguments[1], length, read);
         if (!image)
-            return Finish(context, command, job, DeviceOutcome::From(read), {});
+            return Finish(context, asked, job, DeviceOutcome::From(read), {});
     }
-    DeviceOutcome outcome;
-    {
-        CProgressBar bar(static_cast<qint64>(image->size()), CProgressBar::StderrIsTerminal());
+    DeviceOutcome outcome = DeviceOutcome::Interrupted();
+    if (!CInterruption::Requested()) {
+        CProgressBar bar(static_cast<qint64>(image->size()), 1, context.ShowsProgress());
+        context.output.SetProgress(&bar);
         CUpgradeReporter reporter(job, static_cast<qint64>(image->size()), &bar, context.output);
         outcome = job.Upgrade(*image, reporter);
+        context.output.SetProgress(nullptr);
+        bar.Finish(outcome.Succeeded() ? QString() : outcome.errorCode);
     }
     std::vector<DeviceField> fields = CDeviceFields::ReadOut(job.Address(), job.Record());
     std::erase_if(fields, [](const DeviceField& field) {
@@ -213,5 +234,5 @@ ExitCode CDeviceCommands::Upgrade(const CommandContext& context) {
     });
     fields.push_back({QStringLiteral("image_bytes"), QString(cli::LabelImageBytes),
                       static_cast<qint64>(image->size()), QString::number(image->size())});
-    return Finish(context, command, job, outcome, fields);
+    return Finish(context, asked, job, outcome, fields);
 }

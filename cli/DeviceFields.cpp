@@ -25,6 +25,11 @@ DeviceField Number(const char* key, QLatin1String label, qint64 value) {
     return {QLatin1String(key), QString(label), value, QString::number(value)};
 }
 
+// A fixed number as the window writes it: the same text, a number in JSON.
+DeviceField Number(const char* key, QLatin1String label, QLatin1String text) {
+    return {QLatin1String(key), QString(label), QString(text).toLongLong(), QString(text)};
+}
+
 QString Revision(const DeviceDataRecord& data, int firstByte) {
     return QString::asprintf(text::RevisionFormat.data(), data.m_Status[firstByte],
                              data.m_Status[firstByte + 1]);
@@ -77,12 +82,11 @@ std::vector<DeviceField> CDeviceFields::ReadOut(const QString& address,
         Number("output_instance", cli::LabelOutputInstance,
                BigEndianWord(current.m_wOutputInstance)),
         Number("output_size", cli::LabelOutputSize, BigEndianWord(current.m_wOutputSize) >> 1),
-        Text("config_instance", cli::LabelConfigInstance, QString(text::ConfigInstance)),
-        Text("config_size", cli::LabelConfigSize, QString(text::ConfigSize)),
-        Text("modbus_position_address", cli::LabelPositionRegister,
-             QString(cli::ModbusPositionRegister)),
-        Text("modbus_heartbeat_address", cli::LabelHeartbeatRegister,
-             QString(cli::ModbusHeartbeatRegister)),
+        Number("config_instance", cli::LabelConfigInstance, text::ConfigInstance),
+        Number("config_size", cli::LabelConfigSize, text::ConfigSize),
+        Number("modbus_position_address", cli::LabelPositionRegister, cli::ModbusPositionRegister),
+        Number("modbus_heartbeat_address", cli::LabelHeartbeatRegister,
+               cli::ModbusHeartbeatRegister),
         Number("position", cli::LabelPosition, data.ResolverPosition())};
     fields.insert(fields.end(), plc.begin(), plc.end());
     return fields;
@@ -95,6 +99,11 @@ std::vector<DeviceField> CDeviceFields::Scan(const QString& address, const Devic
     for (DeviceField& field : Revisions(data))
         fields.push_back(std::move(field));
     return fields;
+}
+
+DeviceField CDeviceFields::Changed(bool changed) {
+    return {QStringLiteral("changed"), QString(cli::LabelChanged), changed,
+            QString(changed ? cli::ChangedYes : cli::ChangedNo)};
 }
 
 QJsonObject CDeviceFields::ToJson(const std::vector<DeviceField>& fields) {

@@ -27,6 +27,8 @@ public:
     // The fields a scan lists: address, MAC, protocol, revisions.
     static std::vector<DeviceField> Scan(const QString& address, const DeviceDataRecord& data);
     static QJsonObject ToJson(const std::vector<DeviceField>& fields);
+    // Whether a set or upgrade wrote to the device ("no": it held the value already).
+    static DeviceField Changed(bool changed);
 
     // Protocol keywords: ethernet-ip, modbus-tcp, delvor (codes 1 to 3).
     static std::optional<int> ProtocolFromName(const QString& name);

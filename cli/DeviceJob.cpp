@@ -1,17 +1,23 @@
 #include "cli/DeviceJob.h"
 
+#include "cli/Interruption.h"
+#include "commdll/CommStatus.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "platform/Ipv4Address.h"
 #include "res/CliTexts.h"
 #include "res/Texts.h"
+
+#include <algorithm>
 
 namespace {
 // The command line's part in a settings change: the job's own link, and its read-out at the
 // address the device now has.
 class JobChange : public ChangeFrontEnd {
 public:
-    JobChange(CCommInterface& comm, DeviceDataRecord& record) : m_comm(comm), m_record(record) {}
+    JobChange(CCommInterface& comm, DeviceDataRecord& record, bool& wrote)
+        : m_comm(comm), m_record(record), m_wrote(wrote) {}
     Outcome Write(const std::function<Outcome(CCommInterface&)>& write) override {
+        m_wrote = true;
         m_comm.DropLink();
         Outcome outcome = write(m_comm);
         m_comm.DropLink();
@@ -26,11 +32,36 @@ public:
 private:
     CCommInterface& m_comm;
     DeviceDataRecord& m_record;
+    bool& m_wrote;
 };
+
+// Transport faults that a new attempt may overcome; a status the device sent is its answer.
+bool IsLinkFault(const DeviceOutcome& outcome) {
+    if (outcome.errorCode != QLatin1String(res::cli::CodeLinkFailure))
+        return false;
+    const QVariant status = outcome.details.value(QString::fromLatin1(detail::kDeviceStatus));
+    if (!status.isValid())
+        return true;
+    constexpr DWORD kTransportFaults[] = {
+        COMM_ERROR_CHECKSUM, COMM_ERROR_TIMEOUT, COMM_ERROR_MESSAGE_CODE, COMM_ERROR_CONNECT,
+        COMM_ERROR_SEQUENCE, COMM_ERROR_LENGTH,  COMM_ERROR_TYPE,         COMM_ERROR_TRANSMIT};
+    return std::ranges::find(kTransportFaults, status.toUInt()) != std::end(kTransportFaults);
+}
 } // namespace
 
-CDeviceJob::CDeviceJob(const std::array<BYTE, 4>& address) {
+CDeviceJob::CDeviceJob(const std::array<BYTE, 4>& address, const LinkOptions& options)
+    : m_retries(options.retries) {
     m_record.m_DeviceIp = address;
+    m_comm.m_SerialComm.m_nRequestTimeoutMs = options.timeoutMs;
+    m_comm.m_pRequestObserver = options.observer;
+}
+
+template <typename Attempt> DeviceOutcome CDeviceJob::WithRetries(const Attempt& attempt) {
+    DeviceOutcome outcome = attempt();
+    for (int retry = 0; retry < m_retries && IsLinkFault(outcome) && !CInterruption::Requested();
+         ++retry)
+        outcome = attempt();
+    return outcome;
 }
 
 QString CDeviceJob::Address() const {
@@ -38,11 +69,19 @@ QString CDeviceJob::Address() const {
 }
 
 DeviceOutcome CDeviceJob::ReadOut() {
+    return WithRetries([this] { return ReadOutOnce(); });
+}
+
+DeviceOutcome CDeviceJob::Poll() {
+    return WithRetries([this] { return PollOnce(); });
+}
+
+DeviceOutcome CDeviceJob::ReadOutOnce() {
     m_comm.DropLink(); // a read-out starts on a fresh link, as the window's Connect does
     return DeviceOutcome::From(CDeviceSequences::ReadOut(m_comm));
 }
 
-DeviceOutcome CDeviceJob::Poll() {
+DeviceOutcome CDeviceJob::PollOnce() {
     Outcome outcome;
     bool answered = false;
     {
@@ -61,7 +100,7 @@ DeviceOutcome CDeviceJob::Poll() {
 }
 
 DeviceOutcome CDeviceJob::ChangeSettings(const SettingsChange& change) {
-    JobChange frontEnd(m_comm, m_record);
+    JobChange frontEnd(m_comm, m_record, m_wrote);
     return DeviceOutcome::From(CDeviceSequences::ChangeSettings(m_record, change, frontEnd));
 }
 
@@ -69,8 +108,10 @@ DeviceOutcome CDeviceJob::Upgrade(std::span<const BYTE> image, UpgradeProgress& 
     m_comm.DropLink();
     m_comm.m_SerialComm.m_dwProgressCount = 0;
     const Outcome upgraded = CFirmwareUpgrade(m_comm, progress).Run(image);
+    m_wrote = m_wrote || upgraded.cause != Cause::BootFailed;
     if (!upgraded.Succeeded())
         return DeviceOutcome::From(upgraded);
+    progress.EnterPhase(UpgradePhase::Reconnect);
     return Reconnect();
 }
 

@@ -27,6 +27,7 @@ constexpr CauseCode kCauseCodes[] = {
     {Cause::BootFailed, ExitCode::DeviceFailure, cli::CodeBootFailed},
     {Cause::TransferFailed, ExitCode::DeviceFailure, cli::CodeTransferFailed},
     {Cause::ExecFailed, ExitCode::DeviceFailure, cli::CodeExecFailed},
+    {Cause::Interrupted, ExitCode::Interrupted, cli::CodeInterrupted},
 };
 
 // A firmware file's name, line and reason read best as one line, as compilers name a place
@@ -57,6 +58,11 @@ DeviceOutcome DeviceOutcome::From(const Outcome& outcome) {
     }
     return {ExitCode::DeviceFailure, QString(cli::CodeLinkFailure), outcome.Texts(),
             outcome.details};
+}
+
+DeviceOutcome DeviceOutcome::Interrupted() {
+    return Failure(ExitCode::Interrupted, cli::CodeInterrupted,
+                   {QString(cli::InterruptedBeforeStep)});
 }
 
 QStringList DeviceOutcome::DetailLines() const {

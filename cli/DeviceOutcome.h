@@ -20,6 +20,8 @@ struct DeviceOutcome {
     static DeviceOutcome Failure(ExitCode exit, QLatin1String code, QStringList messages) {
         return {exit, QString(code), std::move(messages), {}};
     }
+    // A stop was asked for before the next step: nothing more went to the device.
+    static DeviceOutcome Interrupted();
     // The exit code and error code of the outcome's cause; a success carries no messages.
     static DeviceOutcome From(const Outcome& outcome);
     // The details as lines of text: a file's name, line and reason as one line

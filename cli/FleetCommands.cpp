@@ -6,6 +6,7 @@
 #include "cli/DeviceFields.h"
 #include "cli/ParallelRunner.h"
 #include "cli/ProgressBar.h"
+#include "cli/RunLog.h"
 #include "cli/Scanner.h"
 #include "res/CliTexts.h"
 
@@ -19,7 +20,6 @@
 using namespace res;
 
 namespace {
-constexpr int kMaxTimeoutMs = 60000;
 
 QCommandLineOption JobsOption(int fallback) {
     return {QStringLiteral("jobs"), QString(cli::JobsHelp).arg(fallback), QStringLiteral("N")};
@@ -39,11 +39,25 @@ QStringList Cells(const std::vector<DeviceField>& fields) {
     return cells;
 }
 
+QString Steps(const QStringList& steps) {
+    return steps.isEmpty() ? QString(cli::NoStep) : steps.join(QLatin1Char(' '));
+}
+
+QString ResultWord(const BatchResult& result) {
+    if (result.outcome.Succeeded())
+        return QString(cli::ResultOk);
+    if (result.outcome.exit != ExitCode::Interrupted)
+        return QString(cli::ResultFailed);
+    return QString(result.started ? cli::ResultInterrupted : cli::ResultNotStarted);
+}
+
 QJsonObject BatchDevice(const BatchResult& result) {
     QJsonObject device{{QStringLiteral("device"), result.device},
                        {QStringLiteral("address"), result.address},
                        {QStringLiteral("ok"), result.outcome.Succeeded()},
-                       {QStringLiteral("steps"), QJsonArray::fromStringList(result.steps)}};
+                       {QStringLiteral("started"), result.started},
+                       {QStringLiteral("steps"), QJsonArray::fromStringList(result.steps)},
+                       {QStringLiteral("not_done"), QJsonArray::fromStringList(result.notDone)}};
     if (!result.outcome.Succeeded())
         device.insert(QStringLiteral("error"), COutput::ErrorObject(result.device, result.outcome));
     return device;
@@ -56,8 +70,7 @@ ExitCode DryRun(const CommandContext& context, const CBatchPlan& plan) {
         const QStringList steps = CBatchRunner::PlannedSteps(row);
         devices.append(QJsonObject{{QStringLiteral("device"), row.device},
                                    {QStringLiteral("steps"), QJsonArray::fromStringList(steps)}});
-        rows.push_back({row.device, QString(cli::ResultChecked),
-                        steps.isEmpty() ? QString(cli::NoStep) : steps.join(QLatin1Char(' '))});
+        rows.push_back({row.device, QString(cli::ResultChecked), Steps(steps)});
     }
     if (context.output.IsJson())
         context.output.Json({{QStringLiteral("command"), QStringLiteral("batch")},
@@ -100,11 +113,11 @@ void ScanDocument(const CommandContext& context, const std::vector<ScanResult>& 
     QJsonArray devices;
     for (const ScanResult& result : found)
         devices.append(CDeviceFields::ToJson(ScanFields(result)));
-    context.output.Json({{QStringLiteral("command"), QStringLiteral("scan")},
-                         {QStringLiteral("range"), context.arguments[0]},
-                         {QStringLiteral("scanned"), scanned},
-                         {QStringLiteral("ok"), true},
-                         {QStringLiteral("devices"), devices}});
+    context.output.Document({{QStringLiteral("command"), QStringLiteral("scan")},
+                             {QStringLiteral("range"), context.arguments[0]},
+                             {QStringLiteral("scanned"), scanned},
+                             {QStringLiteral("ok"), true},
+                             {QStringLiteral("devices"), devices}});
 }
 
 // Cells a non-encoder lacks read "-", so every row has as many columns as the heading for
@@ -121,6 +134,8 @@ void ScanTable(const CommandContext& context, const std::vector<ScanResult>& fou
         rows.push_back(cells);
     }
     context.output.Table(headings, rows);
+    if (context.quiet)
+        return;
     const auto encoders = std::count_if(
         found.begin(), found.end(), [](const ScanResult& result) { return result.IsEncoder(); });
     const auto others = static_cast<qint64>(found.size()) - encoders;
@@ -131,8 +146,7 @@ void ScanTable(const CommandContext& context, const std::vector<ScanResult>& fou
 } // namespace
 
 QList<QCommandLineOption> CFleetCommands::ScanOptions() {
-    return {JobsOption(kDefaultScanJobs),
-            {QStringLiteral("timeout"), QString(cli::TimeoutHelp), QStringLiteral("MS")}};
+    return {JobsOption(kDefaultScanJobs)};
 }
 
 ExitCode CFleetCommands::Scan(const CommandContext& context) {
@@ -142,15 +156,22 @@ ExitCode CFleetCommands::Scan(const CommandContext& context) {
                      qPrintable(QString(cli::BadRangeFormat).arg(context.arguments[0])));
     const auto jobs =
         context.Number(QStringLiteral("jobs"), 1, CParallelRunner::kMaxJobs, kDefaultScanJobs);
-    const auto timeout =
-        context.Number(QStringLiteral("timeout"), 1, kMaxTimeoutMs, kDefaultConnectTimeoutMs);
-    if (!addresses || !jobs || !timeout)
+    if (!addresses || !jobs)
         return ExitCode::Usage;
-    const std::vector<ScanResult> found = CScanner::Run(*addresses, *jobs, *timeout);
+    const int timeout =
+        context.link.timeoutMs > 0 ? context.link.timeoutMs : kDefaultConnectTimeoutMs;
+    qint64 scanned = 0;
+    const std::vector<ScanResult> found =
+        CScanner::Run(*addresses, *jobs, timeout, context.link, scanned);
+    if (context.log) {
+        for (const ScanResult& result : found)
+            context.log->Record(QStringLiteral("scan"), result.address, {}, {},
+                                CDeviceFields::ToJson(ScanFields(result)));
+    }
     if (context.output.IsJson())
-        ScanDocument(context, found, static_cast<qint64>(addresses->size()));
+        ScanDocument(context, found, scanned);
     else
-        ScanTable(context, found, static_cast<qint64>(addresses->size()));
+        ScanTable(context, found, scanned);
     return ExitCode::Success;
 }
 
@@ -183,9 +204,11 @@ ExitCode CFleetCommands::Batch(const CommandContext& context) {
 
     std::vector<BatchResult> results;
     {
-        CProgressBar bar(plan->FirmwareBytes(),
-                         plan->FirmwareBytes() > 0 && CProgressBar::StderrIsTerminal());
-        results = CBatchRunner(*plan, context.output, &bar).Run(*jobs);
+        CProgressBar bar(plan->FirmwareBytes(), static_cast<int>(plan->Rows().size()),
+                         context.ShowsProgress());
+        context.output.SetProgress(&bar);
+        results = CBatchRunner(*plan, context.output, &bar, context.link, context.log).Run(*jobs);
+        context.output.SetProgress(nullptr);
     }
     bool allSucceeded = true;
     QJsonArray devices;
@@ -193,19 +216,17 @@ ExitCode CFleetCommands::Batch(const CommandContext& context) {
     for (const BatchResult& result : results) {
         allSucceeded = allSucceeded && result.outcome.Succeeded();
         devices.append(BatchDevice(result));
-        rows.push_back(
-            {result.device, QString(result.outcome.Succeeded() ? cli::ResultOk : cli::ResultFailed),
-             result.steps.isEmpty() ? QString(cli::NoStep) : result.steps.join(QLatin1Char(' ')),
-             result.address, result.outcome.Succeeded() ? QString() : result.outcome.errorCode});
+        rows.push_back({result.device, ResultWord(result), Steps(result.steps),
+                        Steps(result.notDone), result.address, result.outcome.errorCode});
     }
     if (context.output.IsJson())
-        context.output.Json({{QStringLiteral("command"), QStringLiteral("batch")},
-                             {QStringLiteral("ok"), allSucceeded},
-                             {QStringLiteral("devices"), devices}});
+        context.output.Document({{QStringLiteral("command"), QStringLiteral("batch")},
+                                 {QStringLiteral("ok"), allSucceeded},
+                                 {QStringLiteral("devices"), devices}});
     else
         context.output.Table({QString(cli::LabelAddress), QString(cli::HeadingResult),
-                              QString(cli::HeadingSteps), QString(cli::LabelIp),
-                              QString(cli::HeadingError)},
+                              QString(cli::HeadingSteps), QString(cli::HeadingNotDone),
+                              QString(cli::LabelIp), QString(cli::HeadingError)},
                              rows);
     return allSucceeded ? ExitCode::Success : ExitCode::DeviceFailure;
 }

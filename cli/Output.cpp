@@ -1,5 +1,9 @@
 #include "cli/Output.h"
 
+#include "cli/Interruption.h"
+#include "cli/ProgressBar.h"
+
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -89,6 +93,18 @@ void COutput::Json(const QJsonObject& object) {
     Write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
+// A log read on another machine or after a change of daylight saving time still says when.
+QString COutput::TimeStamp() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+void COutput::Document(QJsonObject document) {
+    if (CInterruption::Requested())
+        document.insert(QStringLiteral("interrupted"), true);
+    Json(document);
+}
+
 void COutput::Line(const QString& text) {
     Write(stdout, (text + QLatin1Char('\n')).toUtf8());
 }
@@ -129,10 +145,21 @@ void COutput::Write(std::FILE* stream, const QByteArray& bytes) {
     std::lock_guard lock(m_mutex);
     if (stream == stdout && m_stdoutError.load() != 0)
         return;
-    errno = 0;
-    const std::size_t size = static_cast<std::size_t>(bytes.size());
-    const bool written =
-        std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
-    if (!written && stream == stdout)
-        m_stdoutError.store(errno != 0 ? errno : EIO);
+    const auto write = [&] {
+        errno = 0;
+        const std::size_t size = static_cast<std::size_t>(bytes.size());
+        const bool written =
+            std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
+        if (!written && stream == stdout)
+            m_stdoutError.store(errno != 0 ? errno : EIO);
+    };
+    if (m_progress)
+        m_progress->Around(write);
+    else
+        write();
+}
+
+void COutput::SetProgress(CProgressBar* bar) {
+    std::lock_guard lock(m_mutex);
+    m_progress = bar;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/DeviceJob.h"
 #include "comm/DeviceData.h"
 
 #include <QString>
@@ -30,7 +31,8 @@ struct ScanResult {
 class CScanner {
 public:
     // Every address that accepted a connection, in address order. `timeoutMs` bounds each
-    // connect attempt.
+    // connect attempt. A requested stop probes no further address; `scanned` tells how many
+    // were.
     static std::vector<ScanResult> Run(const std::vector<std::array<BYTE, 4>>& addresses, int jobs,
-                                       int timeoutMs);
+                                       int timeoutMs, const LinkOptions& link, qint64& scanned);
 };

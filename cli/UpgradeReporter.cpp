@@ -1,8 +1,10 @@
 #include "cli/UpgradeReporter.h"
 
 #include "cli/DeviceJob.h"
+#include "cli/Interruption.h"
 #include "cli/Output.h"
 #include "cli/ProgressBar.h"
+#include "res/CliTexts.h"
 
 #include <algorithm>
 
@@ -10,12 +12,34 @@ CUpgradeReporter::CUpgradeReporter(const CDeviceJob& job, qint64 imageSize, CPro
                                    COutput& output)
     : m_job(job), m_imageSize(std::max<qint64>(imageSize, 1)), m_bar(bar), m_output(output) {}
 
-void CUpgradeReporter::SetStatusText(const QString& text) {
-    if (!m_output.IsJson() || text.isEmpty())
+namespace {
+QLatin1String PhaseName(UpgradePhase phase) {
+    switch (phase) {
+    case UpgradePhase::Boot:
+        return res::cli::PhaseBoot;
+    case UpgradePhase::Transfer:
+        return res::cli::PhaseTransfer;
+    case UpgradePhase::Exec:
+        return res::cli::PhaseExec;
+    case UpgradePhase::Reconnect:
+        break;
+    }
+    return res::cli::PhaseReconnect;
+}
+} // namespace
+
+void CUpgradeReporter::EnterPhase(UpgradePhase phase) {
+    if (m_bar)
+        m_bar->Phase(m_job.Address(), phase);
+    if (!m_output.IsJson())
         return;
     m_output.Json({{QStringLiteral("event"), QStringLiteral("phase")},
                    {QStringLiteral("device"), m_job.Address()},
-                   {QStringLiteral("phase"), text}});
+                   {QStringLiteral("phase"), QString(PhaseName(phase))}});
+}
+
+bool CUpgradeReporter::StopRequested() const {
+    return CInterruption::Requested();
 }
 
 // Called after each block; the link's own count says how many image bytes went out.

@@ -10,6 +10,7 @@
 #include "platform/GuiThread.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -160,7 +161,11 @@ bool CCommInterface::ExecuteCommand(BYTE code, bool flag, const QString& text, c
     m_Data.m_Response.fill(0);
     if (m_pStatusWnd)
         m_pStatusWnd->SetWindowText(text + QString(res::text::CmdRunningSuffix));
+    QElapsedTimer clock;
+    clock.start();
     const bool success = SendRequest(code, flag, payload, length, blockFlags);
+    if (m_pRequestObserver)
+        m_pRequestObserver->RequestEnded(*this, text, success, clock.elapsed());
     if (!success && m_pStatusWnd)
         m_pStatusWnd->SetWindowText(QString(res::text::CmdErrorPrefix) + text);
     return success;

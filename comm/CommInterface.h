@@ -68,6 +68,15 @@ public:
     // as the detail "device_status".
     Outcome* m_pReport = nullptr;
 
+    // Told of each request once it has ended, for callers that trace requests (not owned).
+    class RequestObserver {
+    public:
+        virtual ~RequestObserver() = default;
+        virtual void RequestEnded(const CCommInterface& link, const QString& text, bool succeeded,
+                                  qint64 elapsedMs) = 0;
+    };
+    RequestObserver* m_pRequestObserver = nullptr;
+
     // Sets m_pReport for its lifetime, and puts back what was there before.
     class ReportScope {
     public:

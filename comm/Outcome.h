@@ -26,6 +26,7 @@ enum class Cause {
     BootFailed,
     TransferFailed,
     ExecFailed,
+    Interrupted, // the caller asked to stop; the outcome says what state the device is left in
 };
 
 // Keys of Outcome::details; the command line prints them and writes them into its JSON.

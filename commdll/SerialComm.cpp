@@ -26,11 +26,11 @@ constexpr BYTE CODE_FIRMWARE_BLOCK = 26;
 constexpr BYTE CODE_EXECUTE_BOOT = 27;
 constexpr BYTE CODE_EXECUTE_EXEC = 28;
 
-int TimeoutFor(BYTE code, const BYTE* payload, DWORD payloadLength) {
+int TimeoutFor(BYTE code, const BYTE* payload, DWORD payloadLength, int ordinaryMs) {
     if (code == CODE_EXECUTE_BOOT)
         return BOOT_TIMEOUT_MS;
     if (code != CODE_EXECUTE_EXEC || payloadLength < 4)
-        return ORDINARY_TIMEOUT_MS;
+        return ordinaryMs > 0 ? ordinaryMs : ORDINARY_TIMEOUT_MS;
     const std::uint32_t imageLength = (std::uint32_t{payload[0]} << 24) |
                                       (std::uint32_t{payload[1]} << 16) |
                                       (std::uint32_t{payload[2]} << 8) | payload[3];
@@ -83,7 +83,7 @@ DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
     request.flags = commdll::RequestFlags(flag, code == CODE_FIRMWARE_BLOCK ? blockFlags : BYTE{0});
     request.payload =
         QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
-    request.timeoutMs = TimeoutFor(code, payload, payloadLength);
+    request.timeoutMs = TimeoutFor(code, payload, payloadLength, m_nRequestTimeoutMs);
     if (!m_link->Start(std::move(request)))
         return COMM_ERROR_PORT_CONFLICT;
 

@@ -66,6 +66,9 @@ public:
     BYTE m_byBlockFlags = 0; // block flags of blocks started without flags of their own
     platform::ProgressIndicator* m_pProgress = nullptr; // not owned
     DWORD m_dwProgressCount = 0;                        // units transferred
+    // Time allowed for an ordinary request (not boot or exec, which take their own); 0 keeps
+    // the library's 3 s.
+    int m_nRequestTimeoutMs = 0;
 
 private:
     void Deliver(const commdll::LinkOutcome& outcome);

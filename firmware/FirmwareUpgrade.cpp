@@ -28,6 +28,7 @@ Outcome CFirmwareUpgrade::Run(std::span<const BYTE> image) {
 }
 
 void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
+    m_progress.EnterPhase(UpgradePhase::Boot);
     m_progress.SetStatusText(QString(res::text::StatusExecutingBoot));
     m_progress.Repaint();
     if (!ExecuteBoot()) {
@@ -35,8 +36,13 @@ void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
         return;
     }
 
+    m_progress.EnterPhase(UpgradePhase::Transfer);
     m_progress.SetStatusText(QString(res::text::StatusUpgradingFirmware));
     const bool transferred = SendBlocks(image);
+    if (m_stopped) {
+        outcome.Fail(Cause::Interrupted, QString(res::text::UpgradeInterrupted));
+        return;
+    }
     // The CRC is taken whether or not the transfer went through; only exec carries it.
     const WORD crc = commdll::Crc16Xmodem(image);
     if (!transferred) {
@@ -44,6 +50,7 @@ void CFirmwareUpgrade::Run(std::span<const BYTE> image, Outcome& outcome) {
         return;
     }
 
+    m_progress.EnterPhase(UpgradePhase::Exec);
     m_progress.SetStatusText(QString(res::text::StatusExecutingExec));
     if (!ExecuteExec(static_cast<DWORD>(image.size()), crc)) {
         outcome.Fail(Cause::ExecFailed, QString(res::text::ExecutingExecFailed));
@@ -61,11 +68,13 @@ bool CFirmwareUpgrade::ExecuteBoot() {
 
 // Blocks go out at offsets 0, 230, 460, ...; the first carries the first-block flag, the one
 // that reaches the image's end the last-block flag. A rejected block ends the transfer: no
-// retry, no further block.
+// retry, no further block. A stop asked for before a block sends no further block.
 bool CFirmwareUpgrade::SendBlocks(std::span<const BYTE> image) {
     const std::size_t length = image.size();
     BYTE flags = BLOCK_FLAG_FIRST;
     for (std::size_t offset = 0; offset < length; offset += FIRMWARE_BLOCK_SIZE) {
+        if ((m_stopped = m_progress.StopRequested()))
+            return false;
         const bool last = offset + FIRMWARE_BLOCK_SIZE >= length;
         const std::size_t blockLength = last ? length - offset : FIRMWARE_BLOCK_SIZE;
         if (last)

@@ -17,6 +17,7 @@ inline constexpr int EXEC_PAYLOAD_SIZE = 6;
 // boot, the image in blocks, and exec with the image's length and CRC-16. A phase that fails
 // ends the upgrade with its cause (BootFailed, TransferFailed, ExecFailed) and its failure
 // text after the link's own messages; full success carries "Upgrade Firmware - Successful.".
+// A stop asked for through the progress ends it between blocks with Interrupted.
 // Makes no pauses of its own: each request follows the reply of the one before.
 class CFirmwareUpgrade {
 public:
@@ -32,4 +33,5 @@ private:
 
     CCommInterface& m_comm;
     UpgradeProgress& m_progress;
+    bool m_stopped = false;
 };

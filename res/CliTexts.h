@@ -17,9 +17,11 @@ inline constexpr QLatin1String ExitCodesHelp{
     "  2  usage error\n"
     "  3  the value read back differs from the value set\n"
     "  4  the firmware file was refused\n"
+    "  130  interrupted by SIGINT or SIGTERM (the report says what was done)\n"
     "  141  standard output was closed by its reader"};
 inline constexpr QLatin1String StdoutWriteFailedFormat{"cannot write to standard output: %1"};
-inline constexpr QLatin1String SubcommandsHeading{"Subcommands (each has --help):"};
+inline constexpr QLatin1String SubcommandsHeading{
+    "Subcommands (each has --help; help SUBCOMMAND says the same):"};
 inline constexpr QLatin1String UsageFormat{"Usage: %1 [--format text|json] SUBCOMMAND ..."};
 inline constexpr QLatin1String SubcommandUsageFormat{"Usage: %1 %2 %3 [options]"};
 inline constexpr QLatin1String UnknownSubcommandFormat{"Unknown subcommand '%1'."};
@@ -89,7 +91,22 @@ inline constexpr QLatin1String CountHelp{"Stop after N polls (default: until int
 inline constexpr QLatin1String MaskHelp{"New subnet mask (default: the device's own)."};
 inline constexpr QLatin1String GatewayHelp{"New gateway (default: the device's own)."};
 inline constexpr QLatin1String JobsHelp{"Devices worked on at once (default %1)."};
-inline constexpr QLatin1String TimeoutHelp{"Connect time-out per address in ms (default 300)."};
+inline constexpr QLatin1String RequestTimeoutHelp{
+    "Time-out of each request in ms (default 3000; boot and exec keep their own). scan: of "
+    "each connect attempt (default 300)."};
+inline constexpr QLatin1String RetriesHelp{
+    "Tries a read again up to N times after a fault of the link (time-out, refused "
+    "connection, damaged reply); never a write, never after the device's refusal (default 0)."};
+inline constexpr QLatin1String QuietHelp{
+    "No progress, notes or summaries: results and errors only."};
+inline constexpr QLatin1String VerboseHelp{"Each request on standard error with its time."};
+inline constexpr QLatin1String LogHelp{
+    "Append a time-stamped JSON line per device touched to FILE: what was asked, how it "
+    "ended, what was read back."};
+inline constexpr QLatin1String LogUnopenableFormat{"Cannot open the log '%1': %2"};
+inline constexpr QLatin1String TraceLineFormat{"%1 %2: %3 in %4 ms"};
+inline constexpr QLatin1String TraceOk{"ok"};
+inline constexpr QLatin1String TraceFailed{"failed"};
 inline constexpr QLatin1String DryRunHelp{
     "Check the plan (addresses, values, firmware files) and touch no device."};
 
@@ -115,11 +132,25 @@ inline constexpr QLatin1String LabelPositionRegister{"Modbus position address"};
 inline constexpr QLatin1String LabelHeartbeatRegister{"Modbus heartbeat counter"};
 inline constexpr QLatin1String LabelPosition{"Resolver position"};
 inline constexpr QLatin1String LabelImageBytes{"Image bytes"};
+inline constexpr QLatin1String LabelChanged{"Changed"};
+inline constexpr QLatin1String ChangedYes{"yes"};
+inline constexpr QLatin1String ChangedNo{"no (the device already holds this value)"};
 inline constexpr QLatin1String ModbusPositionRegister{"40001"};
 inline constexpr QLatin1String ModbusHeartbeatRegister{"40002"};
 inline constexpr QLatin1String ModeDM7{"DM7"};
 inline constexpr QLatin1String ModeNoDM7{"NO DM7"};
 inline constexpr QLatin1String WatchLineFormat{"%1  %2"};
+
+// Upgrade phases: stable names (JSON "phase") and the words of the progress line.
+inline constexpr QLatin1String PhaseBoot{"boot"};
+inline constexpr QLatin1String PhaseTransfer{"transfer"};
+inline constexpr QLatin1String PhaseExec{"exec"};
+inline constexpr QLatin1String PhaseReconnect{"reconnect"};
+inline constexpr QLatin1String PhaseWordBoot{"erasing"};
+inline constexpr QLatin1String PhaseWordTransfer{"writing"};
+inline constexpr QLatin1String PhaseWordExec{"starting"};
+inline constexpr QLatin1String PhaseWordReconnect{"reconnecting"};
+inline constexpr QLatin1String DevicesDoneFormat{"%1 of %2 devices done"};
 
 // Table headings and outcomes.
 inline constexpr QLatin1String HeadingResult{"Result"};
@@ -128,6 +159,10 @@ inline constexpr QLatin1String HeadingError{"Error"};
 inline constexpr QLatin1String ResultOk{"ok"};
 inline constexpr QLatin1String ResultFailed{"failed"};
 inline constexpr QLatin1String ResultChecked{"checked"};
+inline constexpr QLatin1String ResultInterrupted{"interrupted"};
+inline constexpr QLatin1String ResultNotStarted{"not-started"};
+inline constexpr QLatin1String HeadingNotDone{"Not done"};
+inline constexpr QLatin1String BatchDeviceLineFormat{"%1  %2  %3"};
 inline constexpr QLatin1String NoStep{"-"};
 inline constexpr QLatin1String ScanSummaryFormat{
     "%1 of %2 addresses answered as encoders; %3 more accepted a connection."};
@@ -151,6 +186,9 @@ inline constexpr QLatin1String CodeFileRefused{"file-refused"};
 inline constexpr QLatin1String CodeInvalidAddress{"invalid-address"};
 inline constexpr QLatin1String CodeAddressInUse{"address-in-use"};
 inline constexpr QLatin1String CodeSettingsNotApplied{"settings-not-applied"};
+inline constexpr QLatin1String CodeInterrupted{"interrupted"};
+inline constexpr QLatin1String InterruptedBeforeStep{
+    "Interrupted: nothing more was sent to the device."};
 inline constexpr QLatin1String DetailLineFormat{"%1: %2"};
 // A firmware file's details, as compilers name a place in a file.
 inline constexpr QLatin1String FileLineReasonFormat{"%1 line %2: %3"};

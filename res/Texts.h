@@ -100,6 +100,8 @@ inline constexpr QLatin1String StatusExecutingExec{"Executing Exec.."};
 inline constexpr QLatin1String ExecutingBootFailed{"Executing Boot - Failed."};
 inline constexpr QLatin1String UpgradeFirmwareFailed{"Upgrade Firmware - Failed."};
 inline constexpr QLatin1String ExecutingExecFailed{"Executing Exec - Failed."};
+inline constexpr QLatin1String UpgradeInterrupted{
+    "Upgrade interrupted: the device is left in boot mode (run upgrade again)."};
 inline constexpr QLatin1String UpgradeFirmwareSuccessful{"Upgrade Firmware - Successful."};
 
 // Why a firmware file is refused: the command line prints these with the file and line.

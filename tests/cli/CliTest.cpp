@@ -280,7 +280,8 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     EXPECT_EQ(script.exitCode(), 0);
     const QByteArray screen = script.readAllStandardOutput();
     EXPECT_TRUE(screen.contains("] 100%  19.5 KiB / 19.5 KiB  ")) << screen.toStdString();
-    EXPECT_TRUE(screen.contains(" KiB/s  0:00 left")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("/s  0:00 left")) << screen.toStdString();
+    EXPECT_TRUE(screen.contains("\rerasing  0:00\x1b[K")) << screen.toStdString();
     EXPECT_TRUE(screen.contains("Exec revision: C.5")) << screen.toStdString();
 }
 
@@ -455,13 +456,15 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     EXPECT_EQ(
         run.out.trimmed().split('\n').last().toStdString(),
         R"({"command":"batch","devices":[{"address":"127.0.111.40","device":"127.0.111.40",)"
-        R"("ok":true,"steps":["firmware","protocol","mode"]},{"address":"127.0.111.45",)"
-        R"("device":"127.0.111.41","ok":true,"steps":["protocol","address"]},)"
-        R"({"address":"127.0.111.42","device":"127.0.111.42","ok":true,"steps":["firmware"]},)"
+        R"("not_done":[],"ok":true,"started":true,"steps":["firmware","protocol","mode"]},)"
+        R"({"address":"127.0.111.45","device":"127.0.111.41","not_done":[],"ok":true,)"
+        R"("started":true,"steps":["protocol","address"]},{"address":"127.0.111.42",)"
+        R"("device":"127.0.111.42","not_done":[],"ok":true,"started":true,"steps":["firmware"]},)"
         R"({"address":"127.0.111.43","device":"127.0.111.43","error":{"code":"link-failure",)"
         R"("details":{"device_status":6},)"
         R"("device":"127.0.111.43","message":"Device is out of memory.","messages":)"
-        R"(["Device is out of memory."]},"ok":false,"steps":[]}],"ok":false})");
+        R"(["Device is out of memory."]},"not_done":["protocol"],"ok":false,"started":true,)"
+        R"("steps":[]}],"ok":false})");
     int stepEvents = 0;
     for (const QJsonObject& event : run.JsonLines())
         stepEvents += event[u"event"].toString() == QLatin1String("step") && event[u"ok"].toBool();
