@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace res;
 
 namespace {
@@ -60,13 +62,13 @@ std::optional<QByteArray> ReadBounded(QFile& file) {
 std::optional<QByteArray> PlanContents(const QString& path, CBatchPlan::Problem& problem) {
     const QFileInfo info(path);
     if (!StreamDescriptor(path) && info.exists() && !info.isFile()) {
-        problem = {ExitCode::Usage, QString(cli::PlanNotAFileFormat).arg(path)};
+        problem.Add(ExitCode::Usage, 0, QString(cli::PlanNotAFileFormat).arg(path));
         return std::nullopt;
     }
     QFile file;
     std::optional<QByteArray> contents = OpenPlan(path, file) ? ReadBounded(file) : std::nullopt;
     if (!contents)
-        problem = {ExitCode::Usage, QString(cli::PlanUnreadableFormat).arg(path)};
+        problem.Add(ExitCode::Usage, 0, QString(cli::PlanUnreadableFormat).arg(path));
     return contents;
 }
 
@@ -109,12 +111,30 @@ QString Dotted(const std::array<BYTE, 4>& address) {
 }
 } // namespace
 
-// The message carries the plan's own text (cells, its name): escaped here, in one place.
+void CBatchPlan::Problem::Add(ExitCode why, int line, const QString& text) {
+    if (exit != ExitCode::Usage)
+        exit = why;
+    ++count;
+    m_told.emplace_back(line, text);
+}
+
+// The messages carry the plan's own text (cells, its name): escaped here, in one place.
 std::optional<CBatchPlan> CBatchPlan::Read(const QString& path, Problem& problem) {
     std::optional<CBatchPlan> plan = ReadPlan(path, problem);
-    if (!plan)
-        problem.message = COutput::Printable(problem.message);
-    return plan;
+    if (plan)
+        return plan;
+    std::stable_sort(problem.m_told.begin(), problem.m_told.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [line, text] : problem.m_told) {
+        if (problem.messages.size() == Problem::kMaxProblems)
+            break;
+        problem.messages << COutput::Printable(text);
+    }
+    if (problem.count > Problem::kMaxProblems)
+        problem.messages
+            << QString(cli::PlanMoreProblemsFormat).arg(problem.count - Problem::kMaxProblems);
+    problem.message = problem.messages.join(QLatin1Char('\n'));
+    return std::nullopt;
 }
 
 std::optional<CBatchPlan> CBatchPlan::ReadPlan(const QString& path, Problem& problem) {
@@ -127,19 +147,21 @@ std::optional<CBatchPlan> CBatchPlan::ReadPlan(const QString& path, Problem& pro
     plan.m_folder = stream ? QDir(QDir::currentPath()) : QFileInfo(path).absoluteDir();
     const QStringList lines = Lines(*contents);
     if (contents->size() > kMaxPlanBytes || lines.size() > kMaxPlanRows) {
-        problem = {ExitCode::Usage, plan.RowProblem(0, QString(cli::PlanTooLarge))};
+        problem.Add(ExitCode::Usage, 0, plan.RowProblem(0, QString(cli::PlanTooLarge)));
         return std::nullopt;
     }
-    if (!plan.ParseLines(lines, problem))
-        return std::nullopt;
+    plan.ParseLines(lines, problem);
     for (const PlanRow& row : plan.m_rows) {
-        if (!row.firmware.isEmpty() && !plan.LoadImage(row, problem))
-            return std::nullopt;
+        if (!row.firmware.isEmpty())
+            plan.LoadImage(row, problem);
     }
+    if (problem.count > 0)
+        return std::nullopt;
     return plan;
 }
 
-bool CBatchPlan::ParseLines(const QStringList& lines, Problem& problem) {
+// A row in error is told and left out, so that the rows after it are checked too.
+void CBatchPlan::ParseLines(const QStringList& lines, Problem& problem) {
     const QChar separator = SeparatorOf(lines);
     for (int i = 0; i < lines.size(); ++i) {
         const QStringList cells = Cells(lines[i], separator);
@@ -148,19 +170,15 @@ bool CBatchPlan::ParseLines(const QStringList& lines, Problem& problem) {
             continue;
         if (m_rows.empty() && cells[0].startsWith(QLatin1String("address"), Qt::CaseInsensitive))
             continue; // the heading
-        if (!ParseRow(i + 1, cells, problem))
-            return false;
+        ParseRow(i + 1, cells, problem);
     }
-    if (m_rows.empty()) {
-        problem = {ExitCode::Usage, RowProblem(0, QString(cli::PlanEmpty))};
-        return false;
-    }
-    return true;
+    if (m_rows.empty() && problem.count == 0)
+        problem.Add(ExitCode::Usage, 0, RowProblem(0, QString(cli::PlanEmpty)));
 }
 
 bool CBatchPlan::ParseRow(int line, QStringList cells, Problem& problem) {
     const auto fail = [&](const QString& what) {
-        problem = {ExitCode::Usage, RowProblem(line, what)};
+        problem.Add(ExitCode::Usage, line, RowProblem(line, what));
         return false;
     };
     if (cells.size() > kColumns)
@@ -221,9 +239,9 @@ QString CBatchPlan::RowProblem(int line, const QString& what) const {
 }
 
 // Each file is read once, however many rows name it; a refused file refuses the plan.
-bool CBatchPlan::LoadImage(const PlanRow& row, Problem& problem) {
-    if (m_images.count(row.firmware) != 0)
-        return true;
+void CBatchPlan::LoadImage(const PlanRow& row, Problem& problem) {
+    if (m_images.count(row.firmware) != 0 || m_refused.count(row.firmware) != 0)
+        return;
     Outcome read;
     CSRecordReader reader{};
     int length = 0;
@@ -232,11 +250,11 @@ bool CBatchPlan::LoadImage(const PlanRow& row, Problem& problem) {
         // "Unable to read firmware file: FILE line N: reason"
         const DeviceOutcome refused = DeviceOutcome::From(read);
         const QString why = (refused.messages + refused.DetailLines()).join(QStringLiteral(": "));
-        problem = {ExitCode::FileRefused, RowProblem(row.line, why)};
-        return false;
+        problem.Add(ExitCode::FileRefused, row.line, RowProblem(row.line, why));
+        m_refused.insert(row.firmware);
+        return;
     }
     m_images.emplace(row.firmware, std::move(*image));
-    return true;
 }
 
 const std::vector<BYTE>& CBatchPlan::Image(const QString& firmware) const {

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 // One row of a plan: a device and what to change on it; an empty column changes nothing.
@@ -37,9 +38,20 @@ struct PlanRow {
 // show the plan's control characters escaped.
 class CBatchPlan {
 public:
+    // Everything wrong with a plan, up to kMaxProblems messages (and how many more there
+    // were): one run shows every row to mend. A malformed row outweighs a refused file.
     struct Problem {
-        ExitCode exit = ExitCode::Usage;
-        QString message;
+        static constexpr int kMaxProblems = 20;
+        ExitCode exit = ExitCode::Success;
+        QStringList messages; // in line order, escaped for a terminal
+        int count = 0;
+        QString message; // the messages as lines
+
+        void Add(ExitCode why, int line, const QString& text);
+
+    private:
+        friend class CBatchPlan;
+        std::vector<std::pair<int, QString>> m_told;
     };
 
     static std::optional<CBatchPlan> Read(const QString& path, Problem& problem);
@@ -51,15 +63,16 @@ public:
 
 private:
     static std::optional<CBatchPlan> ReadPlan(const QString& path, Problem& problem);
-    bool ParseLines(const QStringList& lines, Problem& problem);
+    void ParseLines(const QStringList& lines, Problem& problem);
     bool ParseRow(int line, QStringList cells, Problem& problem);
     // The first clash of the row's device or new address with an earlier row's, or empty.
     QString ClashWithEarlierRows(const PlanRow& row) const;
-    bool LoadImage(const PlanRow& row, Problem& problem);
+    void LoadImage(const PlanRow& row, Problem& problem);
     QString RowProblem(int line, const QString& what) const;
 
     QString m_name; // the plan as messages name it
     QDir m_folder;  // where relative firmware paths start
     std::vector<PlanRow> m_rows;
     std::map<QString, std::vector<BYTE>> m_images;
+    std::set<QString> m_refused; // files told once
 };

@@ -49,7 +49,7 @@ DeviceField Protocol(const EthernetSettings& current) {
 DeviceField Mode(const EthernetSettings& current) {
     return {QStringLiteral("resolver_mode"), QString(cli::LabelMode),
             CDeviceFields::ModeKeyword(current.m_bModeDM7),
-            QString(current.m_bModeDM7 ? cli::ModeDM7 : cli::ModeNoDM7)};
+            QString(current.m_bModeDM7 ? text::ModeNameDM7 : text::ModeNameNoDM7)};
 }
 
 std::vector<DeviceField> Revisions(const DeviceDataRecord& data) {

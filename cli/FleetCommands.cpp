@@ -196,7 +196,7 @@ ExitCode CFleetCommands::Batch(const CommandContext& context) {
                                                        QString(problem.exit == ExitCode::FileRefused
                                                                    ? cli::CodeFileRefused
                                                                    : cli::CodeUsage),
-                                                       {problem.message})}});
+                                                       problem.messages)}});
         return problem.exit;
     }
     if (context.parser.isSet(QStringLiteral("dry-run")))

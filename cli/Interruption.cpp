@@ -16,9 +16,14 @@ std::atomic<bool> s_requested{false};
 int s_wakeRead = -1;
 int s_wakeWrite = -1;
 
-extern "C" void OnStopSignal(int /*signal*/) {
+extern "C" void OnStopSignal(int signal) {
+    if (s_requested.exchange(true)) {
+        // The second signal, of either kind: its default action, at once.
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     const int savedErrno = errno;
-    s_requested.store(true);
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(s_wakeWrite, &byte, 1);
     errno = savedErrno;
@@ -34,8 +39,8 @@ void CInterruption::Install() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    // Interrupted system calls go on; the second signal meets the default action.
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    // Interrupted system calls go on.
+    action.sa_flags = SA_RESTART;
     for (const int signal : {SIGINT, SIGTERM})
         ::sigaction(signal, &action, nullptr);
 }

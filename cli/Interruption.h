@@ -2,8 +2,8 @@
 
 // SIGINT and SIGTERM as a request to stop. The first signal sets a flag that the commands
 // look at before each device, step and block, and wakes every Sleep; each exchange under way
-// ends, then the report is written. A second signal ends the program at once (the signal's
-// default action, restored by the first).
+// ends, then the report is written. A second signal, of either kind, ends the program at once
+// (the signal's default action).
 class CInterruption {
 public:
     // Installs the handlers; called once by main before any thread starts.

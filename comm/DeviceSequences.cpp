@@ -3,8 +3,11 @@
 #include "comm/AddressCheck.h"
 #include "comm/AddressProbe.h"
 #include "comm/CommInterface.h"
+#include "comm/ProtocolNames.h"
 #include "platform/Ipv4Address.h"
 #include "res/Texts.h"
+
+#include <optional>
 
 using namespace res;
 
@@ -14,10 +17,36 @@ QString MacText(const std::array<BYTE, 6>& mac) {
                              mac[5]);
 }
 
-bool SameSettings(const EthernetSettings& written, const EthernetSettings& read) {
-    return written.m_Ip == read.m_Ip && written.m_SubnetMask == read.m_SubnetMask &&
-           written.m_Gateway == read.m_Gateway && written.m_nProtocol == read.m_nProtocol &&
-           written.m_bModeDM7 == read.m_bModeDM7;
+QString ModeName(bool modeDM7) {
+    return QString(modeDM7 ? text::ModeNameDM7 : text::ModeNameNoDM7);
+}
+
+// The first value written that the device does not report back: its field, the value
+// written and the value read, as the read-out shows them.
+struct Difference {
+    QLatin1String field;
+    QString expected;
+    QString read;
+};
+
+std::optional<Difference> FirstDifference(const EthernetSettings& written,
+                                          const EthernetSettings& read) {
+    const auto address = [](const std::array<BYTE, 4>& octets) {
+        return Ipv4Address(octets).ToString();
+    };
+    const Difference all[] = {
+        {QLatin1String("ip"), address(written.m_Ip), address(read.m_Ip)},
+        {QLatin1String("subnet_mask"), address(written.m_SubnetMask), address(read.m_SubnetMask)},
+        {QLatin1String("gateway"), address(written.m_Gateway), address(read.m_Gateway)},
+        {QLatin1String("protocol"), ProtocolDisplayName(written.m_nProtocol),
+         ProtocolDisplayName(read.m_nProtocol)},
+        {QLatin1String("resolver_mode"), ModeName(written.m_bModeDM7), ModeName(read.m_bModeDM7)},
+    };
+    for (const Difference& difference : all) {
+        if (difference.expected != difference.read)
+            return difference;
+    }
+    return std::nullopt;
 }
 
 // Refuses a new address at which something answers already: the device would be left in
@@ -140,8 +169,11 @@ Outcome CDeviceSequences::ChangeSettings(DeviceDataRecord& data, const SettingsC
     }
     if (Outcome other = CheckSameDevice(data, macBefore, change); !other.Succeeded())
         return outcome.Then(std::move(other));
-    if (!SameSettings(data.m_Pending, data.m_Current)) {
+    if (const auto difference = FirstDifference(data.m_Pending, data.m_Current)) {
         outcome.Fail(Cause::ReadbackMismatch, QString(change.FailureText()));
+        outcome.details.insert(QString::fromLatin1(detail::kField), QString(difference->field));
+        outcome.details.insert(QString::fromLatin1(detail::kExpected), difference->expected);
+        outcome.details.insert(QString::fromLatin1(detail::kRead), difference->read);
         return outcome;
     }
     outcome.Tell(QString(change.SuccessText()), platform::MessageIcon::Information);

@@ -52,6 +52,7 @@ inline constexpr QLatin1String PlanNewAddressIsDeviceFormat{
 inline constexpr QLatin1String PlanDeviceIsNewAddressFormat{
     "the device %1 is also the new address on line %2"};
 inline constexpr QLatin1String PlanEmpty{"the plan lists no device"};
+inline constexpr QLatin1String PlanMoreProblemsFormat{"... and %1 more problems"};
 
 // Subcommands: name, arguments, one-line summary.
 inline constexpr QLatin1String InfoArgs{"ADDRESS"};
@@ -137,8 +138,6 @@ inline constexpr QLatin1String ChangedYes{"yes"};
 inline constexpr QLatin1String ChangedNo{"no (the device already holds this value)"};
 inline constexpr QLatin1String ModbusPositionRegister{"40001"};
 inline constexpr QLatin1String ModbusHeartbeatRegister{"40002"};
-inline constexpr QLatin1String ModeDM7{"DM7"};
-inline constexpr QLatin1String ModeNoDM7{"NO DM7"};
 inline constexpr QLatin1String WatchLineFormat{"%1  %2"};
 
 // Upgrade phases: stable names (JSON "phase") and the words of the progress line.

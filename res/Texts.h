@@ -29,6 +29,8 @@ inline constexpr QLatin1String NumberFormat{"%d"};
 inline constexpr QLatin1String RevisionFormat{"%c.%d"};
 inline constexpr QLatin1String PositionFormat{"%ld"};
 inline constexpr QLatin1String LastUpdatedFormat{"Last Updated On:\n%2d:%02d:%02d %02d/%02d/%02d"};
+inline constexpr QLatin1String ModeNameDM7{"DM7"};
+inline constexpr QLatin1String ModeNameNoDM7{"NO DM7"};
 inline constexpr QLatin1String CurrentModeDM7{"Current Mode : DM7"};
 inline constexpr QLatin1String CurrentModeNoDM7{"Current Mode : NO DM7"};
 inline constexpr QLatin1String ChangeModeToNoDM7{"Change Mode to NO DM7"};

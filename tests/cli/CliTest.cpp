@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+#include <csignal>
+
 #include <sys/stat.h>
 
 using testsupport::LoopbackSubnet;
@@ -184,6 +186,14 @@ TEST(CliDeviceTest, InfoShowsTheReadOutAndWatchAPositionALine) {
               "Configuration assembly instance: 1 Configuration size (8-bit): 0 "
               "Modbus position address: 40001 Modbus heartbeat counter: 40002 "
               "Resolver position: -1234");
+    // Every instance, size and register address is a number in JSON.
+    const QJsonObject device = Cli("info %1 --format json", address).Json()[u"device"].toObject();
+    QStringList numbers;
+    for (const char* key : {"input_instance", "input_size", "output_instance", "output_size",
+                            "config_instance", "config_size", "modbus_position_address",
+                            "modbus_heartbeat_address", "hardware_revision", "position"})
+        numbers << QString::number(device[QLatin1String(key)].toInteger(-7));
+    EXPECT_EQ(numbers.join(u' '), QStringLiteral("101 4 100 2 1 0 40001 40002 2 -1234"));
     const CliRun watch = Cli("watch %1 --count 2 --interval 100", address);
     const QRegularExpression lines(
         QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT[\\d:.]{12}(Z|[+-]\\d\\d:\\d\\d)  -1234\n){2}$"));
@@ -236,7 +246,10 @@ TEST(CliDeviceTest, DeviceTakesTheSettingAndTheOutputShowsItReadBack) {
         {7, "set-ip %1 127.0.111.27", " IP address: 127.0.111.27 ", 1},
         {8, "set-ip %1 127.0.111.28 --gateway 127.0.111.254 --format json",
          R"("gateway":"127.0.111.254")", 1},
-        {11, "set-protocol %1 ethernet-ip", " Protocol: Ethernet/IP ", 0},
+        {11, "set-protocol %1 ethernet-ip",
+         "Changed: no (the device already holds this value) Status record:", 0},
+        {12, "set-protocol %1 ethernet-ip --format json", R"({"changed":false,"command")", 0},
+        {13, "set-mode %1 no-dm7", "Changed: yes Status record:", 1},
     };
     for (const auto& [host, arguments, readBack, restarts] : cases) {
         auto sim = StartedSimulator(CliAddress(host));
@@ -244,6 +257,7 @@ TEST(CliDeviceTest, DeviceTakesTheSettingAndTheOutputShowsItReadBack) {
         EXPECT_EQ(run.exitCode, 0) << arguments << run.err.toStdString();
         EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
         EXPECT_EQ(sim->RestartCount(), restarts) << arguments;
+        EXPECT_EQ(sim->SetPayloads().size(), static_cast<std::size_t>(restarts)) << arguments;
         EXPECT_TRUE(run.out.simplified().contains(readBack)) << run.out.toStdString();
     }
 }
@@ -285,6 +299,136 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     EXPECT_TRUE(screen.contains("Exec revision: C.5")) << screen.toStdString();
 }
 
+// A signal in each phase of an upgrade and of a batch: the exchange under way ends, nothing
+// new starts, the report (the final JSON document, "interrupted": true) comes, exit 130.
+TEST(CliDeviceTest, SignalStopsNewWorkAndTheReportSaysWhatWasDone) {
+    const testsupport::FirmwareFolder files(4600); // 20 blocks
+    ASSERT_TRUE(files.written);
+    struct SignalCase {
+        int host;
+        const char* line;
+        BYTE signalAfter; // the request whose arrival lets the signal go
+        int signal;
+        const char* document; // the final document without its "device"
+        int blocks;           // blocks the device received
+        int execs;
+    };
+    const SignalCase cases[] = {
+        {14, "upgrade %1 %2 --format json", MSG_EXECUTE_BOOT, SIGINT,
+         R"({"changed":true,"command":"upgrade","error":{"code":"interrupted","device":)"
+         R"("127.0.111.14","message":"Upgrade interrupted: the device is left in boot mode )"
+         R"((run upgrade again).","messages":["Upgrade interrupted: the device is left in boot )"
+         R"(mode (run upgrade again)."]},"interrupted":true,"ok":false})",
+         0, 0},
+        {15, "upgrade %1 %2 --format json", MSG_FIRMWARE_BLOCK, SIGTERM, "", 1, 0},
+        {16, "upgrade %1 %2 --format json", MSG_EXECUTE_EXEC, SIGINT,
+         R"({"changed":true,"command":"upgrade","interrupted":true,"ok":true})", 20, 1},
+    };
+    for (const auto& [host, line, signalAfter, signal, document, blocks, execs] : cases) {
+        const auto sim = StartedSimulator(CliAddress(host));
+        sim->SetBootDelayMs(400);
+        sim->SetBlockTimeMs(100);
+        sim->SetExecDelayMs(400);
+        QProcess cli;
+        cli.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM),
+                  Words(line, CliAddress(host), files.good));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return sim->RequestCount(signalAfter) >= 1; }));
+        ::kill(static_cast<pid_t>(cli.processId()), signal);
+        const CliRun run = Finish(cli, QLatin1String(line));
+        EXPECT_EQ(run.exitCode, 130) << line << run.err.toStdString();
+        QJsonObject final = run.Json();
+        final.remove(QStringLiteral("device"));
+        if (*document) {
+            EXPECT_EQ(QJsonDocument(final).toJson(QJsonDocument::Compact).toStdString(), document);
+        }
+        EXPECT_TRUE(final[u"interrupted"].toBool()) << host;
+        EXPECT_EQ(sim->RequestCount(MSG_FIRMWARE_BLOCK), blocks) << host;
+        EXPECT_EQ(sim->RequestCount(MSG_EXECUTE_EXEC), execs) << host;
+    }
+
+    // A batch one device at a time: the first is stopped in its transfer, the others are never
+    // connected to; the table says so.
+    const Simulators devices = StartAt(LoopbackSubnet::Cli, {46, 47});
+    devices[0]->SetBlockTimeMs(100);
+    const QString plan = files.dir.filePath(QStringLiteral("plan.csv"));
+    ASSERT_TRUE(testsupport::WriteFile(
+        plan, "127.0.111.46,,,,delvor,,fw.s19\n127.0.111.47,,,,delvor\n127.0.111.48\n"));
+    QProcess batch;
+    batch.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), Words("batch %1 --jobs 1", plan));
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return devices[0]->RequestCount(MSG_FIRMWARE_BLOCK) >= 2; }));
+    ::kill(static_cast<pid_t>(batch.processId()), SIGINT);
+    const CliRun run = Finish(batch, plan);
+    EXPECT_EQ(run.exitCode, 130);
+    EXPECT_EQ(run.out.toStdString(),
+              "Address       Result       Steps  Not done           IP address    Error\n"
+              "127.0.111.46  interrupted  -      firmware protocol  127.0.111.46  interrupted\n"
+              "127.0.111.47  not-started  -      protocol           127.0.111.47  interrupted\n"
+              "127.0.111.48  not-started  -      -                  127.0.111.48  interrupted\n");
+    EXPECT_EQ(devices[1]->ConnectionCount(), 0);
+
+    // watch ends normally; a second signal ends a run at once.
+    QProcess watch;
+    watch.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM), Words("watch %1", CliAddress(47)));
+    ASSERT_TRUE(watch.waitForReadyRead(10000));
+    ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
+    EXPECT_EQ(Finish(watch, QStringLiteral("watch")).exitCode, 0);
+    devices[1]->SetBootDelayMs(60000);
+    QProcess twice;
+    twice.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM),
+                Words("upgrade %1 %2", CliAddress(47), files.good));
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return devices[1]->RequestCount(MSG_EXECUTE_BOOT) >= 1; }));
+    ::kill(static_cast<pid_t>(twice.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(twice.processId()), SIGTERM); // pending alongside, never merged
+    ASSERT_TRUE(twice.waitForFinished(5000));
+    EXPECT_EQ(twice.exitStatus(), QProcess::CrashExit);
+}
+
+// --timeout and --retries (reads after a link fault only), --verbose, --log, --quiet, help.
+TEST(CliDeviceTest, OptionsOfEverySubcommand) {
+    const QString address = CliAddress(17);
+    auto sim = StartedSimulator(address);
+    sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NoReply(/*persistent=*/false));
+    EXPECT_EQ(Cli("info %1 --timeout 200", address).exitCode, 1);
+    sim->SetFault(MSG_GET_STATUS_ID, sim::Fault::NoReply(/*persistent=*/false));
+    EXPECT_EQ(Cli("info %1 --timeout 200 --retries 1", address).exitCode, 0);
+    sim->SetFault(MSG_GET_PARAMS, sim::Fault::DeviceError(6, /*persistent=*/false));
+    const int asked = sim->RequestCount(MSG_GET_PARAMS);
+    EXPECT_EQ(Cli("info %1 --retries 3", address).exitCode, 1);
+    EXPECT_EQ(sim->RequestCount(MSG_GET_PARAMS), asked + 1) << "a refusal is never tried again";
+
+    const testsupport::FirmwareFolder files(100);
+    const QString log = files.dir.filePath(QStringLiteral("run.log"));
+    const CliRun verbose = Cli("set-protocol %1 delvor --verbose --log %2", address, log);
+    EXPECT_EQ(verbose.exitCode, 0) << verbose.err.toStdString();
+    const QRegularExpression trace(
+        QStringLiteral("^127\\.0\\.111\\.17: \\d{4}-[-\\d]{5}T[\\d:.]{12}\\S* Getting Status ID: "
+                       "ok in \\d+ ms\n"));
+    EXPECT_TRUE(trace.match(QString::fromUtf8(verbose.err)).hasMatch())
+        << verbose.err.toStdString();
+    Cli("info %1 --log %2 --quiet", address, log);
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> records = logFile.readAll().trimmed().split('\n');
+    ASSERT_EQ(records.size(), 2);
+    const QJsonObject set = QJsonDocument::fromJson(records[0]).object();
+    EXPECT_EQ(set[u"command"].toString() + u' ' + set[u"device"].toString() + u' ' +
+                  set[u"asked"][u"protocol"].toString() + u' ' +
+                  set[u"read"][u"protocol"].toString() + u' ' + set[u"ok"].toVariant().toString(),
+              QStringLiteral("set-protocol 127.0.111.17 delvor delvor true"));
+    EXPECT_TRUE(QDateTime::fromString(set[u"time"].toString(), Qt::ISODateWithMs).isValid());
+
+    const CliRun help = Cli("help scan");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, Cli("scan --help").out);
+    for (const char* option : {"--timeout <MS>", "--retries <N>", "-q, --quiet", "--verbose",
+                               "--log <FILE>", "--jobs <N>", "130  interrupted"})
+        EXPECT_TRUE(help.out.contains(option)) << option;
+    EXPECT_EQ(Cli("help flash").exitCode, 2);
+    EXPECT_EQ(Cli("scan 127.0.110.100/30 --quiet").err.toStdString(), "");
+}
+
 struct CauseCase {
     int host; // 20: nothing listens
     std::function<void(sim::CEncoderSimulator&)> arrange;
@@ -316,7 +460,7 @@ TEST(CliDeviceTest, RealCauseGivesItsExitCodeErrorCodeAndMessage) {
         {22, fault(MSG_GET_STATUS_ID, sim::Fault::NotValidDevice()), "info %1", 1,
          "not-valid-device", "Not a valid Device."},
         {23, [](auto& s) { s.SetKeepOldProtocol(true); }, "set-protocol %1 modbus-tcp", 3,
-         "readback-mismatch", "Change Protocol failed."},
+         "readback-mismatch", "Change Protocol failed.", "expected: Modbus TCP/IP"},
         {24, fault(MSG_SET_ETHERNET_PARAMS, sim::Fault::DeviceError(11)), "set-mode %1 no-dm7", 1,
          "set-failed", "Unable to Set Resolver Mode"},
         {25, [](auto& s) { s.RejectBlock(1); }, "upgrade %1 %2/fw.s19", 1, "transfer-failed",
@@ -552,6 +696,15 @@ TEST(BatchPlanTest, ChecksTheWholePlanBeforeAnyDevice) {
         {"127.0.0.1\n127.0.0.1,,,,delvor\n", ExitCode::Usage,
          "line 2: the device 127.0.0.1 is listed twice"},
         {"address\n# nothing\n", ExitCode::Usage, "lists no device"},
+        // Every problem is told at once; a malformed row outweighs a refused file.
+        {"127.0.0\n127.0.0.2,,,,,,BAD\n127.0.0.3,,,,,dm8\n", ExitCode::Usage,
+         "(a.b.c.d).\n" /* line 1, then line 2's file */},
+        {"127.0.0\n127.0.0.2,,,,,,BAD\n127.0.0.3,,,,,dm8\n", ExitCode::Usage,
+         "(a.b.c.d).\n" /* line 1, 2 and 3, in line order */},
+        {"127.0.0\n127.0.0.2,,,,,,BAD\n127.0.0.3,,,,,dm8\n", ExitCode::Usage,
+         "broken.s19 line 1: a character that is not a hexadecimal digit\n"},
+        {"127.0.0\n127.0.0.2,,,,,,BAD\n127.0.0.3,,,,,dm8\n", ExitCode::Usage,
+         "/plan.csv line 3: 'dm8' is not a resolver mode (dm7 or no-dm7)."},
         {"127.0.0.1,,,,,,FW\n127.0.0.2,,,,,,BAD\n", ExitCode::FileRefused,
          "line 2: Unable to read firmware file: "},
         {"127.0.0.1,,,,,,none.s19\n", ExitCode::FileRefused, "none.s19"},
