@@ -310,7 +310,7 @@ TEST(CliDeviceTest, SignalStopsNewWorkAndTheReportSaysWhatWasDone) {
         BYTE signalAfter; // the request whose arrival lets the signal go
         int signal;
         const char* document; // the final document without its "device"
-        int blocks;           // blocks the device received
+        int blocks;           // blocks the device received (1: some, not all)
         int execs;
     };
     const SignalCase cases[] = {
@@ -326,9 +326,10 @@ TEST(CliDeviceTest, SignalStopsNewWorkAndTheReportSaysWhatWasDone) {
     };
     for (const auto& [host, line, signalAfter, signal, document, blocks, execs] : cases) {
         const auto sim = StartedSimulator(CliAddress(host));
-        sim->SetBootDelayMs(400);
-        sim->SetBlockTimeMs(100);
-        sim->SetExecDelayMs(400);
+        // Only the phase the signal lands in takes its time.
+        sim->SetBootDelayMs(signalAfter == MSG_EXECUTE_BOOT ? 300 : 0);
+        sim->SetBlockTimeMs(signalAfter == MSG_FIRMWARE_BLOCK ? 100 : 0);
+        sim->SetExecDelayMs(signalAfter == MSG_EXECUTE_EXEC ? 300 : 0);
         QProcess cli;
         cli.start(QStringLiteral(RIVIVOZUZUVOD_CLI_PROGRAM),
                   Words(line, CliAddress(host), files.good));
@@ -342,7 +343,8 @@ TEST(CliDeviceTest, SignalStopsNewWorkAndTheReportSaysWhatWasDone) {
             EXPECT_EQ(QJsonDocument(final).toJson(QJsonDocument::Compact).toStdString(), document);
         }
         EXPECT_TRUE(final[u"interrupted"].toBool()) << host;
-        EXPECT_EQ(sim->RequestCount(MSG_FIRMWARE_BLOCK), blocks) << host;
+        const int sent = sim->RequestCount(MSG_FIRMWARE_BLOCK);
+        EXPECT_TRUE(blocks == 1 ? sent >= 1 && sent < 20 : sent == blocks) << host << ' ' << sent;
         EXPECT_EQ(sim->RequestCount(MSG_EXECUTE_EXEC), execs) << host;
     }
 
