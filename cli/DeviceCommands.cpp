@@ -131,6 +131,11 @@ ExitCode CDeviceCommands::Watch(const CommandContext& context) {
                          {QStringLiteral("error"), COutput::ErrorObject(job.Address(), failure)}});
     };
     DeviceOutcome outcome = job.ReadOut();
+    if (context.log) // the device as the watch found it; the polls are on standard output
+        context.log->Record(QStringLiteral("watch"), job.Address(), {}, outcome,
+                            outcome.Succeeded() ? CDeviceFields::ToJson(CDeviceFields::ReadOut(
+                                                      job.Address(), job.Record()))
+                                                : QJsonObject());
     ExitCode exit = ExitCode::Success;
     for (int poll = 1;; ++poll) {
         if (!outcome.Succeeded()) {

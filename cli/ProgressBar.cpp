@@ -77,6 +77,8 @@ void CProgressBar::Phase(const QString& device, UpgradePhase phase) {
 void CProgressBar::Add(qint64 bytes) {
     std::lock_guard lock(m_mutex);
     m_done = std::clamp<qint64>(m_done + bytes, 0, m_total);
+    if (m_done == m_total)
+        m_allSentMs = m_clock.elapsed();
 }
 
 void CProgressBar::DeviceDone(const QString& device, const QString& line) {
@@ -130,9 +132,12 @@ QString CProgressBar::Line() const {
         return Render(m_done, m_total, now - current.sinceMs);
     }
     QString line;
+    // The speed stands still once every byte has gone.
+    const qint64 sendingUntil = m_allSentMs >= 0 ? m_allSentMs : now;
     if (m_total > 0)
-        line = Render(m_done, m_total, m_transferStartMs < 0 ? 0 : now - m_transferStartMs) +
-               QStringLiteral("  ");
+        line =
+            Render(m_done, m_total, m_transferStartMs < 0 ? 0 : sendingUntil - m_transferStartMs) +
+            QStringLiteral("  ");
     line += QString(cli::DevicesDoneFormat).arg(m_devicesDone).arg(m_devices);
     std::map<UpgradePhase, int> counts;
     for (const auto& [device, current] : m_phases)

@@ -57,6 +57,7 @@ private:
     qint64 m_done = 0;
     qint64 m_transferStartMs = -1;
     qint64 m_transferEndMs = -1;
+    qint64 m_allSentMs = -1;
     int m_devicesDone = 0;
     struct Current {
         UpgradePhase phase;
