@@ -681,6 +681,13 @@ TEST(ProgressBarTest, LineShowsPercentBytesSpeedAndTimeLeft) {
               "[------------------------]   0%  0.0 KiB / 3.0 MiB  0.0 KiB/s  -:-- left");
     EXPECT_TRUE(CProgressBar::Render(500, 100, 2000) // more than the total: a full bar
                     .startsWith(QLatin1String("[########################] 100%")));
+    // Phases without bytes: their word and the time they have taken.
+    QStringList phases;
+    for (const auto& [phase, ms] : {std::pair{UpgradePhase::Boot, 7999},
+                                    {UpgradePhase::Exec, 61000},
+                                    {UpgradePhase::Reconnect, 0}})
+        phases << CProgressBar::RenderPhase(phase, ms);
+    EXPECT_EQ(phases.join(u'|').toStdString(), "erasing  0:07|starting  1:01|reconnecting  0:00");
 }
 
 // The whole plan is checked before any device (the batch test runs a good one); FW stands for
