@@ -273,15 +273,18 @@ TEST(CliDeviceTest, UpgradeSendsTheImageAndReportsTheNewExecRevision) {
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     EXPECT_TRUE(json.err.isEmpty()) << "no progress bar when stderr is not a terminal";
     const QList<QJsonObject> events = json.JsonLines();
-    EXPECT_EQ(events.first()[u"event"].toString(), QStringLiteral("phase"));
     int lastPercent = -1;
+    QStringList phases;
     for (const QJsonObject& event : events) {
+        if (event[u"event"].toString() == QLatin1String("phase"))
+            phases << event[u"phase"].toString();
         if (event[u"event"].toString() == QLatin1String("progress")) {
             EXPECT_GT(event[u"percent"].toInt(), lastPercent);
             lastPercent = event[u"percent"].toInt();
         }
     }
     EXPECT_EQ(lastPercent, 100);
+    EXPECT_EQ(phases.join(u' '), QStringLiteral("boot transfer exec reconnect"));
     EXPECT_EQ(json.Json()[u"device"][u"exec_revision"].toString(), QStringLiteral("C.4"));
 
     QProcess script;
@@ -596,7 +599,8 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
     for (const auto& simulator : devices)
         EXPECT_EQ(simulator->ConnectionCount(), 0) << simulator->Address().toStdString();
 
-    const CliRun run = Cli("batch %1 --jobs 4 --format json", plan("fw.s19"));
+    const QString log = files.dir.filePath(QStringLiteral("batch.log"));
+    const CliRun run = Cli("batch %1 --jobs 4 --format json --log %2", plan("fw.s19"), log);
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     // Already DM7: no mode step for device 2.
     EXPECT_EQ(
@@ -611,6 +615,26 @@ TEST(CliBatchTest, ThreeDevicesSucceedAndTheFaultyOneFailsAlone) {
         R"("device":"127.0.111.43","message":"Device is out of memory.","messages":)"
         R"(["Device is out of memory."]},"not_done":["protocol"],"ok":false,"started":true,)"
         R"("steps":[]}],"ok":false})");
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    QStringList asked; // one line per device, in the order they ended
+    for (const QByteArray& line : logFile.readAll().trimmed().split('\n'))
+        asked << QString::fromUtf8(QJsonDocument(QJsonDocument::fromJson(line)[u"asked"].toObject())
+                                       .toJson(QJsonDocument::Compact));
+    asked.sort();
+    EXPECT_EQ(
+        asked.join(u'\n').toStdString(),
+        QStringLiteral(R"({"firmware":"%1","protocol":"modbus-tcp","resolver_mode":"no-dm7",)"
+                       R"("steps":["firmware","protocol","mode"]})"
+                       "\n"
+                       R"({"firmware":"%1","resolver_mode":"dm7","steps":["firmware","mode"]})"
+                       "\n"
+                       R"({"ip":"127.0.111.45","protocol":"delvor","steps":["protocol","address"],)"
+                       R"("subnet_mask":"255.0.0.0"})"
+                       "\n"
+                       R"({"protocol":"modbus-tcp","steps":["protocol"]})")
+            .arg(files.good)
+            .toStdString());
     int stepEvents = 0;
     for (const QJsonObject& event : run.JsonLines())
         stepEvents += event[u"event"].toString() == QLatin1String("step") && event[u"ok"].toBool();
