@@ -1,4 +1,5 @@
 // encoder-sim: plays the encoder on a loopback address until it is stopped.
+#include "res/VersionResource.h"
 #include "sim/EncoderSimulator.h"
 #include "sim/FaultSpec.h"
 
@@ -179,7 +180,7 @@ void Apply(const Options& options, sim::CEncoderSimulator& simulator) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("encoder-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RIVIVOZUZUVOD_PRODUCT_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(res::PackageVersion()));
     QCommandLineParser parser;
     AddOptions(parser);
     parser.process(app);

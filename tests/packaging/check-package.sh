@@ -62,7 +62,7 @@ expected_files() {
     echo "usr/share/icons/hicolor/${size}x${size}/apps/rivivozuzuvod.png"
   done
   echo "usr/share/doc/rivivozuzuvod/copyright"
-  echo "usr/share/doc/rivivozuzuvod/changelog.gz"
+  echo "usr/share/doc/rivivozuzuvod/changelog.Debian.gz"
 }
 
 check_listing() {
