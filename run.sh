@@ -9,7 +9,7 @@ cmake --build --preset default
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "run.sh: no display to show the window on; start it from a desktop session." >&2
-  echo "        (build/default/bin/encoder-sim --address 127.0.0.2 runs the simulator alone.)" >&2
+  echo "        (build/default/bin/rivivozuzuvod-encoder-sim --address 127.0.0.2 runs the simulator alone.)" >&2
   exit 1
 fi
 exec build/default/bin/rivivozuzuvod --demo "$@"

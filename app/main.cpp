@@ -1,6 +1,7 @@
 #include "app/DELVOREncoderApp.h"
 #include "platform/QtMessageBoxHandler.h"
 #include "res/Texts.h"
+#include "res/VersionResource.h"
 #include "sim/EncoderSimulator.h"
 
 #include <QApplication>
@@ -61,7 +62,7 @@ QStringList Arguments(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("rivivozuzuvod"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RIVIVOZUZUVOD_PRODUCT_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(res::PackageVersion()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -1,7 +1,7 @@
 // Processor time of the whole program while it is connected and polling: the real main
 // dialog (offscreen) connected to an encoder, the GUI thread in its event loop, over 10 s of
 // wall time. The reference, measured in the same run, is the same dialog for the same time
-// before it connects. The encoder is the encoder-sim program as a child process, so that only
+// before it connects. The encoder is the simulator program as a child process, so that only
 // the tool is measured (its own share is printed beside); --in-process runs the simulator in
 // this process instead, and its share is then included. Target: under 1% of one core.
 #include "BenchSimulator.h"
@@ -44,7 +44,7 @@ struct Usage {
     }
 };
 
-// The encoder-sim program beside this one, started on the loopback address and waited for
+// The simulator program, started on the loopback address and waited for
 // until it says that it listens.
 class SimulatorProcess {
 public:
@@ -58,8 +58,7 @@ public:
     }
 
     bool Start(QString& error) {
-        const QString program =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/encoder-sim");
+        const QString program = QStringLiteral(ENCODER_SIM_PATH);
         m_process.setProgram(program);
         m_process.setArguments({QStringLiteral("--address"), kSimulatorAddress});
         m_process.start();
@@ -119,7 +118,7 @@ void Print(const Usage& idle, const Usage& polling, bool inProcess) {
     if (inProcess)
         std::printf("the simulator ran in this process: its share is included above\n");
     else
-        std::printf("encoder-sim (child process, not included above): %.3f s CPU = %.3f%% of "
+        std::printf("simulator (child process, not included above): %.3f s CPU = %.3f%% of "
                     "one core while polled (clock-tick resolution)\n",
                     polling.childCpuSeconds, polling.ChildPercent());
     std::printf("SUMMARY polling CPU: %.3f%% of one core (target < %.0f%%), %.3f%% when not "

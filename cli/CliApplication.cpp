@@ -94,10 +94,7 @@ std::span<const CCliApplication::Subcommand> CCliApplication::Subcommands() {
 }
 
 QString CCliApplication::Version() {
-    QString version;
-    platform::VersionInfo(res::ProgramVersionResource())
-        .QueryValue(QStringLiteral("\\StringFileInfo\\040904e4\\ProductVersion"), version);
-    return version;
+    return QString::fromLatin1(res::PackageVersion());
 }
 
 QString CCliApplication::OverviewHelp() {

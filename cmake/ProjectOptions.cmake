@@ -25,3 +25,16 @@ if(RIVIVOZUZUVOD_TSAN)
   target_compile_options(project_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(project_options INTERFACE -fsanitize=thread)
 endif()
+
+# The hardening a Debian package is expected to carry: checked string and memory calls, stack
+# guards, and a read-only table of relocations bound at start-up. The checked calls need an
+# optimised build, and the sanitizers bring their own checks, so Debug and sanitizer builds go
+# without.
+option(RIVIVOZUZUVOD_HARDEN "Build optimised builds with hardening flags" ON)
+if(RIVIVOZUZUVOD_HARDEN AND NOT RIVIVOZUZUVOD_SANITIZE AND NOT RIVIVOZUZUVOD_TSAN)
+  set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+  target_compile_definitions(project_options INTERFACE $<${optimised}:_FORTIFY_SOURCE=2>)
+  target_compile_options(project_options INTERFACE
+    "$<${optimised}:-fstack-protector-strong;-fstack-clash-protection;-Wformat;-Werror=format-security>")
+  target_link_options(project_options INTERFACE "$<${optimised}:-Wl,-z,relro;-Wl,-z,now>")
+endif()

@@ -27,4 +27,8 @@ struct VersionResource {
 // The version resource of this program.
 const VersionResource& ProgramVersionResource();
 
+// What the programs' --version prints and the Debian packages carry ("1.0.0-1"); the window's
+// title and About box keep the resource's product version.
+const char* PackageVersion();
+
 } // namespace res

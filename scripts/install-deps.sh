@@ -9,7 +9,7 @@ packages=(
   fp-utils libchm-dev
   srecord clang libclang-rt-14-dev clang-format
   xvfb xauth fonts-dejavu-core
-  help2man dpkg-dev file lintian desktop-file-utils appstream xdotool
+  help2man groff-base dpkg-dev file lintian desktop-file-utils appstream xdotool git
 )
 
 missing=()

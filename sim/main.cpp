@@ -1,4 +1,5 @@
-// encoder-sim: plays the encoder on a loopback address until it is stopped.
+// rivivozuzuvod-encoder-sim: plays the encoder on a loopback address until it is stopped.
+#include "res/VersionResource.h"
 #include "sim/EncoderSimulator.h"
 #include "sim/FaultSpec.h"
 
@@ -178,8 +179,8 @@ void Apply(const Options& options, sim::CEncoderSimulator& simulator) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("encoder-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RIVIVOZUZUVOD_PRODUCT_VERSION));
+    QCoreApplication::setApplicationName(QStringLiteral("rivivozuzuvod-encoder-sim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(res::PackageVersion()));
     QCommandLineParser parser;
     AddOptions(parser);
     parser.process(app);
@@ -193,11 +194,11 @@ int main(int argc, char** argv) {
     }
     sim::CEncoderSimulator simulator(options.config);
     if (!simulator.Start()) {
-        err << "encoder-sim: " << simulator.ErrorString() << Qt::endl;
+        err << QCoreApplication::applicationName() << ": " << simulator.ErrorString() << Qt::endl;
         return 1;
     }
     Apply(options, simulator);
-    QTextStream(stdout) << "encoder-sim listening on " << simulator.Address() << ':'
-                        << simulator.Port() << Qt::endl;
+    QTextStream(stdout) << QCoreApplication::applicationName() << " listening on "
+                        << simulator.Address() << ':' << simulator.Port() << Qt::endl;
     return app.exec();
 }

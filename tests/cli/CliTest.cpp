@@ -132,7 +132,7 @@ TEST(CliProgramTest, HelpOfTheProgramAndEverySubcommandAndVersionPrintWithoutADi
         EXPECT_EQ(own.exitCode, 0) << name;
         EXPECT_TRUE(own.out.startsWith("Usage: rivivozuzuvod-cli " + QByteArray(name) + ' '));
     }
-    EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0\n");
+    EXPECT_EQ(RunCli({QStringLiteral("--version")}, headless).out, "rivivozuzuvod-cli 1.0.0-1\n");
 }
 
 TEST(CliProgramTest, ProgramDoesNotLoadTheWidgetLibrary) {
