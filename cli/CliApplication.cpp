@@ -5,7 +5,6 @@
 #include "cli/Interruption.h"
 #include "cli/RequestTrace.h"
 #include "cli/RunLog.h"
-#include "platform/VersionInfo.h"
 #include "res/CliTexts.h"
 #include "res/VersionResource.h"
 
