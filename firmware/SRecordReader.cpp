@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -79,10 +80,10 @@ constexpr std::array<RecordLayout, 10> kLayouts{{{RecordKind::Header, 2},
 // One line as the reader sees it. It points into the line; nothing is copied.
 struct RecordLine {
     RecordKind kind = RecordKind::Blank;
-    DWORD address = 0;         // load address of a data record; a count record's count
-    std::size_t dataCount = 0; // data bytes behind the address
-    std::size_t dataOffset = 0;
-    QLatin1String damage; // why a damaged line is refused
+    DWORD address = 0;          // load address of a data record; a count record's count
+    std::size_t dataCount = 0;  // data bytes behind the address
+    std::size_t dataOffset = 0; // of the data among the decoded bytes
+    QLatin1String damage;       // why a damaged line is refused
 };
 
 RecordLine Damaged(QLatin1String why) {
@@ -96,26 +97,90 @@ bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// Sums the bytes written as hex pairs from character 2 on. False when any character from
-// there on is not a hexadecimal digit (a lone last one included).
-bool SumHexPairs(std::string_view line, unsigned& sum) {
-    int digits = 0; // ORed: negative once any digit was not hexadecimal
+// The bytes of one record line as hex pairs from character 2 on (count, address, data,
+// checksum), decoded once.
+struct DecodedLine {
+    std::array<BYTE, kMaxRecordLineLength / 2 + 8> bytes; // room for one word past the end
+    std::size_t count = 0;
+    unsigned sum = 0; // of every byte, for the checksum: only the low byte counts
+};
+
+constexpr std::uint64_t Repeated(std::uint8_t byte) {
+    return 0x0101010101010101ull * byte;
+}
+
+// Whether all eight characters of `word` (one per byte) are 0-9, A-F or a-f. A byte's high
+// bit after adding (0x80 - low) says it is at least `low`, after adding (0x7F - high) that it
+// is above `high`; bytes below 0x80 never carry into their neighbours.
+bool AllHexDigits(std::uint64_t word) {
+    constexpr std::uint64_t high = Repeated(0x80);
+    const std::uint64_t ascii = ~word & high;
+    const std::uint64_t digit = (word + Repeated(0x80 - '0')) & ~(word + Repeated(0x7F - '9'));
+    const std::uint64_t lower = word | Repeated(0x20);
+    const std::uint64_t letter = (lower + Repeated(0x80 - 'a')) & ~(lower + Repeated(0x7F - 'f'));
+    return ((digit | letter) & ascii & high) == high;
+}
+
+// Four bytes from eight hex digits (checked before), in 16-bit lanes: lane k holds the byte
+// of characters 2k and 2k+1, in memory order when the word was read little-endian.
+std::uint64_t PairLanes(std::uint64_t word) {
+    // A digit's value is its low nibble, plus 9 for a letter (bit 6 set).
+    const std::uint64_t nibbles = (word & Repeated(0x0F)) + ((word >> 6) & Repeated(0x01)) * 9;
+    constexpr std::uint64_t laneLow = 0x000F000F000F000Full;
+    return ((nibbles & laneLow) << 4) | ((nibbles >> 8) & laneLow);
+}
+
+std::uint32_t PackLanes(std::uint64_t lanes) {
+    const std::uint64_t pairs = (lanes | (lanes >> 8)) & 0x0000FFFF0000FFFFull;
+    return static_cast<std::uint32_t>(pairs | (pairs >> 16));
+}
+
+unsigned LaneSum(std::uint64_t lanes) {
+    return static_cast<unsigned>((lanes + (lanes >> 16) + (lanes >> 32) + (lanes >> 48)) & 0xFFFF);
+}
+
+std::uint64_t LittleEndianWord(const char* text) {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, text, sizeof word); // one load
+    } else {
+        for (int i = 0; i < 8; ++i)
+            word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
+    return word;
+}
+
+// Decodes the hex pairs from character 2 on, eight characters at a time, summing as it goes.
+// False when any character from there on is not a hexadecimal digit (a lone last one too).
+bool DecodeHexPairs(std::string_view line, DecodedLine& decoded) {
     std::size_t i = 2;
+    std::uint64_t laneSums = 0; // at most 31 words of 255 per lane: no lane overflows
+    for (; i + 8 <= line.size(); i += 8) {
+        const std::uint64_t word = LittleEndianWord(line.data() + i);
+        if (!AllHexDigits(word))
+            return false;
+        const std::uint64_t lanes = PairLanes(word);
+        laneSums += lanes;
+        const std::uint32_t packed = PackLanes(lanes);
+        std::memcpy(decoded.bytes.data() + decoded.count, &packed, sizeof packed);
+        decoded.count += 4;
+    }
+    decoded.sum = LaneSum(laneSums);
     for (; i + 1 < line.size(); i += 2) {
         const int high = StrictDigit(line[i]);
         const int low = StrictDigit(line[i + 1]);
-        digits |= high | low;
-        sum += static_cast<unsigned>(high * 16 + low);
+        if ((high | low) < 0)
+            return false;
+        decoded.bytes[decoded.count++] = static_cast<BYTE>(high * 16 + low);
+        decoded.sum += static_cast<unsigned>(high * 16 + low);
     }
-    if (i < line.size())
-        digits |= StrictDigit(line[i]);
-    return digits >= 0;
+    return i == line.size() || StrictDigit(line[i]) >= 0;
 }
 
 // Everything but a header must be a whole record: mark, type digit, count, exactly `count`
 // bytes as hex pairs, and a checksum that makes all of them sum to 0xFF in their low byte.
-RecordLine ReadRecordLine(std::string_view line) {
-    if (IsBlank(line))
+RecordLine ReadRecordLine(std::string_view line, DecodedLine& decoded) {
+    if (line.empty() || ((line[0] == ' ' || line[0] == '\t') && IsBlank(line)))
         return {};
     // A firmware file is records and nothing else: a foreign line means a foreign file.
     if (line.size() < 2 || (line[0] != 'S' && line[0] != 's') || line[1] < '0' || line[1] > '9')
@@ -127,27 +192,27 @@ RecordLine ReadRecordLine(std::string_view line) {
         return record; // free text by custom; nothing of it reaches the device
     if (line.size() > kMaxRecordLineLength)
         return Damaged(text::ReasonLineTooLong);
-    unsigned sum = 0;
-    if (!SumHexPairs(line, sum))
+    if (!DecodeHexPairs(line, decoded))
         return Damaged(text::ReasonNotHex);
-    const std::size_t byteCount = line.size() >= 4 ? HexByte(line[2], line[3]) : 0;
+    const std::size_t byteCount = decoded.count > 0 ? decoded.bytes[0] : 0;
     if (byteCount < layout.addressBytes + 1 || line.size() != 4 + 2 * byteCount)
         return Damaged(text::ReasonByteCount);
-    if ((sum & 0xFF) != 0xFF)
+    if ((decoded.sum & 0xFF) != 0xFF)
         return Damaged(text::ReasonChecksum);
-    for (std::size_t i = 0; i < 2 * layout.addressBytes; ++i)
-        record.address = record.address * 16 + static_cast<DWORD>(StrictDigit(line[4 + i]));
+    for (std::size_t i = 1; i <= layout.addressBytes; ++i)
+        record.address = (record.address << 8) | decoded.bytes[i];
     record.dataCount = byteCount - layout.addressBytes - 1;
-    record.dataOffset = 4 + 2 * layout.addressBytes;
+    record.dataOffset = 1 + layout.addressBytes;
     if (record.dataCount > kMaxRecordDataBytes)
         return Damaged(text::ReasonLineTooLong);
     return record;
 }
 
+// The record as the reader's state describes it; the data stays as text in m_szData.
 void TakeDataRecord(CSRecordReader& reader, std::string_view line, const RecordLine& record) {
     reader.m_dwRecordAddress = record.address;
     reader.m_nDataCount = static_cast<BYTE>(record.dataCount);
-    std::memcpy(reader.m_szData, line.data() + record.dataOffset, 2 * record.dataCount);
+    std::memcpy(reader.m_szData, line.data() + 2 + 2 * record.dataOffset, 2 * record.dataCount);
 }
 
 // Makes room for `extra` more bytes behind the image. Grows by doubling so that a file of many
@@ -215,8 +280,20 @@ std::optional<Refusal> CheckDataRecord(const FileProgress& file, const RecordLin
     return std::nullopt;
 }
 
+// Appends the decoded data of the current record behind the image.
+bool StoreDecodedData(CSRecordReader& reader, const BYTE* data) {
+    const std::size_t count = reader.m_nDataCount;
+    if (!EnsureRoom(reader, count))
+        return false;
+    std::memcpy(reader.m_pImage->data() + reader.m_nImageLength, data, count);
+    reader.m_nImageLength += static_cast<DWORD>(count);
+    return true;
+}
+
+// The data was decoded with the line; it goes into the image without the text round trip
+// of StoreRecordData.
 std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& file,
-                                        std::string_view line, const RecordLine& record) {
+                                        const DecodedLine& decoded, const RecordLine& record) {
     if (auto refusal = CheckDataRecord(file, record))
         return refusal;
     ++file.dataRecords;
@@ -224,7 +301,8 @@ std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& fi
     file.countFollowsData = false;
     if (record.dataCount == 0 && !file.addressFixed)
         return std::nullopt; // an empty record fixes no address
-    TakeDataRecord(reader, line, record);
+    reader.m_dwRecordAddress = record.address;
+    reader.m_nDataCount = static_cast<BYTE>(record.dataCount);
     // The first record with data fixes the address that image byte 0 stands for.
     if (!file.addressFixed)
         reader.m_dwNextAddress = reader.m_dwRecordAddress;
@@ -234,7 +312,8 @@ std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& fi
                                 (record.address - reader.m_dwNextAddress) + record.dataCount;
     if (grown > kMaxFirmwareImageSize)
         return Refusal{file.line, QString(text::ReasonImageTooLarge)};
-    const bool stored = FillAddressGap(reader) && StoreRecordData(reader);
+    const bool stored = FillAddressGap(reader) &&
+                        StoreDecodedData(reader, decoded.bytes.data() + record.dataOffset);
     reader.m_dwNextAddress += reader.m_nDataCount;
     if (!stored)
         return Refusal{file.line, QString(text::ReasonOutOfMemory)};
@@ -266,10 +345,12 @@ std::optional<Refusal> CheckComplete(const CSRecordReader& reader, const FilePro
 
 std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view contents) {
     FileProgress file;
+    DecodedLine decoded;        // one buffer for every line
     while (!contents.empty()) { // every turn takes at least one character
         const std::string_view line = TakeLine(contents);
         ++file.line;
-        const RecordLine record = ReadRecordLine(line);
+        decoded.count = 0;
+        const RecordLine record = ReadRecordLine(line, decoded);
         std::optional<Refusal> refusal;
         switch (record.kind) {
         case RecordKind::Blank:
@@ -285,7 +366,7 @@ std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view co
             refusal = CheckCountRecord(file, record);
             break;
         case RecordKind::Data:
-            refusal = AppendDataRecord(reader, file, line, record);
+            refusal = AppendDataRecord(reader, file, decoded, record);
             break;
         }
         if (refusal)
@@ -332,7 +413,8 @@ int HexDigitValue(char digit) {
 }
 
 SRecordLine ParseSRecord(CSRecordReader& reader, std::string_view line) {
-    const RecordLine record = ReadRecordLine(line);
+    DecodedLine decoded;
+    const RecordLine record = ReadRecordLine(line, decoded);
     switch (record.kind) {
     case RecordKind::Damaged:
         return SRecordDamaged;
@@ -378,11 +460,11 @@ std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
         Refuse(outcome, *refusal);
         return std::nullopt;
     }
-    // Data takes two characters per byte, so the file's size holds the image unless gaps
-    // are filled; EnsureRoom grows it then.
+    // Data takes two characters per byte, so half the file's size holds the image unless
+    // gaps are filled; EnsureRoom grows it then.
     std::vector<BYTE> image;
     try {
-        image.resize(fileContents.size());
+        image.resize(fileContents.size() / 2 + 1);
     } catch (const std::bad_alloc&) {
         Refuse(outcome, {0, QString(text::ReasonOutOfMemory)});
         return std::nullopt;
@@ -417,6 +499,15 @@ std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const
     QFile file(path);
     if (!OpenFirmwareFile(file, outcome))
         return std::nullopt;
+    // Read in place where the system can map the file: no copy of it is made.
+    const qint64 size = file.size();
+    if (size > 0 && static_cast<std::size_t>(size) <= kMaxFirmwareFileSize) {
+        if (const uchar* mapped = file.map(0, size)) {
+            const std::string_view contents(reinterpret_cast<const char*>(mapped),
+                                            static_cast<std::size_t>(size));
+            return BuildFirmwareImage(reader, contents, nImageLength, outcome);
+        }
+    }
     std::vector<char> contents;
     if (auto refusal = ReadWholeFile(file, contents)) {
         Refuse(outcome, *refusal);
