@@ -1,8 +1,8 @@
 #include "commdll/SerialCommLink.h"
 
-#include "platform/ThreadStart.h"
-
 #include <QRandomGenerator>
+
+#include <system_error>
 
 SerialCommLink::SerialCommLink(const QString& address, quint16 port)
     : m_connection(address, port, m_stop),
@@ -52,9 +52,14 @@ bool SerialCommLink::Start(LinkRequest request, int fastPathMs) {
 }
 
 bool SerialCommLink::EnsureWorker() {
-    if (!m_worker)
-        m_worker = platform::StartThread([this] { Run(); });
-    return m_worker != nullptr;
+    if (m_worker)
+        return true;
+    try {
+        m_worker = std::make_unique<std::thread>([this] { Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void SerialCommLink::Finish(commdll::LinkOutcome outcome) {
