@@ -116,6 +116,7 @@ private:
     void RestoreTargetAddress();
     void SetTitleWithVersion();
     Outcome ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
+    void StoreTargetAddress();
     CIPAddressCtrl* FieldAtFault(const Outcome& outcome) const;
     void FillProtocolChoices();
     void ShowProtocolPanels();
@@ -124,5 +125,6 @@ private:
     bool IsClosing() const;
 
     bool m_bOperationRunning = false;
-    bool m_bClosing = false; // the destructor runs
+    bool m_bClosing = false;       // the destructor runs
+    QString m_storedTargetAddress; // what this window last wrote as the stored address
 };
