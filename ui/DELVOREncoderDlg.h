@@ -7,6 +7,7 @@
 #include "platform/IpAddressCtrl.h"
 #include "platform/TemplateDialog.h"
 #include "platform/WinTypes.h"
+#include "ui/CursorBlinkTimeout.h"
 #include "ui/PeriodicThread.h"
 
 #include <QIcon>
@@ -125,6 +126,7 @@ private:
     bool IsClosing() const;
 
     bool m_bOperationRunning = false;
-    bool m_bClosing = false;       // the destructor runs
-    QString m_storedTargetAddress; // what this window last wrote as the stored address
+    bool m_bClosing = false;           // the destructor runs
+    QString m_storedTargetAddress;     // what this window last wrote as the stored address
+    CCursorBlinkTimeout m_cursorBlink; // the idle window wakes for nothing but the poller
 };
