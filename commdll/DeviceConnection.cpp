@@ -21,7 +21,7 @@ constexpr int WAIT_SLICE_MS = 50;        // longest blocking wait before the sto
 constexpr int CONNECT_ATTEMPT_MS = 1000; // one connect attempt (a failed connect ends sooner)
 constexpr int CONNECT_RETRY_PAUSE_MS = 25;
 constexpr qint64 SOCKET_READ_BUFFER = 4096;
-constexpr std::chrono::microseconds REPLY_SPIN{1000};
+constexpr std::chrono::microseconds REPLY_SPIN{200};
 
 // Milliseconds left before the earlier of the two ends, at most `cap`.
 int Remaining(const QDeadlineTimer& deadline, const QDeadlineTimer& slice, int cap) {
