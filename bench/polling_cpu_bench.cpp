@@ -4,12 +4,15 @@
 // before it connects. The encoder is the encoder-sim program as a child process, so that only
 // the tool is measured (its own share is printed beside); --in-process runs the simulator in
 // this process instead, and its share is then included. Goals: under 0.1% of one core while
-// polling, under 0.05% while not connected.
+// polling, under 0.05% while not connected. Both are measured once the window has been left
+// alone for as long as the text cursor blinks after the last input (--settle), as an
+// operator who watches the position leaves it; the settling time is not measured.
 #include "BenchSimulator.h"
 #include "DialogSession.h"
 #include "EventLoopWait.h"
 #include "ProcessCpu.h"
 #include "sim/EncoderSimulator.h"
+#include "ui/CursorBlinkTimeout.h"
 #include "ui/DELVOREncoderDlg.h"
 
 #include <QApplication>
@@ -144,6 +147,11 @@ int main(int argc, char** argv) {
     parser.addOption({QStringLiteral("seconds"),
                       QStringLiteral("Wall time of each measurement (default 10)."),
                       QStringLiteral("n"), QString::number(kDefaultSeconds)});
+    parser.addOption({QStringLiteral("settle"),
+                      QStringLiteral("Milliseconds the window is left alone before each "
+                                     "measurement (default: the cursor's blink time, plus 1 s)."),
+                      QStringLiteral("ms"),
+                      QString::number(CCursorBlinkTimeout::kDefaultTimeoutMs + 1000)});
     parser.addOption({QStringLiteral("in-process"),
                       QStringLiteral("Run the simulator in this process (its share is then "
                                      "included).")});
@@ -177,6 +185,8 @@ int main(int argc, char** argv) {
                      [&polls] { ++polls; });
     const qint64 childPid = inProcess ? 0 : child.Pid();
 
+    const int settleMs = parser.value(QStringLiteral("settle")).toInt();
+    bench::RunEventLoopFor(settleMs);
     const Usage idle = Measure(seconds, childPid, polls);
     session.SetTarget(kSimulatorAddress);
     if (!session.ClickConnect() ||
@@ -184,6 +194,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Connect failed (%d messages)\n", session.Messages());
         return 1;
     }
+    bench::RunEventLoopFor(settleMs);
     const Usage polling = Measure(seconds, childPid, polls);
     if (idle.cpuSeconds < 0 || polling.cpuSeconds < 0 || session.Messages() != 0) {
         std::fprintf(stderr, "a measurement failed (%d messages)\n", session.Messages());
