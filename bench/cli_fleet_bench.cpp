@@ -1,5 +1,5 @@
 // The command line on a fleet: the same 100 KiB image upgraded on one device, then on eight
-// with --jobs 8 (target: eight within 1.5x the time of one); then a scan of a /24 with 16
+// with --jobs 8 (goal: eight within 1.1x the time of one); then a scan of a /24 with 16
 // encoders among its addresses beside the time of one `info`. Each figure is the built
 // rivivozuzuvod-cli program run as a child process against simulators in this process, each
 // taking 1 ms per firmware block as its flash time.
@@ -22,7 +22,7 @@ constexpr std::size_t kImageSize = 100 * 1024;
 constexpr int kFleet = 8;
 constexpr int kBlockFlashMs = 1;
 constexpr int kScanEncoders = 16;
-constexpr double kTargetRatio = 1.5;
+constexpr double kTargetRatio = 1.1;
 // Both fleets stay on loopback: 127.0.75.x upgrades, 127.0.76.0/24 the scan.
 QString FleetAddress(int i) {
     return QStringLiteral("127.0.75.%1").arg(i + 1);
@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
         return 1;
     const double ratio = eight / one;
     std::printf("upgrade of %zu KiB, %d ms flash per block: one device %.0f ms, %d devices "
-                "(--jobs %d) %.0f ms: %.2fx (target <= %.1fx) %s\n",
+                "(--jobs %d) %.0f ms: %.2fx (goal <= %.1fx): %s\n",
                 kImageSize / 1024, kBlockFlashMs, one, kFleet, kFleet, eight, ratio, kTargetRatio,
-                ratio <= kTargetRatio ? "OK" : "MISSED");
+                ratio <= kTargetRatio ? "met" : "NOT met");
     std::printf("scan of a /24 with %d encoders: %.0f ms; one info: %.0f ms\n", kScanEncoders, scan,
                 info);
     return 0;

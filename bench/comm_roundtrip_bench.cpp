@@ -1,7 +1,7 @@
 // Status requests through the command layer against the encoder simulator, against the
 // plainest stop-and-wait request/reply over loopback TCP measured in the same run (our own
-// echo server and client, frames of the same sizes). Prints both, their ratio (target: within
-// 3x) and the number of 400 ms busy sleeps the command layer took (target: none).
+// echo server and client, frames of the same sizes). Prints both, their ratio (goal: at most
+// 1.2x) and the number of 400 ms busy sleeps the command layer took (goal: none).
 #include "BenchSimulator.h"
 #include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
@@ -22,7 +22,7 @@ constexpr int kCalls = 2000;
 // Runs of each side, taken in turn, best of each: the machine is shared, and the best run
 // shows what each path costs rather than what other load cost it.
 constexpr int kRuns = 7;
-constexpr double kTargetRatio = 3.0;
+constexpr double kTargetRatio = 1.2;
 // Both ends stay on loopback, on addresses no test uses.
 const QString kSimulatorAddress = QStringLiteral("127.0.78.1");
 const QString kReferenceAddress = QStringLiteral("127.0.78.2");
@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
                 "simulator answered %d status requests over %d connections\n",
                 kCalls, status, status * 1000.0 / kCalls, simulator->RequestCount(0x12),
                 simulator->ConnectionCount());
-    std::printf("ratio %.2f (target <= %.1f), 400 ms busy sleeps: %ld (target 0)\n", ratio,
-                kTargetRatio, sleeps);
-    return ratio <= kTargetRatio && sleeps == 0 ? 0 : 2;
+    const bool met = ratio <= kTargetRatio && sleeps == 0;
+    std::printf("ratio %.2f (goal <= %.1f), 400 ms busy sleeps: %ld (goal 0): %s\n", ratio,
+                kTargetRatio, sleeps, met ? "met" : "NOT met");
+    return met ? 0 : 2;
 }

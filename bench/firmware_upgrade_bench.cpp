@@ -1,6 +1,6 @@
 // A full firmware upgrade of a 2 MiB image against the encoder simulator (no simulated flash
 // time), against a plain loopback stop-and-wait exchange of the same number of 230-byte
-// blocks measured in the same run. Prints both times and the ratio (target: within 3x).
+// blocks measured in the same run. Prints both times and the ratio (goal: at most 1.2x).
 #include "BenchSimulator.h"
 #include "RawStopAndWait.h"
 #include "comm/CommInterface.h"
@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kImageSize = 2 * 1024 * 1024;
 constexpr int kRuns = 3;
-constexpr double kTargetRatio = 3.0;
+constexpr double kTargetRatio = 1.2;
 constexpr int kIoTimeoutMs = 5000;
 // Both ends stay on loopback.
 const QString kSimulatorAddress = QStringLiteral("127.0.77.1");
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
                 kRuns, upgradeMs, upgradeMs * 1000 / exchanges, busySleeps);
     std::printf("  raw loopback stop-and-wait, best of %d:      %9.1f ms (%.1f us/exchange)\n",
                 kRuns, referenceMs, referenceMs * 1000 / exchanges);
-    std::printf("  ratio: upgrade takes %.2fx the reference (target <= %.0fx): %s\n", ratio,
+    std::printf("  ratio: upgrade takes %.2fx the reference (goal <= %.1fx): %s\n", ratio,
                 kTargetRatio, ratio <= kTargetRatio ? "met" : "NOT met");
     return 0;
 }

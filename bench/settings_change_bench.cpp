@@ -2,7 +2,7 @@
 // (offscreen) against the simulator with its default restart time, and where its time goes:
 // the set and restart requests, the wait for the device to come back, and the read-out that
 // follows. The phases are timed again on a bare link, one after the other, so each shows on
-// its own.
+// its own. Goal: on the bare link the device is back at most 50 ms after its restart time.
 #include "BenchSimulator.h"
 #include "DialogSession.h"
 #include "comm/CommInterface.h"
@@ -24,6 +24,8 @@ const QString kSimulatorAddress = QStringLiteral("127.0.79.20");
 constexpr std::array<BYTE, 4> kSimulatorOctets{127, 0, 79, 20};
 constexpr int kRounds = 3;
 constexpr int kDeviceBackTimeoutMs = 10000;
+// What the link may add to the device's own time away: a connection attempt every 25 ms.
+constexpr int kDeviceBackGoalMarginMs = 50;
 
 double Ms(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
@@ -126,8 +128,10 @@ int main(int argc, char** argv) {
                 "(%ld busy sleeps); read-out %.1f ms\n",
                 phases.setAndRestartMs, phases.deviceBackMs,
                 CCommInterface::BusySleepCount() - sleepsBefore, phases.readOutMs);
-    std::printf("SUMMARY settings change: the device's restart (%d ms away) and the 400 ms "
-                "status polling of the waiting request make up nearly all of it\n",
-                restartAwayMs);
+    const double goalMs = restartAwayMs + kDeviceBackGoalMarginMs;
+    std::printf("SUMMARY settings change: device back after %.0f ms on a bare link (goal <= %.0f "
+                "ms for a restart of %d ms): %s\n",
+                phases.deviceBackMs, goalMs, restartAwayMs,
+                phases.deviceBackMs <= goalMs ? "met" : "NOT met");
     return session.Messages() == kRounds ? 0 : 1;
 }

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kReaderRuns = 7;
 constexpr int kReferenceRuns = 3;
-constexpr double kTargetRatio = 10.0;
+constexpr double kTargetRatio = 50.0;
 
 // One record of `type` with an address field of `addressBytes` bytes.
 QByteArray Record(char type, DWORD address, int addressBytes, const QByteArray& data) {
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     const double ratio = referenceMs / readerMs;
     std::printf("  srec_cat -> binary, best of %d:          %8.2f ms\n", kReferenceRuns,
                 referenceMs);
-    std::printf("  ratio: reader is %.1fx faster (target >= %.0fx): %s\n", ratio, kTargetRatio,
+    std::printf("  ratio: reader is %.1fx faster (goal >= %.0fx): %s\n", ratio, kTargetRatio,
                 ratio >= kTargetRatio ? "met" : "NOT met");
     return 0;
 }

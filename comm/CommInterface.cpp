@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -131,16 +130,21 @@ bool CCommInterface::WaitForCompletion() {
 }
 
 // While the device works, the GUI thread keeps handling its events (the progress bar steps,
-// the window repaints); a worker thread simply sleeps.
+// the window repaints); a worker thread simply sleeps. Either wakes as soon as the exchange
+// ends: a device back from its restart is noticed at once, not at the next look.
 void CCommInterface::SleepWhileBusy() {
     ++s_busySleeps;
     if (!platform::IsGuiThread()) {
-        QThread::msleep(kBusyPollIntervalMs);
+        m_SerialComm.WaitForExchangeEnd(kBusyPollIntervalMs);
         return;
     }
     QEventLoop wait;
     QTimer::singleShot(kBusyPollIntervalMs, &wait, &QEventLoop::quit);
-    wait.exec();
+    m_SerialComm.SetExchangeEndNotifier(
+        [&wait] { QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection); });
+    if (!m_SerialComm.WaitForExchangeEnd(0))
+        wait.exec();
+    m_SerialComm.SetExchangeEndNotifier({});
 }
 
 void CCommInterface::ShowProgressPercentage() {

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace commdll {
 
@@ -19,9 +21,12 @@ constexpr int WAIT_SLICE_MS = 50;        // longest blocking wait before the sto
 constexpr int CONNECT_ATTEMPT_MS = 1000; // one connect attempt (a failed connect ends sooner)
 constexpr int CONNECT_RETRY_PAUSE_MS = 25;
 constexpr qint64 SOCKET_READ_BUFFER = 4096;
+constexpr std::chrono::microseconds REPLY_SPIN{200};
 
-int Remaining(const QDeadlineTimer& deadline, int cap) {
-    return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, cap));
+// Milliseconds left before the earlier of the two ends, at most `cap`.
+int Remaining(const QDeadlineTimer& deadline, const QDeadlineTimer& slice, int cap) {
+    const QDeadlineTimer first = std::min(deadline, slice);
+    return static_cast<int>(std::clamp<qint64>(first.remainingTime(), 0, cap));
 }
 
 int ErrnoOf(QAbstractSocket::SocketError error) {
@@ -87,36 +92,52 @@ bool CDeviceConnection::RefusedByLoopbackSwitch(const QHostAddress& destination)
     return !destination.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
 }
 
-LinkOutcome CDeviceConnection::Exchange(const Frame& request, int timeoutMs) {
-    const QByteArray bytes = EncodeFrame(request);
-    if (bytes.isEmpty())
+void CDeviceConnection::Begin(const Frame& request, int timeoutMs) {
+    m_request = request;
+    m_requestBytes = EncodeFrame(request);
+    m_timeoutMs = timeoutMs;
+    m_deadline = QDeadlineTimer(timeoutMs);
+    m_resent = false;
+    m_replySpun = false;
+    m_connectError = ETIMEDOUT;
+    m_phase = Phase::Connecting;
+}
+
+std::optional<LinkOutcome> CDeviceConnection::Advance(const QDeadlineTimer& slice) {
+    if (m_requestBytes.isEmpty())
         return Failure(COMM_ERROR_INVALID_ARGUMENT);
-    QDeadlineTimer deadline(timeoutMs);
-    bool resent = false;
     for (;;) {
-        int systemError = 0;
-        const Connect connect = EnsureConnected(deadline, systemError);
-        if (m_stop && connect != Connect::Ready)
-            return Failure(COMM_STATUS_FAILED_SILENT);
-        if (connect == Connect::Failed)
-            return Failure(COMM_ERROR_CONNECT, systemError);
-        if (connect == Connect::RestartTimedOut)
-            return Failure(COMM_ERROR_TIMEOUT, ETIMEDOUT);
-        if (connect == Connect::BackFromRestart)
-            deadline = QDeadlineTimer(timeoutMs); // the ordinary time-out counts from here
+        if (m_phase == Phase::Connecting) {
+            const Connect connect = EnsureConnected(m_deadline, slice);
+            if (connect == Connect::SliceOver)
+                return std::nullopt;
+            if (m_stop && connect != Connect::Ready)
+                return Failure(COMM_STATUS_FAILED_SILENT);
+            if (connect == Connect::Failed)
+                return Failure(COMM_ERROR_CONNECT, m_connectError);
+            if (connect == Connect::RestartTimedOut)
+                return Failure(COMM_ERROR_TIMEOUT, ETIMEDOUT);
+            if (connect == Connect::BackFromRestart)
+                m_deadline = QDeadlineTimer(m_timeoutMs); // the ordinary time-out counts from here
+            if (Send(m_requestBytes, m_deadline))
+                m_phase = Phase::AwaitingReply;
+        }
         ReadResult result{ReadEnd::Dropped, false, {}};
-        if (Send(bytes, deadline))
-            result = AwaitReply(request, deadline);
+        if (m_phase == Phase::AwaitingReply)
+            result = AwaitReply(m_request, m_deadline, slice);
+        if (result.end == ReadEnd::SliceOver)
+            return std::nullopt;
         if (result.end == ReadEnd::Reply) {
-            FollowDevice(request, result);
+            FollowDevice(m_request, result);
             return result.outcome;
         }
+        m_phase = Phase::Connecting;
         Drop();
         if (m_stop)
             return Failure(COMM_STATUS_FAILED_SILENT);
-        if (resent)
+        if (m_resent)
             return Failure(COMM_ERROR_TRANSMIT);
-        resent = true;
+        m_resent = true;
     }
 }
 
@@ -136,14 +157,14 @@ void CDeviceConnection::FollowDevice(const Frame& request, const ReadResult& res
 }
 
 CDeviceConnection::Connect CDeviceConnection::EnsureConnected(const QDeadlineTimer& deadline,
-                                                              int& systemError) {
+                                                              const QDeadlineTimer& slice) {
     const QHostAddress destination(m_address);
     if (destination.isNull() || destination.protocol() != QAbstractSocket::IPv4Protocol) {
-        systemError = EINVAL;
+        m_connectError = EINVAL;
         return Connect::Failed;
     }
     if (RefusedByLoopbackSwitch(destination)) {
-        systemError = ENETUNREACH;
+        m_connectError = ENETUNREACH;
         return Connect::Failed;
     }
     if (StillConnected())
@@ -153,11 +174,12 @@ CDeviceConnection::Connect CDeviceConnection::EnsureConnected(const QDeadlineTim
     const std::optional<QDeadlineTimer> restart = CRestartWatch::Deadline(m_address, m_port);
     const bool awaitRestart = restart && deadline < *restart;
     const QDeadlineTimer until = awaitRestart ? *restart : deadline;
-    systemError = ETIMEDOUT;
     while (!m_stop && !until.hasExpired()) {
-        if (ConnectOnce(until, systemError))
+        if (slice.hasExpired())
+            return Connect::SliceOver;
+        if (ConnectOnce(until, slice))
             return awaitRestart ? Connect::BackFromRestart : Connect::Ready;
-        Pause(until);
+        Pause(until, slice);
     }
     return awaitRestart ? Connect::RestartTimedOut : Connect::Failed;
 }
@@ -177,18 +199,23 @@ bool CDeviceConnection::StillConnected() {
     return false;
 }
 
-bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, int& systemError) {
+bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, const QDeadlineTimer& slice) {
     Drop();
     m_socket = std::make_unique<QTcpSocket>();
+    // The exchange moves from the caller's thread to the link's worker: no thread's event
+    // loop may serve the socket, or its notifiers would read it behind the worker's back.
+    m_socket->moveToThread(nullptr);
     m_socket->setReadBufferSize(SOCKET_READ_BUFFER);
     m_socket->connectToHost(QHostAddress(m_address), m_port);
-    if (m_socket->waitForConnected(std::max(1, Remaining(deadline, CONNECT_ATTEMPT_MS)))) {
+    if (m_socket->waitForConnected(std::max(1, Remaining(deadline, slice, CONNECT_ATTEMPT_MS)))) {
         // Small request/reply frames: each goes out at once, never held back to be merged.
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_reader.Reset();
         return true;
     }
-    systemError = ErrnoOf(m_socket->error());
+    // An attempt cut short by the slice says nothing about the device.
+    if (!slice.hasExpired())
+        m_connectError = ErrnoOf(m_socket->error());
     Drop();
     return false;
 }
@@ -199,7 +226,8 @@ bool CDeviceConnection::Send(const QByteArray& bytes, const QDeadlineTimer& dead
     while (m_socket->bytesToWrite() > 0) {
         if (m_stop || deadline.hasExpired())
             return false;
-        if (!m_socket->waitForBytesWritten(std::max(1, Remaining(deadline, WAIT_SLICE_MS))) &&
+        if (!m_socket->waitForBytesWritten(
+                std::max(1, Remaining(deadline, deadline, WAIT_SLICE_MS))) &&
             m_socket->state() != QAbstractSocket::ConnectedState)
             return false;
     }
@@ -207,7 +235,8 @@ bool CDeviceConnection::Send(const QByteArray& bytes, const QDeadlineTimer& dead
 }
 
 CDeviceConnection::ReadResult CDeviceConnection::AwaitReply(const Frame& request,
-                                                            const QDeadlineTimer& deadline) {
+                                                            const QDeadlineTimer& deadline,
+                                                            const QDeadlineTimer& slice) {
     for (;;) {
         while (FeedAvailableBytes()) {
             if (m_reader.GetState() != CFrameReader::State::Complete)
@@ -234,8 +263,26 @@ CDeviceConnection::ReadResult CDeviceConnection::AwaitReply(const Frame& request
             }
             return {ReadEnd::Dropped, false, {}};
         }
-        m_socket->waitForReadyRead(std::max(1, Remaining(deadline, WAIT_SLICE_MS)));
+        if (slice.hasExpired())
+            return {ReadEnd::SliceOver, false, {}};
+        WaitForBytes(deadline, slice);
     }
+}
+
+// The reply of a device on the local network comes within microseconds: looking for it
+// without sleeping for a short while first saves a wake-up that costs more than the
+// exchange. Once per exchange; after that the thread sleeps until bytes come.
+void CDeviceConnection::WaitForBytes(const QDeadlineTimer& deadline, const QDeadlineTimer& slice) {
+    if (!m_replySpun) {
+        m_replySpun = true;
+        const auto spinEnd = std::chrono::steady_clock::now() + REPLY_SPIN;
+        while (std::chrono::steady_clock::now() < spinEnd) {
+            if (m_socket->waitForReadyRead(0))
+                return;
+            std::this_thread::yield();
+        }
+    }
+    m_socket->waitForReadyRead(std::max(1, Remaining(deadline, slice, WAIT_SLICE_MS)));
 }
 
 // Reads only as many bytes as the current frame still needs, so bytes of a following frame
@@ -297,8 +344,8 @@ void CDeviceConnection::Drop() {
     m_reader.Reset();
 }
 
-void CDeviceConnection::Pause(const QDeadlineTimer& deadline) const {
-    const int pause = Remaining(deadline, CONNECT_RETRY_PAUSE_MS);
+void CDeviceConnection::Pause(const QDeadlineTimer& deadline, const QDeadlineTimer& slice) const {
+    const int pause = Remaining(deadline, slice, CONNECT_RETRY_PAUSE_MS);
     if (pause > 0 && !m_stop)
         QThread::msleep(static_cast<unsigned long>(pause));
 }

@@ -19,7 +19,7 @@ constexpr int EXEC_BASE_TIMEOUT_MS = 5000;
 constexpr int EXEC_BYTES_PER_MS = 64; // the device checks and programs the whole image
 constexpr int EXEC_MAX_TIMEOUT_MS = 120000;
 // A device that answers within this window is done before ProccessMsgCode_NoThread returns,
-// so the caller never takes its 400 ms busy sleep.
+// on the caller's own thread, so the caller never takes its 400 ms busy sleep.
 constexpr int FAST_PATH_MS = 50;
 
 constexpr BYTE CODE_FIRMWARE_BLOCK = 26;
@@ -84,17 +84,25 @@ DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
     request.payload =
         QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
     request.timeoutMs = TimeoutFor(code, payload, payloadLength, m_nRequestTimeoutMs);
-    if (!m_link->Start(std::move(request)))
+    if (!m_link->Start(std::move(request), FAST_PATH_MS))
         return COMM_ERROR_PORT_CONFLICT;
-
     *responseLength = 0;
+
     m_response = response;
     m_responseSize = std::min(responseSize, RESPONSE_BUFFER_SIZE);
     m_responseLength = responseLength;
     m_requestLength = payloadLength;
     m_exchangeOpen = true;
-    m_link->WaitUntilDone(FAST_PATH_MS);
     return COMM_STATUS_DONE;
+}
+
+bool CSerialComm::WaitForExchangeEnd(int timeoutMs) {
+    return !m_exchangeOpen || m_link->WaitUntilDone(timeoutMs);
+}
+
+void CSerialComm::SetExchangeEndNotifier(std::function<void()> wake) {
+    if (m_link)
+        m_link->SetEndNotifier(std::move(wake));
 }
 
 DWORD CSerialComm::GetCommunicationStatusOfDll() {

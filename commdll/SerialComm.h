@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // Library status values that callers rely on.
@@ -58,6 +59,14 @@ public:
     // When the final status names a system failure, the calling thread's last system error
     // (platform/LastError.h) is set to it.
     DWORD GetCommunicationStatusOfDll();
+
+    // Waits at most `timeoutMs` for the exchange under way to end; true once it has (or
+    // when none runs). The status is still taken with GetCommunicationStatusOfDll.
+    bool WaitForExchangeEnd(int timeoutMs);
+    // `wake` runs on another thread when the exchange under way ends after the call that
+    // started it has returned; an empty function removes it, and once that call returns
+    // the previous one no longer runs.
+    void SetExchangeEndNotifier(std::function<void()> wake);
 
     DWORD CloseComPort();
     DWORD EthernetClose();

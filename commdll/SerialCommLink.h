@@ -9,13 +9,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
+#include <thread>
 
-class QThread;
-
-// One request as the link's worker carries it out.
+// One request as the link carries it out.
 struct LinkRequest {
     BYTE code = 0;
     BYTE flags = 0; // commdll::RequestFlags
@@ -23,8 +22,10 @@ struct LinkRequest {
     int timeoutMs = 0;
 };
 
-// The transport behind one CSerialComm: a worker thread that owns the socket and runs one
-// exchange at a time, handed over and collected through a mutex and a condition variable.
+// The transport behind one CSerialComm. An exchange runs on the caller's thread for as long
+// as the caller waits for it anyway (the fast path); what outlasts that runs on the link's
+// worker, which is started with the first such exchange, while the caller goes on. One
+// exchange at a time.
 class SerialCommLink {
 public:
     SerialCommLink(const QString& address, quint16 port);
@@ -32,27 +33,33 @@ public:
     SerialCommLink(const SerialCommLink&) = delete;
     SerialCommLink& operator=(const SerialCommLink&) = delete;
 
-    // Hands one request to the worker; false while the previous one still runs.
-    bool Start(LinkRequest request);
+    // Runs the request on this thread for up to `fastPathMs`, then hands what is left to the
+    // worker; false while the previous exchange still runs.
+    bool Start(LinkRequest request, int fastPathMs);
     // Waits at most `timeoutMs` for the running exchange; true when it has ended.
     bool WaitUntilDone(int timeoutMs);
     bool IsDone();
     commdll::LinkOutcome TakeOutcome();
+    // `wake` runs (on the worker's thread) when an exchange the worker carries ends; an
+    // empty function removes it. Once this returns, the previous one is no longer running.
+    void SetEndNotifier(std::function<void()> wake);
 
 private:
+    bool EnsureWorker();
+    void Finish(commdll::LinkOutcome outcome);
     void Run();
 
-    QString m_address;
-    quint16 m_port;
     std::atomic<bool> m_stop{false};
+    // Used by one thread at a time: the caller until it hands the exchange over, then the
+    // worker until the exchange is done.
+    commdll::CDeviceConnection m_connection;
+    std::uint32_t m_nextSequence;
+
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::optional<commdll::Frame> m_pending;
-    int m_pendingTimeoutMs = 0;
     bool m_done = true;
-    // True from Start until the worker has finished: read without the lock while spinning.
-    std::atomic<bool> m_handOver{false};
+    bool m_handedOver = false; // the worker has an exchange to finish
     commdll::LinkOutcome m_outcome;
-    std::uint32_t m_nextSequence;
-    std::unique_ptr<QThread> m_thread;
+    std::function<void()> m_wake;
+    std::unique_ptr<std::thread> m_worker; // started with the first slow exchange
 };

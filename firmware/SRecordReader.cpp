@@ -5,8 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -79,10 +84,10 @@ constexpr std::array<RecordLayout, 10> kLayouts{{{RecordKind::Header, 2},
 // One line as the reader sees it. It points into the line; nothing is copied.
 struct RecordLine {
     RecordKind kind = RecordKind::Blank;
-    DWORD address = 0;         // load address of a data record; a count record's count
-    std::size_t dataCount = 0; // data bytes behind the address
-    std::size_t dataOffset = 0;
-    QLatin1String damage; // why a damaged line is refused
+    DWORD address = 0;          // load address of a data record; a count record's count
+    std::size_t dataCount = 0;  // data bytes behind the address
+    std::size_t dataOffset = 0; // of the data among the decoded bytes
+    QLatin1String damage;       // why a damaged line is refused
 };
 
 RecordLine Damaged(QLatin1String why) {
@@ -96,26 +101,126 @@ bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// Sums the bytes written as hex pairs from character 2 on. False when any character from
-// there on is not a hexadecimal digit (a lone last one included).
-bool SumHexPairs(std::string_view line, unsigned& sum) {
-    int digits = 0; // ORed: negative once any digit was not hexadecimal
+// The bytes of one record line as hex pairs from character 2 on (count, address, data,
+// checksum), decoded once.
+struct DecodedLine {
+    std::array<BYTE, kMaxRecordLineLength / 2 + 8> bytes; // room for one word past the end
+    std::size_t count = 0;
+    unsigned sum = 0; // of every byte, for the checksum: only the low byte counts
+};
+
+constexpr std::uint64_t Repeated(std::uint8_t byte) {
+    return 0x0101010101010101ull * byte;
+}
+
+// Whether all eight characters of `word` (one per byte) are 0-9, A-F or a-f. A byte's high
+// bit after adding (0x80 - low) says it is at least `low`, after adding (0x7F - high) that it
+// is above `high`; bytes below 0x80 never carry into their neighbours.
+bool AllHexDigits(std::uint64_t word) {
+    constexpr std::uint64_t high = Repeated(0x80);
+    const std::uint64_t ascii = ~word & high;
+    const std::uint64_t digit = (word + Repeated(0x80 - '0')) & ~(word + Repeated(0x7F - '9'));
+    const std::uint64_t lower = word | Repeated(0x20);
+    const std::uint64_t letter = (lower + Repeated(0x80 - 'a')) & ~(lower + Repeated(0x7F - 'f'));
+    return ((digit | letter) & ascii & high) == high;
+}
+
+// Four bytes from eight hex digits (checked before), in 16-bit lanes: lane k holds the byte
+// of characters 2k and 2k+1, in memory order when the word was read little-endian.
+std::uint64_t PairLanes(std::uint64_t word) {
+    // A digit's value is its low nibble, plus 9 for a letter (bit 6 set).
+    const std::uint64_t nibbles = (word & Repeated(0x0F)) + ((word >> 6) & Repeated(0x01)) * 9;
+    constexpr std::uint64_t laneLow = 0x000F000F000F000Full;
+    return ((nibbles & laneLow) << 4) | ((nibbles >> 8) & laneLow);
+}
+
+std::uint32_t PackLanes(std::uint64_t lanes) {
+    const std::uint64_t pairs = (lanes | (lanes >> 8)) & 0x0000FFFF0000FFFFull;
+    return static_cast<std::uint32_t>(pairs | (pairs >> 16));
+}
+
+unsigned LaneSum(std::uint64_t lanes) {
+    return static_cast<unsigned>((lanes + (lanes >> 16) + (lanes >> 32) + (lanes >> 48)) & 0xFFFF);
+}
+
+std::uint64_t LittleEndianWord(const char* text) {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, text, sizeof word); // one load
+    } else {
+        for (int i = 0; i < 8; ++i)
+            word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
+    return word;
+}
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Sixteen characters at a time where every x86-64 processor can: eight bytes into `out`, their
+// sum added to `sums`. False when one of them is not a hexadecimal digit.
+bool DecodeSixteen(const char* text, BYTE* out, __m128i& sums) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    // Signed compares: bytes above 0x7F are negative and fall outside both ranges.
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(chars, _mm_set1_epi8('0' - 1)),
+                                        _mm_cmplt_epi8(chars, _mm_set1_epi8('9' + 1)));
+    const __m128i lower = _mm_or_si128(chars, _mm_set1_epi8(0x20));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                         _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF)
+        return false;
+    const __m128i nibbles = _mm_add_epi8(_mm_and_si128(chars, _mm_set1_epi8(0x0F)),
+                                         _mm_and_si128(letter, _mm_set1_epi8(9)));
+    // 16-bit lanes hold the high digit's value in their low byte, the low digit's above it.
+    const __m128i pairs =
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4),
+                     _mm_srli_epi16(nibbles, 8));
+    const __m128i bytes = _mm_packus_epi16(pairs, _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+    return true;
+}
+#endif
+
+// Decodes the hex pairs from character 2 on, many characters at a time, summing as it goes.
+// False when any character from there on is not a hexadecimal digit (a lone last one too).
+bool DecodeHexPairs(std::string_view line, DecodedLine& decoded) {
     std::size_t i = 2;
+    unsigned sum = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    __m128i sums = _mm_setzero_si128();
+    for (; i + 16 <= line.size(); i += 16) {
+        if (!DecodeSixteen(line.data() + i, decoded.bytes.data() + decoded.count, sums))
+            return false;
+        decoded.count += 8;
+    }
+    sum = static_cast<unsigned>(_mm_cvtsi128_si32(sums));
+#endif
+    std::uint64_t laneSums = 0; // at most 31 words of 255 per lane: no lane overflows
+    for (; i + 8 <= line.size(); i += 8) {
+        const std::uint64_t word = LittleEndianWord(line.data() + i);
+        if (!AllHexDigits(word))
+            return false;
+        const std::uint64_t lanes = PairLanes(word);
+        laneSums += lanes;
+        const std::uint32_t packed = PackLanes(lanes);
+        std::memcpy(decoded.bytes.data() + decoded.count, &packed, sizeof packed);
+        decoded.count += 4;
+    }
+    decoded.sum = sum + LaneSum(laneSums);
     for (; i + 1 < line.size(); i += 2) {
         const int high = StrictDigit(line[i]);
         const int low = StrictDigit(line[i + 1]);
-        digits |= high | low;
-        sum += static_cast<unsigned>(high * 16 + low);
+        if ((high | low) < 0)
+            return false;
+        decoded.bytes[decoded.count++] = static_cast<BYTE>(high * 16 + low);
+        decoded.sum += static_cast<unsigned>(high * 16 + low);
     }
-    if (i < line.size())
-        digits |= StrictDigit(line[i]);
-    return digits >= 0;
+    return i == line.size() || StrictDigit(line[i]) >= 0;
 }
 
 // Everything but a header must be a whole record: mark, type digit, count, exactly `count`
 // bytes as hex pairs, and a checksum that makes all of them sum to 0xFF in their low byte.
-RecordLine ReadRecordLine(std::string_view line) {
-    if (IsBlank(line))
+RecordLine ReadRecordLine(std::string_view line, DecodedLine& decoded) {
+    if (line.empty() || ((line[0] == ' ' || line[0] == '\t') && IsBlank(line)))
         return {};
     // A firmware file is records and nothing else: a foreign line means a foreign file.
     if (line.size() < 2 || (line[0] != 'S' && line[0] != 's') || line[1] < '0' || line[1] > '9')
@@ -127,27 +232,27 @@ RecordLine ReadRecordLine(std::string_view line) {
         return record; // free text by custom; nothing of it reaches the device
     if (line.size() > kMaxRecordLineLength)
         return Damaged(text::ReasonLineTooLong);
-    unsigned sum = 0;
-    if (!SumHexPairs(line, sum))
+    if (!DecodeHexPairs(line, decoded))
         return Damaged(text::ReasonNotHex);
-    const std::size_t byteCount = line.size() >= 4 ? HexByte(line[2], line[3]) : 0;
+    const std::size_t byteCount = decoded.count > 0 ? decoded.bytes[0] : 0;
     if (byteCount < layout.addressBytes + 1 || line.size() != 4 + 2 * byteCount)
         return Damaged(text::ReasonByteCount);
-    if ((sum & 0xFF) != 0xFF)
+    if ((decoded.sum & 0xFF) != 0xFF)
         return Damaged(text::ReasonChecksum);
-    for (std::size_t i = 0; i < 2 * layout.addressBytes; ++i)
-        record.address = record.address * 16 + static_cast<DWORD>(StrictDigit(line[4 + i]));
+    for (std::size_t i = 1; i <= layout.addressBytes; ++i)
+        record.address = (record.address << 8) | decoded.bytes[i];
     record.dataCount = byteCount - layout.addressBytes - 1;
-    record.dataOffset = 4 + 2 * layout.addressBytes;
+    record.dataOffset = 1 + layout.addressBytes;
     if (record.dataCount > kMaxRecordDataBytes)
         return Damaged(text::ReasonLineTooLong);
     return record;
 }
 
+// The record as the reader's state describes it; the data stays as text in m_szData.
 void TakeDataRecord(CSRecordReader& reader, std::string_view line, const RecordLine& record) {
     reader.m_dwRecordAddress = record.address;
     reader.m_nDataCount = static_cast<BYTE>(record.dataCount);
-    std::memcpy(reader.m_szData, line.data() + record.dataOffset, 2 * record.dataCount);
+    std::memcpy(reader.m_szData, line.data() + 2 + 2 * record.dataOffset, 2 * record.dataCount);
 }
 
 // Makes room for `extra` more bytes behind the image. Grows by doubling so that a file of many
@@ -180,6 +285,36 @@ std::string_view TakeLine(std::string_view& rest) {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
     return line;
+}
+
+// Where the record at the start of `rest` ends by its own byte count, when the line end
+// stands right there; 0 otherwise.
+std::size_t LengthByCount(std::string_view rest) {
+    if (rest.size() < 4 || StrictDigit(rest[2]) < 0 || StrictDigit(rest[3]) < 0)
+        return 0;
+    const std::size_t length = 4 + 2 * std::size_t{HexByte(rest[2], rest[3])};
+    if (length < rest.size() && rest[length] == '\n')
+        return length;
+    if (length + 1 < rest.size() && rest[length] == '\r' && rest[length + 1] == '\n')
+        return length;
+    return 0;
+}
+
+// Takes the next line and reads it. A record whose byte count points at a line end is read
+// without searching for it: once all its characters are found to be hexadecimal digits, no
+// line end can stand among them, so the line is exactly that long. Anything else (a header,
+// a damaged or foreign line) is read again as the line that the search finds.
+RecordLine TakeRecordLine(std::string_view& rest, DecodedLine& decoded) {
+    if (const std::size_t length = LengthByCount(rest)) {
+        decoded.count = 0;
+        const RecordLine record = ReadRecordLine(rest.substr(0, length), decoded);
+        if (record.kind != RecordKind::Damaged && record.kind != RecordKind::Header) {
+            rest.remove_prefix(length + (rest[length] == '\r' ? 2 : 1));
+            return record;
+        }
+    }
+    decoded.count = 0;
+    return ReadRecordLine(TakeLine(rest), decoded);
 }
 
 // Why a file is refused: the line it was found on (0: the file as a whole) and the reason.
@@ -215,8 +350,27 @@ std::optional<Refusal> CheckDataRecord(const FileProgress& file, const RecordLin
     return std::nullopt;
 }
 
+// Appends the decoded data of the current record behind the image.
+bool StoreDecodedData(CSRecordReader& reader, const BYTE* data) {
+    const std::size_t count = reader.m_nDataCount;
+    if (!EnsureRoom(reader, count))
+        return false;
+    // Words, then bytes: a record's few bytes are copied faster than a copy of unknown
+    // length starts up.
+    BYTE* out = reader.m_pImage->data() + reader.m_nImageLength;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        std::memcpy(out + i, data + i, 8);
+    for (; i < count; ++i)
+        out[i] = data[i];
+    reader.m_nImageLength += static_cast<DWORD>(count);
+    return true;
+}
+
+// The data was decoded with the line; it goes into the image without the text round trip
+// of StoreRecordData.
 std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& file,
-                                        std::string_view line, const RecordLine& record) {
+                                        const DecodedLine& decoded, const RecordLine& record) {
     if (auto refusal = CheckDataRecord(file, record))
         return refusal;
     ++file.dataRecords;
@@ -224,7 +378,8 @@ std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& fi
     file.countFollowsData = false;
     if (record.dataCount == 0 && !file.addressFixed)
         return std::nullopt; // an empty record fixes no address
-    TakeDataRecord(reader, line, record);
+    reader.m_dwRecordAddress = record.address;
+    reader.m_nDataCount = static_cast<BYTE>(record.dataCount);
     // The first record with data fixes the address that image byte 0 stands for.
     if (!file.addressFixed)
         reader.m_dwNextAddress = reader.m_dwRecordAddress;
@@ -234,7 +389,8 @@ std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& fi
                                 (record.address - reader.m_dwNextAddress) + record.dataCount;
     if (grown > kMaxFirmwareImageSize)
         return Refusal{file.line, QString(text::ReasonImageTooLarge)};
-    const bool stored = FillAddressGap(reader) && StoreRecordData(reader);
+    const bool stored = FillAddressGap(reader) &&
+                        StoreDecodedData(reader, decoded.bytes.data() + record.dataOffset);
     reader.m_dwNextAddress += reader.m_nDataCount;
     if (!stored)
         return Refusal{file.line, QString(text::ReasonOutOfMemory)};
@@ -266,10 +422,10 @@ std::optional<Refusal> CheckComplete(const CSRecordReader& reader, const FilePro
 
 std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view contents) {
     FileProgress file;
+    DecodedLine decoded;        // one buffer for every line
     while (!contents.empty()) { // every turn takes at least one character
-        const std::string_view line = TakeLine(contents);
         ++file.line;
-        const RecordLine record = ReadRecordLine(line);
+        const RecordLine record = TakeRecordLine(contents, decoded);
         std::optional<Refusal> refusal;
         switch (record.kind) {
         case RecordKind::Blank:
@@ -285,7 +441,7 @@ std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view co
             refusal = CheckCountRecord(file, record);
             break;
         case RecordKind::Data:
-            refusal = AppendDataRecord(reader, file, line, record);
+            refusal = AppendDataRecord(reader, file, decoded, record);
             break;
         }
         if (refusal)
@@ -332,7 +488,8 @@ int HexDigitValue(char digit) {
 }
 
 SRecordLine ParseSRecord(CSRecordReader& reader, std::string_view line) {
-    const RecordLine record = ReadRecordLine(line);
+    DecodedLine decoded;
+    const RecordLine record = ReadRecordLine(line, decoded);
     switch (record.kind) {
     case RecordKind::Damaged:
         return SRecordDamaged;
@@ -378,11 +535,11 @@ std::optional<std::vector<BYTE>> BuildFirmwareImage(CSRecordReader& reader,
         Refuse(outcome, *refusal);
         return std::nullopt;
     }
-    // Data takes two characters per byte, so the file's size holds the image unless gaps
-    // are filled; EnsureRoom grows it then.
+    // Data takes two characters per byte, so half the file's size holds the image unless
+    // gaps are filled; EnsureRoom grows it then.
     std::vector<BYTE> image;
     try {
-        image.resize(fileContents.size());
+        image.resize(fileContents.size() / 2 + 1);
     } catch (const std::bad_alloc&) {
         Refuse(outcome, {0, QString(text::ReasonOutOfMemory)});
         return std::nullopt;

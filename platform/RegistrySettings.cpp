@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "res/Texts.h"
 
+#include <algorithm>
 #include <array>
 
 using namespace platform;
@@ -64,14 +65,29 @@ bool ReadRegistryString(const QString& name, QString& text) {
     return false;
 }
 
+namespace {
+// Whether the key already holds exactly these bytes as text under `name`.
+bool HoldsText(HKEY key, const QString& name, const QByteArray& bytes) {
+    std::array<BYTE, kValueBufferBytes> buffer{};
+    DWORD size = kValueBufferBytes;
+    DWORD type = REG_NONE;
+    return RegQueryValueEx(key, name, &type, buffer.data(), &size) == ERROR_SUCCESS &&
+           type == REG_SZ && size == static_cast<DWORD>(bytes.size()) &&
+           std::equal(bytes.begin(), bytes.end(), buffer.begin());
+}
+} // namespace
+
+// Every Connect stores its address; rewriting and syncing the hive for the value it already
+// holds would cost a disk flush per click for nothing.
 bool WriteRegistryString(const QString& name, const QString& text) {
     HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, keyPath(), KEY_WRITE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, keyPath(), KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
         return false;
     const QByteArray bytes = text.toLatin1();
-    const LONG result =
-        RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const BYTE*>(bytes.constData()),
-                      static_cast<DWORD>(bytes.size()));
+    LONG result = ERROR_SUCCESS;
+    if (!HoldsText(key, name, bytes))
+        result = RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const BYTE*>(bytes.constData()),
+                               static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }

@@ -57,7 +57,8 @@ void CSimulatorConnection::ProcessQueue() {
             continue;
         }
         m_replyPending = true;
-        QTimer::singleShot(plan.delayMs, this, [this, plan] {
+        // A device that takes its time never answers early: a coarse timer may fire 5% early.
+        QTimer::singleShot(plan.delayMs, Qt::PreciseTimer, this, [this, plan] {
             m_replyPending = false;
             Carry(plan);
             ProcessQueue();

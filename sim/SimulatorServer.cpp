@@ -95,7 +95,9 @@ void CSimulatorServer::BeginRestart() {
     StopListening();
     for (auto* connection : findChildren<CSimulatorConnection*>(Qt::FindDirectChildrenOnly))
         connection->Close();
-    QTimer::singleShot(m_model.RestartAwayMs(), this, &CSimulatorServer::EndRestart);
+    // Away for the whole time, never less: a coarse timer may fire 5% early.
+    QTimer::singleShot(m_model.RestartAwayMs(), Qt::PreciseTimer, this,
+                       &CSimulatorServer::EndRestart);
 }
 
 void CSimulatorServer::EndRestart() {

@@ -7,6 +7,7 @@
 #include "platform/IpAddressCtrl.h"
 #include "platform/TemplateDialog.h"
 #include "platform/WinTypes.h"
+#include "ui/CursorBlinkTimeout.h"
 #include "ui/PeriodicThread.h"
 
 #include <QIcon>
@@ -116,6 +117,7 @@ private:
     void RestoreTargetAddress();
     void SetTitleWithVersion();
     Outcome ReadOutDevice(class CQxProgressDlg& progress, CCommInterface& comm);
+    void StoreTargetAddress();
     CIPAddressCtrl* FieldAtFault(const Outcome& outcome) const;
     void FillProtocolChoices();
     void ShowProtocolPanels();
@@ -124,5 +126,7 @@ private:
     bool IsClosing() const;
 
     bool m_bOperationRunning = false;
-    bool m_bClosing = false; // the destructor runs
+    bool m_bClosing = false;           // the destructor runs
+    QString m_storedTargetAddress;     // what this window last wrote as the stored address
+    CCursorBlinkTimeout m_cursorBlink; // the idle window wakes for nothing but the poller
 };

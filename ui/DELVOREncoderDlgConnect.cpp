@@ -84,11 +84,21 @@ Outcome CDELVOREncoderDlg::ReadOutDevice(CQxProgressDlg& progress, CCommInterfac
     Outcome outcome = CDeviceSequences::ReadOut(comm, afterStep);
     if (!outcome.Succeeded())
         return outcome;
-    WriteRegistryString(QString(text::DeviceIpValueName), m_ipTargetDevice->GetWindowText());
+    StoreTargetAddress();
     EnableDeviceControls(true);
     ShowDeviceInfo();
     m_StatusPoller.Start(this);
     return outcome;
+}
+
+// The stored address is written when it is not the one this window stored last: each write
+// locks, rewrites and syncs the stored settings, which costs more than the whole read-out.
+void CDELVOREncoderDlg::StoreTargetAddress() {
+    const QString address = m_ipTargetDevice->GetWindowText();
+    if (address == m_storedTargetAddress)
+        return;
+    if (WriteRegistryString(QString(text::DeviceIpValueName), address))
+        m_storedTargetAddress = address;
 }
 
 void CDELVOREncoderDlg::ShowDeviceInfo() {

@@ -34,6 +34,17 @@ TEST(ParseSRecord, LineIsSkippedOrDamaged) {
     for (const char* line : {"S2030000000", "S30400000000", "S1000", "S1FF", "S9030000FD",
                              "S5030003", "S70500001000E", "S4", "S6"})
         EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
+    // Every character next to the ranges 0-9, A-F, a-f, and bytes above 0x7F, anywhere in a
+    // record long enough to be read eight characters at a time.
+    const std::string whole = "S1130000000102030405060708090a0B0C0D0E0F74";
+    EXPECT_EQ(ParseSRecord(reader, whole), SRecordData);
+    for (std::size_t at = 2; at < whole.size(); ++at) {
+        for (const char bad : std::string("/:@G`g\x80\xB0\xC6")) {
+            std::string line = whole;
+            line[at] = bad;
+            EXPECT_EQ(ParseSRecord(reader, line), SRecordDamaged) << line;
+        }
+    }
     // A view that ends inside a larger buffer: what follows it is not record text.
     const std::string_view text = "S1050000AABB00";
     EXPECT_EQ(ParseSRecord(reader, text.substr(0, 9)), SRecordDamaged);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStyleHints>
 #include <QWhatsThis>
 
 class MainDialogTest : public DialogFixture {};
@@ -89,6 +90,22 @@ TEST_F(MainDialogTest, HelpButtonF1AndCaptionHelpOpenTheHelpFileAtItsDefaultTopi
         Dialog().setEnabled(true);
     }
     EXPECT_EQ(m_messages.count(), 0u);
+}
+
+// Left alone, the text cursor stops blinking (the idle window then wakes for nothing); the
+// next key makes it blink again, and the system's own blinking is back once it is gone.
+TEST_F(MainDialogTest, TextCursorStopsBlinkingWhenLeftAloneAndBlinksAgainAtAKey) {
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int flashTime = hints->cursorFlashTime();
+    ASSERT_GT(flashTime, 0);
+    {
+        CCursorBlinkTimeout blink(50);
+        EXPECT_TRUE(testsupport::WaitFor([&] { return hints->cursorFlashTime() == 0; }));
+        QTest::keyClick(Dialog().m_ipTargetDevice->field(0), Qt::Key_Right);
+        EXPECT_EQ(hints->cursorFlashTime(), flashTime);
+        EXPECT_TRUE(testsupport::WaitFor([&] { return hints->cursorFlashTime() == 0; }));
+    }
+    EXPECT_EQ(hints->cursorFlashTime(), flashTime);
 }
 
 TEST_F(MainDialogTest, AddressFieldsTakeTheAddressAsTypedAndEscapeClosesNothing) {
