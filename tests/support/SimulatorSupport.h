@@ -5,8 +5,13 @@
 #include "sim/EncoderSimulator.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <vector>
 
 namespace testsupport {
 
@@ -26,6 +31,36 @@ inline ::testing::AssertionResult Started(sim::CEncoderSimulator& simulator) {
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "simulator did not start: " << simulator.ErrorString().toStdString();
+}
+
+// The requests as the device received them, one word each: code:flag:payload in hex, for a
+// firmware block code:flag:blockflags:length.
+inline QString Wire(const std::vector<sim::ReceivedRequest>& requests) {
+    QStringList words;
+    for (const auto& r : requests)
+        words << (r.code == 0x1A ? QStringLiteral("1a:%1:%2:%3")
+                                       .arg(r.flag)
+                                       .arg(r.blockFlags)
+                                       .arg(r.payload.size())
+                                 : QStringLiteral("%1:%2:")
+                                           .arg(int(r.code), 2, 16, QLatin1Char('0'))
+                                           .arg(r.flag) +
+                                       QLatin1String(r.payload.toHex()));
+    return words.join(u' ');
+}
+
+// Milliseconds between the arrivals of one code's requests.
+inline std::vector<long long> GapsMs(const std::vector<sim::ReceivedRequest>& requests, BYTE code) {
+    std::vector<long long> gaps;
+    std::optional<std::chrono::steady_clock::time_point> last;
+    for (const auto& r : requests) {
+        if (r.code != code)
+            continue;
+        if (last)
+            gaps.push_back((r.received - *last) / std::chrono::milliseconds(1));
+        last = r.received;
+    }
+    return gaps;
 }
 
 } // namespace testsupport
