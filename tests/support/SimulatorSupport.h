@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <optional>
 #include <vector>
 
 namespace testsupport {
@@ -47,20 +45,6 @@ inline QString Wire(const std::vector<sim::ReceivedRequest>& requests) {
                                            .arg(r.flag) +
                                        QLatin1String(r.payload.toHex()));
     return words.join(u' ');
-}
-
-// Milliseconds between the arrivals of one code's requests.
-inline std::vector<long long> GapsMs(const std::vector<sim::ReceivedRequest>& requests, BYTE code) {
-    std::vector<long long> gaps;
-    std::optional<std::chrono::steady_clock::time_point> last;
-    for (const auto& r : requests) {
-        if (r.code != code)
-            continue;
-        if (last)
-            gaps.push_back((r.received - *last) / std::chrono::milliseconds(1));
-        last = r.received;
-    }
-    return gaps;
 }
 
 } // namespace testsupport

