@@ -1,5 +1,6 @@
 #include "commdll/RestartWatch.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -18,6 +19,8 @@ struct Restart {
     std::uint64_t number = 0;
 };
 
+std::atomic<int> g_timeoutMs{CRestartWatch::RESTART_TIMEOUT_MS};
+
 struct Watched {
     std::mutex mutex;
     std::map<QString, Restart> restarts;
@@ -35,6 +38,10 @@ QString Key(const QString& address, quint16 port) {
 
 } // namespace
 
+void CRestartWatch::SetTimeoutMs(int ms) {
+    g_timeoutMs = ms;
+}
+
 void CRestartWatch::Begin(const QString& address, const QString& newAddress, quint16 port) {
     Watched& watched = Instance();
     std::lock_guard lock(watched.mutex);
@@ -42,7 +49,7 @@ void CRestartWatch::Begin(const QString& address, const QString& newAddress, qui
                   [](const auto& entry) { return entry.second.deadline.hasExpired(); });
     while (watched.restarts.size() + 2 > MAX_WATCHED)
         watched.restarts.erase(watched.restarts.begin());
-    const Restart restart{QDeadlineTimer(RESTART_TIMEOUT_MS), watched.nextNumber++};
+    const Restart restart{QDeadlineTimer(g_timeoutMs.load()), watched.nextNumber++};
     watched.restarts[Key(address, port)] = restart;
     if (!newAddress.isEmpty())
         watched.restarts[Key(newAddress, port)] = restart;

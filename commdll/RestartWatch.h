@@ -15,6 +15,9 @@ class CRestartWatch {
 public:
     // How long a restarting device may stay away.
     static constexpr int RESTART_TIMEOUT_MS = 20000;
+    // Restarts begun from now on are waited for `ms` instead; a test of a device that never
+    // comes back need not wait the full time. Takes effect process-wide.
+    static void SetTimeoutMs(int ms);
 
     // The device at `address` was told to restart now; it may come back at `newAddress`
     // instead (empty: at the same address).

@@ -3,7 +3,6 @@
 #include "commdll/Crc16.h"
 #include "platform/Ipv4Address.h"
 
-
 namespace sim {
 
 namespace {
@@ -344,7 +343,8 @@ void CDeviceModel::Log(const commdll::Frame& request) {
         m_requests.erase(m_requests.begin(), m_requests.begin() + LOG_LIMIT / 10);
     m_requests.push_back({request.sequence, request.code,
                           (request.flagsOrStatus & commdll::FRAME_FLAG_REQUEST) != 0,
-                          commdll::BlockFlagsOf(request.flagsOrStatus), request.payload});
+                          commdll::BlockFlagsOf(request.flagsOrStatus), request.payload,
+                          std::chrono::steady_clock::now()});
     ++m_requestCounts[request.code];
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -107,6 +108,8 @@ struct ReceivedRequest {
     bool flag = false;
     BYTE blockFlags = 0; // BLOCK_FLAG_FIRST / BLOCK_FLAG_LAST bits
     QByteArray payload;
+    // When the whole frame had arrived: the pace of a client's requests is seen from here.
+    std::chrono::steady_clock::time_point received;
 };
 
 struct FirmwareBlock {

@@ -10,6 +10,7 @@
 #include "ui/CursorBlinkTimeout.h"
 #include "ui/PeriodicThread.h"
 
+#include <QDateTime>
 #include <QIcon>
 #include <QPointer>
 
@@ -98,6 +99,9 @@ public:
     QPushButton* m_btnChangeMode = nullptr;
     QWidget* m_groupResolverMode = nullptr;
     QPointer<QLabel> m_staticLastUpdated;
+    // The local time that "Last Updated On" shows; read by the poller's worker, so it is set
+    // only while no worker runs.
+    std::function<QDateTime()> m_localTime = [] { return QDateTime::currentDateTime(); };
 
 protected:
     void OnSysCommand(int commandId) override;

@@ -156,7 +156,7 @@ void CDELVOREncoderDlg::ShowResolverMode() {
 void CDELVOREncoderDlg::ShowResolverPosition() {
     const QString position =
         QString::asprintf(text::PositionFormat.data(), DeviceData.ResolverPosition());
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = m_localTime();
     const QString lastUpdated = QString::asprintf(
         text::LastUpdatedFormat.data(), now.time().hour(), now.time().minute(), now.time().second(),
         now.date().month(), now.date().day(), now.date().year());

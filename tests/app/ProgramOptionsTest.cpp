@@ -14,7 +14,7 @@ TEST(ProgramOptionsTest, VersionHelpAndUnknownOptionsWithoutADisplay) {
         {"-h", 0, "--demo", ""},
         {"--no-such-option", 2, "", "Unknown option 'no-such-option'"},
         {"--help-all", 2, "", "Usage: rivivozuzuvod"},
-        {"stray", 2, "", "Usage:"},
+        {"stray", 2, "", "Unexpected argument 'stray'."},
     };
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})

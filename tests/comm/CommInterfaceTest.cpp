@@ -5,6 +5,9 @@
 #include "comm/DeviceData.h"
 #include "comm/MessageCodes.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 using namespace Qt::StringLiterals;
 using namespace testsupport;
 
@@ -64,52 +67,37 @@ TEST_F(CommInterfaceTest, ReadCommandsAcceptTheirMinimumLengthAndRefuseOneByteLe
     }
 }
 
-TEST_F(CommInterfaceTest, RepliesAreParsedFromTheirBytePositions) {
-    ASSERT_TRUE(m_comm.GetMacId());
-    EXPECT_EQ(DeviceData.m_Current.m_Mac,
-              (std::array<BYTE, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-    // The last option byte holds the protocol (low half) and the DM7 mode (high half 2).
-    for (const auto& [byte, protocol, dm7] :
-         {std::tuple<BYTE, int, bool>{0x21, 1, true}, {0x32, 2, false}}) {
-        sim::NetworkSettings settings = m_sim.Settings();
-        settings.options = {0xA1, 0xB2, 0xC3, byte};
-        m_sim.SetSettings(settings);
-        ASSERT_TRUE(m_comm.GetEthernetParams());
-        EXPECT_EQ(DeviceData.m_Current.m_nProtocol, protocol) << int(byte);
-        EXPECT_EQ(DeviceData.m_Current.m_bModeDM7, dm7) << int(byte);
-        EXPECT_EQ(DeviceData.m_Current.m_Options, (std::array<BYTE, 4>{0xA1, 0xB2, 0xC3, byte}));
+// Each command as the device receives it: code:flag:payload. The set payload rebuilds the
+// protocol/mode byte, which stays in the pending record; a refused restart (no restart: the
+// device would move to the new address for real) does not fail the set, a refused request
+// fails its command.
+TEST_F(CommInterfaceTest, EachCommandSendsItsCodeFlagAndPayload) {
+    DeviceData.m_Pending = {.m_Ip = {127, 20, 0, 9},
+                            .m_SubnetMask = {255, 255, 0, 0},
+                            .m_Gateway = {127, 20, 0, 1},
+                            .m_Options = {0x11, 0x22, 0x33, 0x00},
+                            .m_nProtocol = 2,
+                            .m_bModeDM7 = true};
+    using C = CCommInterface;
+    // command, the code refused with an EEPROM error (0: none), result, wire
+    const std::tuple<bool (C::*)(), BYTE, bool, const char*> rows[] = {
+        {&C::GetStatusId, 0, true, "12:0:"},
+        {&C::GetMacId, 0, true, "2f:0:"},
+        {&C::GetEthernetParams, 0, true, "2b:1:01"},
+        {&C::GetEadkParams, 0, true, "2b:1:05"},
+        {&C::SetNewIpAndRestart, MSG_RESTART_DEVICE, true,
+         "2a:1:01130013017f140009ffff00007f14000111223322 01:0:"},
+        {&C::GetMacId, MSG_GET_MAC_ID, false, "2f:0:"},
+    };
+    for (const auto& [command, refused, result, wire] : rows) {
+        m_sim.ClearLog();
+        if (refused != 0)
+            m_sim.SetFault(refused, sim::Fault::DeviceError(10, false));
+        EXPECT_EQ((m_comm.*command)(), result) << wire;
+        EXPECT_EQ(Wire(m_sim.Requests()).toStdString(), wire);
+        EXPECT_EQ(TakeMessage().section(u'|', 2, 2), refused != 0 ? u"123"_s : QString()) << wire;
     }
-    EXPECT_EQ(DeviceData.m_Current.m_Ip, Octets(m_address));
-    EXPECT_EQ(DeviceData.m_Current.m_SubnetMask, (std::array<BYTE, 4>{255, 0, 0, 0}));
-    EXPECT_EQ(DeviceData.m_Current.m_Gateway, (std::array<BYTE, 4>{127, 0, 0, 1}));
-
-    m_sim.SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
-    ASSERT_TRUE(m_comm.GetEadkParams());
-    EXPECT_EQ(DeviceData.m_Current.m_wOutputSize, (std::array<BYTE, 2>{0x00, 0x05}));
-    EXPECT_EQ(DeviceData.m_Current.m_wInputSize, (std::array<BYTE, 2>{0xFF, 0xFF}));
-    EXPECT_EQ(DeviceData.m_Current.m_wOutputInstance, (std::array<BYTE, 2>{0x00, 0x64}));
-    EXPECT_EQ(DeviceData.m_Current.m_wInputInstance, (std::array<BYTE, 2>{0x01, 0x02}));
-}
-
-// A refused restart does not fail the set, its message shows.
-TEST_F(CommInterfaceTest, SetSendsThe21BytePayloadAndThenRestarts) {
-    EthernetSettings& pending = DeviceData.m_Pending;
-    pending = {.m_Ip = {127, 20, 0, 9},
-               .m_SubnetMask = {255, 255, 0, 0},
-               .m_Gateway = {127, 20, 0, 1},
-               .m_Options = {0x11, 0x22, 0x33, 0x00},
-               .m_nProtocol = 2,
-               .m_bModeDM7 = true};
-    for (const BYTE last : {0x22, 0x01}) {
-        m_sim.SetFault(MSG_RESTART_DEVICE, sim::Fault::DeviceError(10, false));
-        ASSERT_TRUE(m_comm.SetNewIpAndRestart());
-        EXPECT_EQ(m_sim.SetPayloads().back(),
-                  QByteArray::fromHex("01130013017f140009ffff00007f140001112233") + char(last));
-        EXPECT_EQ(pending.m_Options[3], last) << "the rebuilt byte stays in the pending record";
-        EXPECT_TRUE(TakeMessage().contains(QStringLiteral("(Error in EEPROM program).|123|")));
-        pending.m_nProtocol = 1;
-        pending.m_bModeDM7 = false;
-    }
+    EXPECT_EQ(DeviceData.m_Pending.m_Options[3], 0x22) << "the rebuilt byte stays pending";
 }
 
 // Each fault ends the command with one message; the next command goes through. With nothing
@@ -150,32 +138,54 @@ TEST_F(CommInterfaceTest, AnOpenLinkKeepsItsAddressUntilDropped) {
     EXPECT_EQ(other.RequestCount(MSG_GET_STATUS_ID), 1);
 }
 
-// A progress bar attached to the link: reset before the wait, stepped once per busy look,
-// full when the exchange is over; with a total it shows the transferred share instead.
+// A progress bar attached to the link: reset before the wait, stepped once per busy look
+// (every 400 ms), full when the exchange is over; with a total it shows the transferred share
+// instead.
 TEST_F(CommInterfaceTest, AttachedProgressBarFollowsTheWait) {
     struct RecordedBar : platform::ProgressIndicator {
         void SetRange(int l, int u) override { calls << u"range %1-%2"_s.arg(l).arg(u); }
         void SetPos(int position) override { calls << u"pos %1"_s.arg(position); }
         void SetStep(int step) override { calls << u"step %1"_s.arg(step); }
-        void StepIt() override { calls << u"stepit"_s; }
+        void StepIt() override {
+            calls << u"stepit"_s;
+            steps.push_back(clock.elapsed());
+        }
         void SetShowText(bool show) override { calls << u"text %1"_s.arg(show); }
         void SetWindowText(const QString& text) override { calls << u"caption "_s + text; }
         QStringList calls;
+        QElapsedTimer clock;
+        std::vector<qint64> steps; // ms after the request
     } bar;
     m_comm.m_pProgressCtrl = &bar;
-    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(1300, false));
+    bar.clock.start();
     ASSERT_TRUE(m_comm.GetStatusId());
-    ASSERT_GE(bar.calls.size(), 5);
+    ASSERT_GE(bar.steps.size(), 2u);
+    const double pace = double(bar.steps.back() - bar.steps.front()) / double(bar.steps.size() - 1);
+    EXPECT_GT(pace, 200);
+    EXPECT_LT(pace, 800);
     EXPECT_EQ(bar.calls.mid(0, 4).join(u','), QStringLiteral("range 0-100,pos 0,text 0,stepit"));
     EXPECT_EQ(bar.calls.last(), QStringLiteral("pos 100"));
-    EXPECT_LE(bar.calls.count(QStringLiteral("stepit")), 10) << "one step per 400 ms look";
     EXPECT_EQ(m_comm.m_SerialComm.m_pProgress, &bar) << "handed to the link after success";
 
     bar.calls.clear();
     m_comm.m_dwTotal = 42;
-    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(500, false));
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(100, false));
     m_comm.m_SerialComm.m_dwProgressCount = 63; // 63 units of 42 transferred: 150%
     ASSERT_TRUE(m_comm.GetStatusId());
     EXPECT_EQ(bar.calls.mid(2, 3).join(u','), u"text 1,pos 150,caption 100%"_s);
     EXPECT_EQ(m_comm.m_dwTotal, 0u) << "the total is used up by one wait";
+}
+
+// A link closed while its request is under way ends the request with status 18: the caller's
+// outcome learns the status, and no box is shown.
+TEST_F(CommInterfaceTest, ALinkClosedDuringItsRequestFailsWithoutAMessage) {
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(3000, false));
+    QTimer::singleShot(100, [this] { m_comm.m_SerialComm.CloseComPort(); });
+    Outcome outcome;
+    CCommInterface::ReportScope scope(m_comm, outcome);
+    EXPECT_FALSE(m_comm.GetStatusId());
+    EXPECT_EQ(outcome.details.value(u"device_status"_s).toInt(), 18);
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_EQ(m_messages.count(), 0u);
 }

@@ -70,21 +70,6 @@ protected:
     RecordedProgress m_progress;
 };
 
-// The requests on the wire, one word each: code:flag:payload, for a block
-// code:flag:blockflags:length.
-QString Wire(const std::vector<sim::ReceivedRequest>& requests) {
-    QStringList words;
-    for (const auto& r : requests)
-        words << (r.code == MSG_FIRMWARE_BLOCK
-                      ? QStringLiteral("1a:%1:%2:%3")
-                            .arg(r.flag)
-                            .arg(r.blockFlags)
-                            .arg(r.payload.size())
-                      : QStringLiteral("%1:%2:").arg(r.code, 0, 16).arg(r.flag) +
-                            QLatin1String(r.payload.toHex()));
-    return words.join(u' ');
-}
-
 struct UpgradeCase {
     std::function<void(sim::CEncoderSimulator&)> arrange;
     std::size_t size;
@@ -127,7 +112,7 @@ TEST_F(FirmwareUpgrade, ImageGoesOutInBlocksOf230ThenExecOrTheFailedPhaseEndsIt)
         c.arrange(*m_sim);
         const auto image = testsupport::TestImage(c.size);
         EXPECT_EQ(Upgrade(image), c.outcome);
-        EXPECT_EQ(Wire(m_sim->Requests()),
+        EXPECT_EQ(testsupport::Wire(m_sim->Requests()),
                   QString::fromLatin1(c.wire).replace(QLatin1String("BLOCKS"), blocks));
         EXPECT_EQ(m_progress.calls, Calls(c.phases, {bar.begin(), bar.begin() + c.bars}));
         const bool succeeded = c.outcome == None;
@@ -142,22 +127,18 @@ TEST_F(FirmwareUpgrade, ImageGoesOutInBlocksOf230ThenExecOrTheFailedPhaseEndsIt)
     }
 }
 
-// A real device is slow: a boot (flash erase) of 4 s, an exec whose programming time grows with
-// the image and stays inside its time-out (5 s + 1 ms per 64 bytes: 7 s for 128,000 bytes),
-// and a block reply lost on the way (the resend is answered, the block not written twice).
-TEST_F(FirmwareUpgrade, SlowBootLongExecAndALostBlockReplyStillSucceed) {
+// A real device is slow: a boot (flash erase) longer than a request's own time-out of 3 s, and
+// an exec whose programming time grows with the image and stays inside its time-out (5 s + 1 ms
+// per 64 bytes: 7 s for 128,000 bytes). A lost block reply is the transport's own test.
+TEST_F(FirmwareUpgrade, SlowBootAndLongExecStillSucceed) {
     const auto image = testsupport::TestImage(128000);
-    m_sim->SetBootDelayMs(4000);
-    m_sim->SetExecDelayMs(6500);
-    m_sim->DropReplyAtBlock(3);
+    m_sim->SetBootDelayMs(3500);
+    m_sim->SetExecDelayMs(5800);
     QElapsedTimer elapsed;
     elapsed.start();
     ASSERT_EQ(Upgrade(image), Cause::None);
-    EXPECT_GE(elapsed.elapsed(), 10500) << "the device took its time";
-    const int blocks = (128000 + FIRMWARE_BLOCK_SIZE - 1) / FIRMWARE_BLOCK_SIZE;
-    EXPECT_EQ(m_sim->RequestCount(MSG_FIRMWARE_BLOCK), blocks + 1);
-    EXPECT_EQ(m_sim->AppliedCount(MSG_FIRMWARE_BLOCK), blocks);
-    EXPECT_TRUE(Wire(m_sim->Requests()).endsWith(QLatin1String(" 1c:0:0001f400b32c")));
+    EXPECT_GE(elapsed.elapsed(), 9300) << "the device took its time";
+    EXPECT_TRUE(testsupport::Wire(m_sim->Requests()).endsWith(QLatin1String(" 1c:0:0001f400b32c")));
     EXPECT_EQ(m_messages.texts(), QStringList{QStringLiteral("Upgrade Firmware - Successful.")});
 }
 

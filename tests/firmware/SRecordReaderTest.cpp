@@ -103,6 +103,8 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
         {"text whose lines start with S", "See the manual\nS1078000DEADBEEF40\nS9030000FC\n",
          "line 1: not an S-record"},
         {"empty file", "", "the file is empty"},
+        {"a line of 255 characters", "S17D" + QByteArray(249, '0') + "82\nS9030000FC",
+         "line 1: a record line longer than 254 characters"},
         {"one byte over 5 MiB", FileOfSize(kMaxFirmwareFileSize + 1, kLargeImage),
          "the file is larger than 5 MiB"},
         {"image one byte over 16 MiB", "S306000000005A9F\nS30601000000A553\nS70500000000FA\n",

@@ -1,6 +1,5 @@
 #include "platform/QtMessageBoxHandler.h"
 #include "platform/MessageBox.h"
-#include "res/Texts.h"
 
 #include "WaitFor.h"
 
@@ -46,7 +45,7 @@ TEST(QtMessageBoxHandlerTest, IconsOwnersAndBoxesFromAWorker) {
     QWidget window;
     window.show();
     const QString app = QStringLiteral("DELVOR RivivozUzuvod");
-    const QString system = QString(res::text::SystemErrorCaption);
+    const QString system = QStringLiteral("Error");
     const std::tuple<QString, MessageIcon, QMessageBox::Icon, QWidget*, bool> cases[] = {
         {app, MessageIcon::Information, QMessageBox::Information, &window, false},
         {app, MessageIcon::Warning, QMessageBox::Warning, &window, false},

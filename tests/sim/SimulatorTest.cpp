@@ -62,11 +62,6 @@ struct SimProcess {
     QProcess process;
 };
 
-// The Ethernet parameters, as read back after a restart.
-QByteArray Params(const QString& address) {
-    return Ask(address, MSG_GET_PARAMS, true, "01").reply.toHex();
-}
-
 } // namespace
 
 // Exact reply bytes per request (protocol byte, identity, position); it listens until told to
@@ -140,44 +135,6 @@ TEST(Simulator, FaultsAndOverridesLastAsLongAsTold) {
     device.SetReplyOverride(MSG_GET_MAC_ID, Hex("0100060102030405"), false);
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.toHex(), QByteArray("0100060102030405"));
     EXPECT_EQ(Ask(at, MSG_GET_MAC_ID).reply.size(), 9);
-}
-
-// A restart takes the stored IP, mask, gateway and options: a loopback address moves the device,
-// any other does not; the protocol (low nibble) or mode (high nibble) stays when told to.
-TEST(Simulator, RestartTakesTheStoredSettings) {
-    sim::CEncoderSimulator device(Config(7));
-    ASSERT_TRUE(testsupport::Started(device));
-    const std::tuple<bool, bool, const char*, const char*> rows[] = {
-        {false, false, nullptr, "7f000207ff0000007f00000100000021"},
-        {false, false, "c0a80014ffffff00c0a8000100000002", "7f000207ffffff00c0a8000100000002"},
-        {false, false, "7f0002c8ffff00007f000002a1b2c332", "7f0002c8ffff00007f000002a1b2c332"},
-        {true, false, "7f0002c8ffff00007f00000200000013", "7f0002c8ffff00007f00000200000012"},
-        {false, true, "7f0002c8ffff00007f00000200000003", "7f0002c8ffff00007f00000200000013"},
-    };
-    const QByteArray header = "0113001301";
-    QByteArray shown = Params(Address(7));
-    int restarts = 0;
-    for (const auto& [keepProtocol, keepMode, set, after] : rows) {
-        const QString address = device.Address();
-        device.SetKeepOldProtocol(keepProtocol);
-        device.SetKeepOldMode(keepMode);
-        CSerialComm link; // the set and the restart on one link, as the settings are sent
-        testsupport::OpenLink(link, address);
-        if (set != nullptr) {
-            const QByteArray payload = QByteArray::fromHex(header + set);
-            EXPECT_EQ(RunRequest(link, MSG_SET_ETHERNET_PARAMS, true, payload).status, 0u);
-            EXPECT_EQ(Params(address), shown) << "stored, not applied yet";
-        }
-        EXPECT_EQ(RunRequest(link, MSG_RESTART_DEVICE, false).status, 0u);
-        EXPECT_TRUE(testsupport::WaitFor([&] { return !device.IsListening(); }, 5000));
-        EXPECT_EQ(device.RestartCount(), restarts);
-        ASSERT_TRUE(device.WaitForRestarts(++restarts, 10000));
-        shown = Params(device.Address());
-        EXPECT_EQ(shown, header + after) << set;
-        EXPECT_EQ(Listens(address), device.Address() == address); // the old address is gone
-    }
-    EXPECT_EQ(device.Address(), QStringLiteral("127.0.2.200"));
-    EXPECT_EQ(device.SetPayloads().size(), 4u);
 }
 
 namespace {

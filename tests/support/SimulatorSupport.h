@@ -5,8 +5,11 @@
 #include "sim/EncoderSimulator.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace testsupport {
 
@@ -26,6 +29,22 @@ inline ::testing::AssertionResult Started(sim::CEncoderSimulator& simulator) {
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "simulator did not start: " << simulator.ErrorString().toStdString();
+}
+
+// The requests as the device received them, one word each: code:flag:payload in hex, for a
+// firmware block code:flag:blockflags:length.
+inline QString Wire(const std::vector<sim::ReceivedRequest>& requests) {
+    QStringList words;
+    for (const auto& r : requests)
+        words << (r.code == 0x1A ? QStringLiteral("1a:%1:%2:%3")
+                                       .arg(r.flag)
+                                       .arg(r.blockFlags)
+                                       .arg(r.payload.size())
+                                 : QStringLiteral("%1:%2:")
+                                           .arg(int(r.code), 2, 16, QLatin1Char('0'))
+                                           .arg(r.flag) +
+                                       QLatin1String(r.payload.toHex()));
+    return words.join(u' ');
 }
 
 } // namespace testsupport

@@ -3,6 +3,7 @@
 #include "ui/ExtParamsChildDlg.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLineEdit>
 
 class ConnectTest : public DialogFixture {};
@@ -12,9 +13,10 @@ class ConnectTest : public DialogFixture {};
 TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->PinPosition(true);
     m_sim->SetPosition(-2);
-    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0xFFFF});
-    ConnectToSimulator();
+    m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
     CDELVOREncoderDlg& dialog = Dialog();
+    dialog.m_localTime = [] { return QDateTime(QDate(2026, 12, 5), QTime(9, 5, 7)); };
+    ConnectToSimulator();
     QStringList shown;
     for (const CIPAddressCtrl* field :
          {dialog.m_ipNewAddress, dialog.m_ipSubnetMask, dialog.m_ipGateway})
@@ -30,8 +32,14 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     EXPECT_EQ(shown.join(u'|').toStdString(),
               m_address.toStdString() +
                   "|255.0.0.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
-                  "Change Mode to NO DM7|2|32767|100|65535|1|0");
-    EXPECT_TRUE(Text(IDC_LAST_UPDATED).startsWith(QStringLiteral("Last Updated On:\n")));
+                  "Change Mode to NO DM7|2|32767|100|258|1|0");
+    // Hour padded with a space; minutes, seconds, month and day with zeros.
+    EXPECT_EQ(Text(IDC_LAST_UPDATED), u"Last Updated On:\n 9:05:07 12/05/2026");
+    dialog.m_StatusPoller.Stop(); // its worker reads the clock
+    dialog.m_localTime = [] { return QDateTime(QDate(2027, 10, 31), QTime(23, 41, 58)); };
+    dialog.ShowResolverPosition();
+    EXPECT_EQ(Text(IDC_LAST_UPDATED), u"Last Updated On:\n23:41:58 10/31/2027");
+    EXPECT_TRUE(testsupport::Wire(m_sim->Requests()).startsWith(u"12:0: 2f:0: 2b:1:01 2b:1:05"));
     EXPECT_EQ(m_barAtClose, u"4/4") << "four steps on a bar of four";
     // The caption names the request under way as the bar moves.
     EXPECT_EQ(m_barMoves.join(u'|').toStdString(),
@@ -45,12 +53,15 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
 // sorted, the first selected) and the panels shown.
 TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
     // Name | each choice as name=code | RSLogix panel, Modbus panel, group box, trademark shown
+    // | mode (high half of the byte 2: DM7)
     for (const auto& [protocolByte, expected] :
-         {std::pair{0x21, "Ethernet/IP|DELVOR=3,Modbus TCP/IP=2,|1011"},
-          std::pair{0x02, "Modbus TCP/IP|DELVOR=3,Ethernet/IP=1,|0110"},
-          std::pair{0x03, "DELVOR|Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
-          std::pair{0x00, "|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"},
-          std::pair{0x25, "Unknown (5)|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000"}}) {
+         {std::pair{0x21, "Ethernet/IP|DELVOR=3,Modbus TCP/IP=2,|1011|Current Mode : DM7"},
+          std::pair{0x32, "Modbus TCP/IP|DELVOR=3,Ethernet/IP=1,|0110|Current Mode : NO DM7"},
+          std::pair{0x03, "DELVOR|Ethernet/IP=1,Modbus TCP/IP=2,|0000|Current Mode : NO DM7"},
+          std::pair{0x00, "|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000|Current Mode : NO DM7"},
+          std::pair{
+              0x25,
+              "Unknown (5)|DELVOR=3,Ethernet/IP=1,Modbus TCP/IP=2,|0000|Current Mode : DM7"}}) {
         SCOPED_TRACE(protocolByte);
         if (m_dialog)
             m_dialog->m_StatusPoller.Stop(); // before its device goes
@@ -66,6 +77,7 @@ TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
                  dialog.m_pRSLogixPanel, dialog.m_pModbusPanel, dialog.m_groupExtraParameters,
                  dialog.m_staticTrademark})
             shown += w->isHidden() ? u'0' : u'1';
+        shown += u'|' + Text(IDC_CURRENT_MODE);
         EXPECT_EQ(shown, QLatin1String(expected));
         EXPECT_EQ(dialog.m_comboProtocol->currentIndex(), 0);
     }
@@ -75,10 +87,10 @@ TEST_F(ConnectTest, ShowsThePanelAndChoicesOfTheProtocol) {
 TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
     ConnectToSimulator();
     for (const auto& [field, button, message] :
-         {std::tuple{IDC_TARGET_IP, IDC_CONNECT, text::InvalidDeviceIp},
-          std::tuple{IDC_NEW_IP, IDC_SET_NEW_IP, text::InvalidNewIp},
-          std::tuple{IDC_SUBNET_MASK, IDC_SET_NEW_IP, text::InvalidSubnetMask},
-          std::tuple{IDC_GATEWAY, IDC_SET_NEW_IP, text::InvalidGateway}}) {
+         {std::tuple{IDC_TARGET_IP, IDC_CONNECT, "Invalid Device IP Address"},
+          std::tuple{IDC_NEW_IP, IDC_SET_NEW_IP, "Invalid New IP Address"},
+          std::tuple{IDC_SUBNET_MASK, IDC_SET_NEW_IP, "Invalid Subnet Mask Address"},
+          std::tuple{IDC_GATEWAY, IDC_SET_NEW_IP, "Invalid Gateway Address"}}) {
         for (const QString& typed : {QStringLiteral("0.0.0.0"), QString()}) {
             ConnectTo(m_address); // fresh values in every field
             m_messages.clear();
@@ -86,7 +98,7 @@ TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
             auto* control = Dialog().item<CIPAddressCtrl>(field);
             control->SetWindowText(typed);
             Click(button);
-            ASSERT_EQ(Texts(), QStringList{QString(message)});
+            ASSERT_EQ(Texts(), QStringList{QLatin1String(message)});
             EXPECT_EQ(Icon(0), platform::MessageIcon::Error);
             EXPECT_TRUE(control->isAncestorOf(QApplication::focusWidget()));
             EXPECT_EQ(m_sim->RequestCount(MSG_GET_MAC_ID), readOuts);
@@ -100,7 +112,7 @@ TEST_F(ConnectTest, InvalidAddressStopsBeforeAnythingIsSent) {
     ConnectTo(QStringLiteral("10"));
     EXPECT_EQ(DeviceData.m_DeviceIp, (std::array<BYTE, 4>{10, 0, 0, 0}));
     EXPECT_EQ(m_messages.count(), 1u);
-    EXPECT_NE(Texts().value(0), QString(text::InvalidDeviceIp));
+    EXPECT_NE(Texts().value(0), u"Invalid Device IP Address");
 }
 
 // A's settings still fill the fields after B's read-out fails: nothing of them may reach B.
@@ -111,7 +123,7 @@ TEST_F(ConnectTest, FailedReadOutOfAnotherDeviceDisablesTheDeviceControls) {
         testsupport::SimulatorConfigAt(testsupport::UniqueLoopbackAddress(kArea, 7)));
     ASSERT_TRUE(testsupport::Started(deviceB));
     for (const auto& [request, fault, message, icon, paramRequests] :
-         {std::tuple{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), text::NotAValidDevice.data(),
+         {std::tuple{MSG_GET_STATUS_ID, sim::Fault::NotValidDevice(), "Not a valid Device.",
                      platform::MessageIcon::Error, 0},
           std::tuple{MSG_GET_PARAMS, sim::Fault::DeviceError(6), "Device is out of memory.",
                      platform::MessageIcon::Information, 1}}) {

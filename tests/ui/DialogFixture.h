@@ -11,7 +11,6 @@
 #include "platform/IpAddressCtrl.h"
 #include "platform/RegistrySettings.h"
 #include "res/ResourceIds.h"
-#include "res/Texts.h"
 #include "ui/DELVOREncoderDlg.h"
 
 #include <QApplication>
@@ -31,7 +30,8 @@ using namespace res;
 
 // The main dialog on screen (offscreen), its own simulated encoder on a loopback address of
 // this test's own, registry hives in a temporary folder, and every message box recorded.
-// It also notes what the bar of each progress window showed as the window closed.
+// It also notes each progress window's caption as it showed, and what its bar showed as it
+// closed.
 class DialogFixture : public ::testing::Test, public QObject {
 protected:
     static constexpr auto kArea = testsupport::LoopbackArea::Ui;
@@ -63,6 +63,8 @@ protected:
         auto* bar = window->item<QProgressBar>(IDC_PROGRESS_BAR);
         if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
             m_progress = event->type() == QEvent::Show ? window : nullptr;
+        if (event->type() == QEvent::Show)
+            m_captions << window->item<QLabel>(IDC_PROGRESS_CAPTION)->text();
         if (event->type() == QEvent::Hide)
             m_barAtClose = QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum());
         if (event->type() == QEvent::Show) // each move of the bar, with the caption shown then
@@ -118,7 +120,7 @@ protected:
 
     QString Stored() {
         QString stored;
-        ReadRegistryString(QString(text::DeviceIpValueName), stored);
+        ReadRegistryString(QStringLiteral("DeviceIP"), stored);
         return stored;
     }
 
@@ -167,6 +169,7 @@ protected:
     QPointer<platform::TemplateDialog> m_progress; // the progress window shown
     QString m_barAtClose;                          // "value/maximum"
     QStringList m_barMoves;
+    QStringList m_captions; // of the progress windows, as each showed
     testsupport::MessageRecorder m_messages;
     std::unique_ptr<sim::CEncoderSimulator> m_sim;
     std::unique_ptr<CDELVOREncoderDlg> m_dialog;

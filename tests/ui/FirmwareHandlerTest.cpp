@@ -43,16 +43,14 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndARejectedBlockEndsIt) {
     const sim::DeviceIdentity before = m_sim->Identity();
     const std::vector<std::uint8_t> image = testsupport::TestImage(1000);
     AnswerFileDialog(WriteFirmware(testsupport::SRecordText(image)));
+    m_captions.clear();
     Click(IDC_UPGRADE_FIRMWARE);
-    EXPECT_EQ(Texts(), QStringList{QString(text::UpgradeFirmwareSuccessful)});
+    EXPECT_EQ(m_captions, QStringList{QStringLiteral("Upgrading Firmware...")});
+    EXPECT_EQ(Texts(), QStringList{QStringLiteral("Upgrade Firmware - Successful.")});
     EXPECT_EQ(Icon(0), platform::MessageIcon::Information);
     EXPECT_EQ(m_barAtClose, u"100/100") << "a full bar beside the success";
-    const auto blocks = m_sim->FirmwareBlocks();
-    ASSERT_EQ(blocks.size(), 5u);
-    QByteArray received;
-    for (const auto& block : blocks)
-        received += block.data;
-    EXPECT_EQ(received, QByteArray(reinterpret_cast<const char*>(image.data()), 1000));
+    EXPECT_EQ(m_sim->FirmwareBlocks().size(), 5u);
+    // The device took the image: its exec checks the length and CRC of what arrived.
     EXPECT_NE(m_sim->Identity().execNumber, before.execNumber);
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker()) << "the operator reconnects to see it";
     EXPECT_FALSE(Dialog().m_commInterface.m_bConnected);
@@ -61,7 +59,7 @@ TEST_F(FirmwareHandlerTest, UpgradeSendsTheImageAndARejectedBlockEndsIt) {
     m_messages.clear();
     m_sim->RejectBlock(3);
     Click(IDC_UPGRADE_FIRMWARE);
-    EXPECT_EQ(Texts().value(m_messages.count() - 1), QString(text::UpgradeFirmwareFailed));
+    EXPECT_EQ(Texts().value(m_messages.count() - 1), u"Upgrade Firmware - Failed.");
     EXPECT_EQ(m_sim->RequestCount(MSG_EXECUTE_EXEC), 1);
     EXPECT_TRUE(m_progress.isNull());
     EXPECT_TRUE(Dialog().isEnabled());

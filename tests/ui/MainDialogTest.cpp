@@ -23,7 +23,7 @@ TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) 
         m_dialog.reset();
         DeviceData = {};
         if (stored) {
-            ASSERT_TRUE(WriteRegistryString(QString(text::DeviceIpValueName), *stored));
+            ASSERT_TRUE(WriteRegistryString(QStringLiteral("DeviceIP"), *stored));
         }
         EXPECT_EQ(Dialog().m_ipTargetDevice->GetWindowText(), shown);
         EXPECT_EQ(DeviceData.m_DeviceIp, record);
@@ -45,9 +45,10 @@ TEST_F(MainDialogTest, StartShowsTheStoredAddressWithTheDeviceControlsDisabled) 
 
 TEST_F(MainDialogTest, WindowMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     const QList<QAction*> actions = Dialog().windowMenu()->actions();
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    EXPECT_EQ(actions.last()->text(), QStringLiteral("&About DELVOR RivivozUzuvod..."));
+    QStringList entries; // a separator reads as an empty entry
+    for (const QAction* action : actions)
+        entries << action->text();
+    EXPECT_EQ(entries.join(u'|'), u"&Move||&Close\tAlt+F4||&About DELVOR RivivozUzuvod...");
     QString seen;
     QTimer::singleShot(0, [&] {
         auto* about = qobject_cast<platform::TemplateDialog*>(QApplication::activeModalWidget());
@@ -113,17 +114,10 @@ TEST_F(MainDialogTest, AddressFieldsTakeTheAddressAsTypedAndEscapeClosesNothing)
     // As the window opens, the target field has the focus with its first number selected.
     ASSERT_TRUE(testsupport::WaitFor(
         [&] { return dialog.m_ipTargetDevice->field(0)->selectedText() == u"192"; }));
-    dialog.EnableDeviceControls(true);
-    for (CIPAddressCtrl* control : {dialog.m_ipTargetDevice, dialog.m_ipNewAddress,
-                                    dialog.m_ipSubnetMask, dialog.m_ipGateway}) {
-        control->SetWindowText(QStringLiteral("192.168.0.20"));
-        if (control != dialog.m_ipTargetDevice)
-            control->SetFocus();
-        for (const char key : std::string_view("127.1.2.3"))
-            QTest::keyClick(QApplication::focusWidget(), key);
-        EXPECT_EQ(control->GetWindowText(), QStringLiteral("127.1.2.3"))
-            << control->objectName().toStdString();
-    }
+    // Typing replaces it (the control's own table has every other way of typing).
+    for (const char key : std::string_view("127.1.2.3"))
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(dialog.m_ipTargetDevice->GetWindowText(), QStringLiteral("127.1.2.3"));
     dialog.m_pRSLogixPanel->m_editInputInstance->setFocus();
     for (QWidget* target : std::initializer_list<QWidget*>{
              QApplication::focusWidget(), dialog.m_ipTargetDevice->field(0), &dialog})

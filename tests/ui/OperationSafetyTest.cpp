@@ -71,6 +71,6 @@ TEST_F(OperationSafetyTest, WithoutThreadsPollerAndSteppingBarSimplyDoNotRun) {
 
     platform::FailNextThreadStarts(2); // the stepping bar, then the poller after the reconnect
     Click(IDC_CHANGE_MODE);
-    EXPECT_EQ(m_messages.texts(), QStringList{QString(text::ChangeModeSuccessful)});
+    EXPECT_EQ(m_messages.texts(), QStringList{QStringLiteral("Change Resolver Mode successful.")});
     EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
 }

@@ -1,6 +1,7 @@
 #include "DialogFixture.h"
 #include "ui/QxProgressDlg.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QWindow>
 
@@ -38,8 +39,8 @@ TEST_F(ProgressDlgTest, DisablesItsOwnerWhileShownAndEnablesItOnceWhenClosed) {
     EXPECT_FALSE(m_owner.isEnabled());
 }
 
-// A settings change's plain window: the stepping thread moves the bar while the GUI thread
-// handles events, and closing the window ends the thread. Twice in a row, so that a thread
+// A settings change's plain window: the stepping thread moves the bar every 100 ms while the GUI
+// thread handles events, and closing the window ends the thread. Twice in a row, so that a thread
 // left behind by the first window would show.
 TEST_F(ProgressDlgTest, StepThreadStepsThePlainBarAndEndsWithItsWindow) {
     for (int round = 0; round < 2; ++round) {
@@ -49,8 +50,13 @@ TEST_F(ProgressDlgTest, StepThreadStepsThePlainBarAndEndsWithItsWindow) {
             QProgressBar* bar = progress.ProgressBar();
             EXPECT_EQ(g_pStepTarget, bar);
             EXPECT_FALSE(bar->isTextVisible());
+            QElapsedTimer clock;
+            clock.start();
             QSignalSpy moves(bar, &QProgressBar::valueChanged);
-            ASSERT_TRUE(testsupport::WaitFor([&] { return moves.count() >= 2; }));
+            ASSERT_TRUE(testsupport::WaitFor([&] { return moves.count() >= 5; }));
+            const double pace = double(clock.elapsed()) / moves.count(); // the first after one
+            EXPECT_GT(pace, 50) << "a step every 100 ms";
+            EXPECT_LT(pace, 250);
             // While the thread drives the bar, the operation's own bar calls do nothing (steps
             // of 10 never reach 55).
             progress.SetProgressPos(55);

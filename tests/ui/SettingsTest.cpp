@@ -1,15 +1,15 @@
 #include "DialogFixture.h"
 
-#include "res/StringTable.h"
+#include "commdll/RestartWatch.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 
 // Set New IP Address, Change Protocol and Change Mode share their steps: the whole Ethernet
 // parameter block is written (the bytes read are kept but the changed ones), the device
-// restarts (away for `away` ms, waited for up to 20 s), the program reconnects and shows what
-// it reads; the message boxes come in the order the operator sees them.
+// restarts (away for `away` ms, longer than a request's own time-out of 3 s, and waited for until
+// the restart time-out), the program reconnects and shows what it reads; the message boxes come in
+// the order the operator sees them.
 using namespace Qt::StringLiterals;
 
 enum class Fault { Ok, SetRefused, RestartRefused, KeepsOld };
@@ -34,9 +34,14 @@ void PrintTo(const SettingsCase& c, std::ostream* os) {
 class SettingsTest : public DialogFixture, public ::testing::WithParamInterface<SettingsCase> {};
 
 namespace {
-const QString kSetIpOk(text::SetNewIpSuccessful), kProtocolOk(text::ChangeProtocolSuccessful),
-    kModeOk(text::ChangeModeSuccessful), kProtocolFailed(text::ChangeProtocolFailed),
-    kModeFailed(text::ChangeModeFailed), kTimedOut = LoadResString(106);
+const QString kSetIpOk = u"Set New IP Address successful."_s,
+              kProtocolOk = u"Change Protocol successful."_s,
+              kModeOk = u"Change Resolver Mode successful."_s,
+              kSetIpFailed = u"Set New IP Address failed."_s,
+              kProtocolFailed = u"Change Protocol failed."_s,
+              kModeFailed = u"Change Resolver Mode failed."_s,
+              kTimedOut = u"Incorrect Communication Packet  (Time Out Error). \nCheck cable and "_s
+                          u"communication port."_s;
 const QString kDm7 = QStringLiteral("|Current Mode : DM7|Change Mode to NO DM7");
 const QString kNoDm7 = QStringLiteral("|Current Mode : NO DM7|Change Mode to DM7");
 const QString kEeprom =
@@ -45,28 +50,22 @@ const QString kNotApplied = QStringLiteral(
     "The device holds the new settings but did not restart; it applies them at its next "
     "restart.");
 const QStringList kSetRefused{QStringLiteral("Incorrect Communication Packet  (Protection error)."),
-                              QStringLiteral("Unable to Set New IP Address"),
-                              QString(text::SetNewIpFailed)};
+                              QStringLiteral("Unable to Set New IP Address"), kSetIpFailed};
 
-// One slow row per restart wait: at a new address, at the same address, and never back.
+// One slow row per restart wait: at a new address, at the same address, and never back (the
+// restart time-out shortened to 4 s).
 using enum Fault;
 constexpr int kIp = IDC_SET_NEW_IP, kProto = IDC_CHANGE_PROTOCOL, kMode = IDC_CHANGE_MODE;
 const SettingsCase kCases[] = {
-    {"NewIpAfter8s", kIp, {kSetIpOk}, 0x21, 0x21, 8000, Ok, nullptr, 0, 99},
+    {"NewIpAfterALongRestart", kIp, {kSetIpOk}, 0x21, 0x21, 3500, Ok, nullptr, 0, 99},
     {"SetRefused", kIp, kSetRefused, 0x21, 0x21, 200, SetRefused},
-    {"RestartRefused",
-     kIp,
-     {kEeprom, kNotApplied, QString(text::SetNewIpFailed)},
-     0x21,
-     0x21,
-     200,
-     RestartRefused},
+    {"RestartRefused", kIp, {kEeprom, kNotApplied, kSetIpFailed}, 0x21, 0x21, 200, RestartRefused},
     {"EthernetIpToDelvor", kProto, {kProtocolOk}, 0x23, 0x21, 200, Ok, "DELVOR"},
     {"EthernetIpToModbus", kProto, {kProtocolOk}, 0x22, 0x21, 200, Ok, "Modbus TCP/IP", 1},
     {"DelvorToEthernetIp", kProto, {kProtocolOk}, 0x01, 0x03, 200, Ok, "Ethernet/IP"},
     {"ProtocolKept", kProto, {kProtocolFailed}, 0x23, 0x21, 200, KeepsOld},
     {"ProtocolNeverBack", kProto, {kTimedOut, kProtocolFailed}, 0x23, 0x21, 60000},
-    {"ModeToNoDm7After8s", kMode, {kModeOk}, 0x01, 0x21, 8000, Ok, "Ethernet/IP"},
+    {"ModeToNoDm7AfterALongRestart", kMode, {kModeOk}, 0x01, 0x21, 3500, Ok, "Ethernet/IP"},
     {"ModeToDm7", kMode, {kModeOk}, 0x21, 0x01, 200, Ok, "Ethernet/IP"},
     {"ModeKept", kMode, {kModeFailed}, 0x01, 0x21, 200, KeepsOld},
 };
@@ -94,27 +93,33 @@ TEST_P(SettingsTest, WritesTheBlockRestartsAndShowsWhatTheDeviceReads) {
     m_sim->SetKeepOldProtocol(c.fault == Fault::KeepsOld);
     m_sim->SetKeepOldMode(c.fault == Fault::KeepsOld);
     Dialog().m_comboProtocol->SetCurSel(c.choice);
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const bool neverBack = c.away > 20000;
+    if (neverBack)
+        commdll::CRestartWatch::SetTimeoutMs(4000);
+    m_captions.clear();
+    m_sim->ClearLog();
     Click(c.button); // Change Mode's button is hidden but takes the click
+    commdll::CRestartWatch::SetTimeoutMs(commdll::CRestartWatch::RESTART_TIMEOUT_MS);
 
     ASSERT_EQ(Texts(), c.texts);
+    EXPECT_EQ(m_captions.value(0), c.button == kIp      ? u"Setting New IP Address..."_s
+                                   : c.button == kProto ? u"Setting Protocol..."_s
+                                                        : u"Setting Resolver Mode..."_s);
     const bool succeeded = QStringList{kSetIpOk, kProtocolOk, kModeOk}.contains(c.texts.last());
     EXPECT_EQ(Icon(m_messages.count() - 1),
               succeeded ? platform::MessageIcon::Information : platform::MessageIcon::Error);
     EXPECT_TRUE(Dialog().m_btnChangeMode->isHidden());
     const bool written = c.fault != Fault::SetRefused;
     EXPECT_EQ(m_sim->RequestCount(MSG_RESTART_DEVICE), written ? 1 : 0);
-    if (written) {
-        const QByteArray payload = m_sim->SetPayloads().back();
-        ASSERT_EQ(payload.size(), 21);
-        const auto octets = testsupport::Octets(address);
-        EXPECT_EQ(payload.mid(5, 4), QByteArray(reinterpret_cast<const char*>(octets.data()), 4));
-        EXPECT_EQ(payload.mid(17, 3), QByteArray("\x5A\x6B\x7C", 3));
-        EXPECT_EQ(static_cast<BYTE>(payload[20]), c.sent);
+    if (written) { // the fields as typed, the option bytes as read, the byte rebuilt
+        const auto ip = testsupport::Octets(address);
+        const QString hexIp =
+            QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(ip.data()), 4).toHex());
+        EXPECT_TRUE(testsupport::Wire(m_sim->Requests())
+                        .contains(u"2a:1:0113001301%1ff0000007f0000015a6b7c%2 01:0:"_s.arg(
+                            hexIp, QString::number(c.sent, 16).rightJustified(2, u'0'))));
     }
-    if (c.away > 20000) { // never back: the library's restart time-out ends the wait
-        EXPECT_LE(elapsed.elapsed(), 22000);
+    if (neverBack) { // the library's restart time-out ends the wait
         EXPECT_FALSE(Dialog().m_StatusPoller.HasWorker());
         return;
     }
