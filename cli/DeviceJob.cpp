@@ -7,8 +7,6 @@
 #include "res/CliTexts.h"
 #include "res/Texts.h"
 
-#include <algorithm>
-
 namespace {
 // The command line's part in a settings change: the job's own link, and its read-out at the
 // address the device now has.
@@ -35,17 +33,14 @@ private:
     bool& m_wrote;
 };
 
-// Transport faults that a new attempt may overcome; a status the device sent is its answer.
+// A read worth trying again: the link failed without an answer from the device.
 bool IsLinkFault(const DeviceOutcome& outcome) {
     if (outcome.errorCode != QLatin1String(res::cli::CodeLinkFailure))
         return false;
     const QVariant status = outcome.details.value(QString::fromLatin1(detail::kDeviceStatus));
     if (!status.isValid())
         return true;
-    constexpr DWORD kTransportFaults[] = {
-        COMM_ERROR_CHECKSUM, COMM_ERROR_TIMEOUT, COMM_ERROR_MESSAGE_CODE, COMM_ERROR_CONNECT,
-        COMM_ERROR_SEQUENCE, COMM_ERROR_LENGTH,  COMM_ERROR_TYPE,         COMM_ERROR_TRANSMIT};
-    return std::ranges::find(kTransportFaults, status.toUInt()) != std::end(kTransportFaults);
+    return IsTransportFault(status.toUInt());
 }
 } // namespace
 

@@ -26,17 +26,7 @@ QString Duration(qint64 seconds) {
 }
 
 QLatin1String PhaseWord(UpgradePhase phase) {
-    switch (phase) {
-    case UpgradePhase::Boot:
-        return cli::PhaseWordBoot;
-    case UpgradePhase::Transfer:
-        return cli::PhaseWordTransfer;
-    case UpgradePhase::Exec:
-        return cli::PhaseWordExec;
-    case UpgradePhase::Reconnect:
-        break;
-    }
-    return cli::PhaseWordReconnect;
+    return cli::Phases[static_cast<std::size_t>(phase)].word;
 }
 
 void WriteStderr(const QString& text) {
@@ -69,8 +59,6 @@ void CProgressBar::Phase(const QString& device, UpgradePhase phase) {
     m_phases[device] = {phase, m_clock.elapsed()};
     if (phase == UpgradePhase::Transfer && m_transferStartMs < 0)
         m_transferStartMs = m_clock.elapsed();
-    if (phase == UpgradePhase::Exec)
-        m_transferEndMs = m_clock.elapsed();
     Draw();
 }
 
@@ -100,9 +88,9 @@ void CProgressBar::Finish(const QString& reason) {
         if (m_enabled && m_drawn) {
             Clear();
             // A finished upgrade of one device ends with its transfer's figures.
-            const bool transferred = m_devices == 1 && reason.isEmpty() && m_transferEndMs >= 0;
+            const bool transferred = m_devices == 1 && reason.isEmpty() && m_allSentMs >= 0;
             const QString line =
-                transferred ? Render(m_done, m_total, m_transferEndMs - m_transferStartMs) : Line();
+                transferred ? Render(m_done, m_total, m_allSentMs - m_transferStartMs) : Line();
             WriteStderr(line +
                         (reason.isEmpty() || line.isEmpty() ? QString() : QStringLiteral("  ")) +
                         reason + QLatin1Char('\n'));

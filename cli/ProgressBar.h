@@ -56,7 +56,6 @@ private:
     bool m_drawn = false;
     qint64 m_done = 0;
     qint64 m_transferStartMs = -1;
-    qint64 m_transferEndMs = -1;
     qint64 m_allSentMs = -1;
     int m_devicesDone = 0;
     struct Current {

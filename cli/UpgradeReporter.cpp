@@ -14,17 +14,7 @@ CUpgradeReporter::CUpgradeReporter(const CDeviceJob& job, qint64 imageSize, CPro
 
 namespace {
 QLatin1String PhaseName(UpgradePhase phase) {
-    switch (phase) {
-    case UpgradePhase::Boot:
-        return res::cli::PhaseBoot;
-    case UpgradePhase::Transfer:
-        return res::cli::PhaseTransfer;
-    case UpgradePhase::Exec:
-        return res::cli::PhaseExec;
-    case UpgradePhase::Reconnect:
-        break;
-    }
-    return res::cli::PhaseReconnect;
+    return res::cli::Phases[static_cast<std::size_t>(phase)].name;
 }
 } // namespace
 

@@ -35,3 +35,11 @@ inline constexpr DWORD kLibraryStatusCodes[] = {COMM_ERROR_CHECKSUM,
                                                 COMM_ERROR_NOT_INITIALIZED,
                                                 COMM_ERROR_INVALID_ARGUMENT,
                                                 COMM_ERROR_TRANSMIT};
+
+// Faults of the transport that a new attempt may overcome; any other status is an answer.
+inline bool IsTransportFault(DWORD status) {
+    return status == COMM_ERROR_CHECKSUM || status == COMM_ERROR_TIMEOUT ||
+           status == COMM_ERROR_MESSAGE_CODE || status == COMM_ERROR_CONNECT ||
+           status == COMM_ERROR_SEQUENCE || status == COMM_ERROR_LENGTH ||
+           status == COMM_ERROR_TYPE || status == COMM_ERROR_TRANSMIT;
+}

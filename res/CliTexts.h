@@ -140,15 +140,16 @@ inline constexpr QLatin1String ModbusPositionRegister{"40001"};
 inline constexpr QLatin1String ModbusHeartbeatRegister{"40002"};
 inline constexpr QLatin1String WatchLineFormat{"%1  %2"};
 
-// Upgrade phases: stable names (JSON "phase") and the words of the progress line.
-inline constexpr QLatin1String PhaseBoot{"boot"};
-inline constexpr QLatin1String PhaseTransfer{"transfer"};
-inline constexpr QLatin1String PhaseExec{"exec"};
-inline constexpr QLatin1String PhaseReconnect{"reconnect"};
-inline constexpr QLatin1String PhaseWordBoot{"erasing"};
-inline constexpr QLatin1String PhaseWordTransfer{"writing"};
-inline constexpr QLatin1String PhaseWordExec{"starting"};
-inline constexpr QLatin1String PhaseWordReconnect{"reconnecting"};
+// Upgrade phases in the order of UpgradePhase (boot, transfer, exec, reconnect): the stable
+// name (JSON "phase") and the word of the progress line.
+struct PhaseText {
+    QLatin1String name;
+    QLatin1String word;
+};
+inline constexpr PhaseText Phases[] = {{QLatin1String("boot"), QLatin1String("erasing")},
+                                       {QLatin1String("transfer"), QLatin1String("writing")},
+                                       {QLatin1String("exec"), QLatin1String("starting")},
+                                       {QLatin1String("reconnect"), QLatin1String("reconnecting")}};
 inline constexpr QLatin1String DevicesDoneFormat{"%1 of %2 devices done"};
 
 // Table headings and outcomes.
