@@ -3,6 +3,7 @@
 #include "commdll/CommStatus.h"
 #include "commdll/RestartWatch.h"
 #include "commdll/SerialComm.h"
+#include "commdll/SocketIo.h"
 #include "platform/Ipv4Address.h"
 
 #include <QTcpSocket>
@@ -20,7 +21,6 @@ namespace {
 constexpr int WAIT_SLICE_MS = 50;        // longest blocking wait before the stop flag is checked
 constexpr int CONNECT_ATTEMPT_MS = 1000; // one connect attempt (a failed connect ends sooner)
 constexpr int CONNECT_RETRY_PAUSE_MS = 25;
-constexpr qint64 SOCKET_READ_BUFFER = 4096;
 constexpr std::chrono::microseconds REPLY_SPIN{200};
 
 // Milliseconds left before the earlier of the two ends, at most `cap`.
@@ -184,16 +184,13 @@ CDeviceConnection::Connect CDeviceConnection::EnsureConnected(const QDeadlineTim
     return awaitRestart ? Connect::RestartTimedOut : Connect::Failed;
 }
 
-// A device that restarted has closed its side; looking once without blocking lets the
-// socket notice that before a request goes out on it.
+// A device that restarted has closed its side, and bytes that came before a request went out
+// belong to no request (the rest of an earlier reply, a stray frame): either way the next
+// request starts on a new connection. Looking once without blocking shows both.
 bool CDeviceConnection::StillConnected() {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
-    if (m_socket->bytesAvailable() == 0)
-        m_socket->waitForReadyRead(0);
-    // Bytes before a request went out belong to no request (the rest of an earlier reply, a
-    // stray frame): the next request starts on a clean connection.
-    if (m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0)
+    if (m_inboxBegin == m_inboxEnd && !m_io.HasPendingInput())
         return true;
     Drop();
     return false;
@@ -205,11 +202,13 @@ bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, const QDeadl
     // The exchange moves from the caller's thread to the link's worker: no thread's event
     // loop may serve the socket, or its notifiers would read it behind the worker's back.
     m_socket->moveToThread(nullptr);
-    m_socket->setReadBufferSize(SOCKET_READ_BUFFER);
     m_socket->connectToHost(QHostAddress(m_address), m_port);
     if (m_socket->waitForConnected(std::max(1, Remaining(deadline, slice, CONNECT_ATTEMPT_MS)))) {
         // Small request/reply frames: each goes out at once, never held back to be merged.
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // Once connected, the bytes go through the descriptor directly (see CSocketIo).
+        m_io = CSocketIo(m_socket->socketDescriptor());
+        m_peerClosed = false;
         m_reader.Reset();
         return true;
     }
@@ -221,15 +220,18 @@ bool CDeviceConnection::ConnectOnce(const QDeadlineTimer& deadline, const QDeadl
 }
 
 bool CDeviceConnection::Send(const QByteArray& bytes, const QDeadlineTimer& deadline) {
-    if (m_socket->write(bytes) != bytes.size())
-        return false;
-    while (m_socket->bytesToWrite() > 0) {
+    qint64 sent = 0;
+    while (sent < bytes.size()) {
+        const qint64 moved = m_io.Send(bytes.constData() + sent, bytes.size() - sent);
+        if (moved == CSocketIo::FAILED)
+            return false;
+        if (moved > 0) {
+            sent += moved;
+            continue;
+        }
         if (m_stop || deadline.hasExpired())
             return false;
-        if (!m_socket->waitForBytesWritten(
-                std::max(1, Remaining(deadline, deadline, WAIT_SLICE_MS))) &&
-            m_socket->state() != QAbstractSocket::ConnectedState)
-            return false;
+        m_io.WaitWritable(std::max(1, Remaining(deadline, deadline, WAIT_SLICE_MS)));
     }
     return true;
 }
@@ -255,7 +257,7 @@ CDeviceConnection::ReadResult CDeviceConnection::AwaitReply(const Frame& request
             return {ReadEnd::Reply, false,
                     Failure(partial ? COMM_ERROR_LENGTH : COMM_ERROR_TIMEOUT)};
         }
-        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        if (m_peerClosed) {
             // Part of a reply and then the end of the link: the reply was cut short.
             if (partial) {
                 Drop();
@@ -277,27 +279,41 @@ void CDeviceConnection::WaitForBytes(const QDeadlineTimer& deadline, const QDead
         m_replySpun = true;
         const auto spinEnd = std::chrono::steady_clock::now() + REPLY_SPIN;
         while (std::chrono::steady_clock::now() < spinEnd) {
-            if (m_socket->waitForReadyRead(0))
+            if (m_io.HasPendingInput())
                 return;
             std::this_thread::yield();
         }
     }
-    m_socket->waitForReadyRead(std::max(1, Remaining(deadline, slice, WAIT_SLICE_MS)));
+    m_io.WaitReadable(std::max(1, Remaining(deadline, slice, WAIT_SLICE_MS)));
 }
 
-// Reads only as many bytes as the current frame still needs, so bytes of a following frame
-// stay in the socket. True when the reader has a frame or an error to look at.
+// Hands the reader only as many bytes as the current frame still needs; what follows stays in
+// the inbox for the next frame. True when the reader has a frame or an error to look at.
 bool CDeviceConnection::FeedAvailableBytes() {
-    char chunk[FRAME_MAX_SIZE];
-    while (m_socket->bytesAvailable() > 0) {
-        const qint64 wanted = std::min<qint64>(m_reader.BytesWanted(), sizeof chunk);
-        const qint64 got = m_socket->read(chunk, wanted);
-        if (got <= 0)
+    for (;;) {
+        if (m_inboxBegin == m_inboxEnd && !FillInbox())
             return false;
-        m_reader.Feed(chunk, got);
+        const qsizetype taken =
+            m_reader.Feed(m_inbox.data() + m_inboxBegin, m_inboxEnd - m_inboxBegin);
+        m_inboxBegin += taken;
         if (m_reader.GetState() != CFrameReader::State::Incomplete)
             return true;
     }
+}
+
+// One read of what the socket holds, up to the inbox's size. False when nothing came: none
+// waiting, or the peer closed (m_peerClosed), or the link failed (counted as closed).
+bool CDeviceConnection::FillInbox() {
+    m_inboxBegin = m_inboxEnd = 0;
+    if (m_peerClosed)
+        return false;
+    const qint64 got = m_io.Receive(m_inbox.data(), static_cast<qint64>(m_inbox.size()));
+    if (got > 0) {
+        m_inboxEnd = static_cast<qsizetype>(got);
+        return true;
+    }
+    if (got != CSocketIo::WOULD_BLOCK)
+        m_peerClosed = true;
     return false;
 }
 
@@ -341,6 +357,9 @@ void CDeviceConnection::Drop() {
     if (m_socket)
         m_socket->abort();
     m_socket.reset();
+    m_io = CSocketIo();
+    m_inboxBegin = m_inboxEnd = 0;
+    m_peerClosed = false;
     m_reader.Reset();
 }
 

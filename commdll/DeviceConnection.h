@@ -2,12 +2,14 @@
 
 #include "commdll/Frame.h"
 #include "commdll/FrameReader.h"
+#include "commdll/SocketIo.h"
 #include "platform/WinTypes.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QHostAddress>
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -68,6 +70,7 @@ private:
                           const QDeadlineTimer& slice);
     void WaitForBytes(const QDeadlineTimer& deadline, const QDeadlineTimer& slice);
     bool FeedAvailableBytes();
+    bool FillInbox();
     Verdict Judge(const Frame& request, const Frame& reply, LinkOutcome& outcome) const;
     LinkOutcome FramingError();
     void Drop();
@@ -76,7 +79,14 @@ private:
     QString m_address;
     quint16 m_port;
     const std::atomic<bool>& m_stop;
-    std::unique_ptr<QTcpSocket> m_socket;
+    std::unique_ptr<QTcpSocket> m_socket; // connects and closes; the bytes go through m_io
+    CSocketIo m_io;
+    // Bytes read from the socket that the reader has not taken yet: a read takes what came
+    // at once, the reader takes one frame at a time.
+    std::array<char, 2 * FRAME_MAX_SIZE> m_inbox{};
+    qsizetype m_inboxBegin = 0;
+    qsizetype m_inboxEnd = 0;
+    bool m_peerClosed = false;
     CFrameReader m_reader{FRAME_KIND_REPLY};
     QString m_announcedAddress; // where the last accepted set tells the device to come back
 

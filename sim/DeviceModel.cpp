@@ -130,6 +130,8 @@ ReplyPlan CDeviceModel::Handle(const commdll::Frame& request) {
 // Faults that change the reply after the device has acted on the request.
 ReplyPlan CDeviceModel::Disturb(const commdll::Frame& request, const Fault& fault,
                                 ReplyPlan plan) const {
+    if (fault.kind == FaultKind::None)
+        return plan;
     commdll::Frame reply;
     reply.kind = commdll::FRAME_KIND_REPLY;
     reply.sequence = request.sequence;

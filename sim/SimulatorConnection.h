@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commdll/FrameReader.h"
+#include "commdll/SocketIo.h"
 #include "sim/DeviceModel.h"
 
 #include <QObject>
@@ -29,8 +30,11 @@ private:
     void OnReadyRead();
     void ProcessQueue();
     void Carry(const ReplyPlan& plan);
+    void Send(const QByteArray& bytes);
+    void AwaitNextRequestBriefly();
 
     QTcpSocket* m_socket; // child of this object
+    commdll::CSocketIo m_io;
     CDeviceModel& m_model;
     commdll::CFrameReader m_reader{commdll::FRAME_KIND_REQUEST};
     std::deque<commdll::Frame> m_queue;
