@@ -3,35 +3,117 @@
 #include "sim/DeviceModel.h"
 #include "sim/SimulatorServer.h"
 
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QMetaObject>
-#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace sim {
 
 // Everything behind the simulator's API: the device model, shared with the thread that
-// runs the network side.
+// runs the network side. That thread is a plain thread running an event loop; every hand-over
+// between it and the caller's thread goes through `handOver`, so that a thread checker sees
+// each value pass from one thread to the other (the toolkit's own queue locks are hidden
+// from it).
+class SimulatorCore;
+
+// The core whose thread this is: an action finds the lock from here, without reading anything
+// the caller wrote before it holds the lock.
+thread_local SimulatorCore* t_runningCore = nullptr;
+
 class SimulatorCore {
 public:
     explicit SimulatorCore(const SimulatorConfig& config) : config(config), model(config) {}
 
+    // Starts the thread, which creates the server and has it listen. False, with `error`,
+    // when it cannot listen; the thread has then ended.
+    bool Start() {
+        started = false;
+        thread = std::thread([this] { Run(); });
+        std::unique_lock lock(handOver);
+        handedBack.wait(lock, [this] { return started; });
+        lock.unlock();
+        if (server == nullptr)
+            thread.join();
+        return server != nullptr;
+    }
+
+    void Stop() {
+        if (server == nullptr)
+            return;
+        OnSimulatorThread([this] {
+            server->Shutdown();
+            delete server;
+            loop->quit();
+        });
+        server = nullptr;
+        thread.join();
+    }
+
     // Runs `action` on the simulator's thread and waits for it.
     template <typename Action> void OnSimulatorThread(Action action) {
-        if (server != nullptr)
-            QMetaObject::invokeMethod(server, action, Qt::BlockingQueuedConnection);
+        if (server == nullptr)
+            return;
+        std::unique_lock lock(handOver);
+        bool done = false;
+        QMetaObject::invokeMethod(
+            context,
+            [this, &action, &done] {
+                // The lock comes first: the action's captures were written by the caller.
+                std::unique_lock inner(t_runningCore->handOver);
+                action();
+                done = true;
+                inner.unlock();
+                handedBack.notify_all();
+            },
+            Qt::QueuedConnection);
+        handedBack.wait(lock, [&done] { return done; });
     }
 
     SimulatorConfig config;
     CDeviceModel model;
-    QThread thread;
     CSimulatorServer* server = nullptr; // lives in `thread`
     QString error;
+
+private:
+    void Run() {
+        t_runningCore = this;
+        QEventLoop eventLoop;
+        QObject receiver;
+        auto* created = new CSimulatorServer(model, config.address, config.port);
+        const bool listening = created->Listen();
+        {
+            std::lock_guard lock(handOver);
+            started = true;
+            if (listening) {
+                server = created;
+                context = &receiver;
+                loop = &eventLoop;
+            } else {
+                error = created->ErrorString();
+            }
+        }
+        handedBack.notify_all();
+        if (!listening) {
+            delete created;
+            return;
+        }
+        eventLoop.exec();
+    }
+
+    std::thread thread;
+    std::mutex handOver;
+    std::condition_variable handedBack;
+    bool started = false;
+    QObject* context = nullptr; // receives the actions, in `thread`
+    QEventLoop* loop = nullptr;
 };
 
 CEncoderSimulator::CEncoderSimulator(SimulatorConfig config)
-    : m_core(std::make_unique<SimulatorCore>(config)) {
-    m_core->thread.setObjectName(QStringLiteral("encoder-sim ") + config.address);
-}
+    : m_core(std::make_unique<SimulatorCore>(config)) {}
 
 CEncoderSimulator::~CEncoderSimulator() {
     Stop();
@@ -47,30 +129,11 @@ bool CEncoderSimulator::Start() {
                             .arg(m_core->config.address);
         return false;
     }
-    m_core->thread.start();
-    m_core->server =
-        new CSimulatorServer(m_core->model, m_core->config.address, m_core->config.port);
-    m_core->server->moveToThread(&m_core->thread);
-    bool listening = false;
-    m_core->OnSimulatorThread([&] { listening = m_core->server->Listen(); });
-    if (!listening) {
-        m_core->error = m_core->server->ErrorString();
-        Stop();
-    }
-    return listening;
+    return m_core->Start();
 }
 
 void CEncoderSimulator::Stop() {
-    if (m_core->server == nullptr)
-        return;
-    CSimulatorServer* server = m_core->server;
-    m_core->OnSimulatorThread([server] {
-        server->Shutdown();
-        delete server;
-    });
-    m_core->server = nullptr;
-    m_core->thread.quit();
-    m_core->thread.wait();
+    m_core->Stop();
 }
 
 QString CEncoderSimulator::ErrorString() const {

@@ -6,7 +6,8 @@
 
 #include <QDialog>
 #include <QProgressBar>
-#include <QThread>
+
+#include <thread>
 
 // Only the bar with the control id moves: past the maximum a step wraps round to the start of
 // the range, a position stays inside the range. Calls from another thread reach the bar; its text
@@ -40,15 +41,14 @@ TEST(TextProgressCtrl, DrivesTheBarWithItsControlIdUntilItIsGone) {
             EXPECT_EQ(bar->value(), row.positions[i]) << "after step " << i;
         }
     }
-    std::unique_ptr<QThread> worker(QThread::create([&] {
+    std::thread worker([&] {
         progress.SetStep(5);
         progress.StepIt();
         progress.SetShowText(true);
         progress.SetWindowText(QStringLiteral("42%"));
-    }));
-    worker->start();
+    });
     EXPECT_TRUE(testsupport::WaitFor([&] { return bar->text() == QStringLiteral("42%"); }));
-    worker->wait();
+    worker.join();
     EXPECT_EQ(bar->value(), 5);
     EXPECT_TRUE(bar->isTextVisible());
     progress.SetShowText(false);
