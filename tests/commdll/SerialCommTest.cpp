@@ -127,6 +127,14 @@ TEST(SerialComm, LinksWaitForARestartingDeviceUpToTheRestartTimeOut) {
         EXPECT_EQ(RunRequest(other, MSG_GET_STATUS_ID, false).status, COMM_ERROR_CONNECT);
         EXPECT_LE(elapsed.elapsed(), 4000);
     }
+    // As shipped, a device is waited for 20 s after its restart request.
+    commdll::CRestartWatch::SetTimeoutMs(commdll::CRestartWatch::RESTART_TIMEOUT_MS);
+    commdll::CRestartWatch::Begin(Address(16), QString(), 49999);
+    const auto shipped = commdll::CRestartWatch::Deadline(Address(16), 49999);
+    ASSERT_TRUE(shipped.has_value());
+    EXPECT_GT(shipped->remainingTime(), 19000);
+    EXPECT_LE(shipped->remainingTime(), 20000);
+    commdll::CRestartWatch::End(Address(16), 49999);
 }
 
 // Block flags belong to firmware blocks only: a boot or exec request never carries them, and

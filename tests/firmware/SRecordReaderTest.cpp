@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+
 #include <string>
 #include <variant>
 #include <vector>
@@ -185,6 +193,40 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
         Outcome read;
         EXPECT_FALSE(load(path, "DELVOR RivivozUzuvod|Unable to open file|0|E", read).has_value());
     }
+    // A file that gives fewer bytes than its size says (a kernel file: 4096 bytes, a few read).
+    const QString shortRead = QStringLiteral("/sys/devices/system/cpu/online");
+    if (QFileInfo(shortRead).size() > 4) {
+        Outcome read;
+        EXPECT_FALSE(
+            load(shortRead, "DELVOR RivivozUzuvod|Unable to read firmware file|0|E", read));
+        EXPECT_EQ(Refusal(read), "the file cannot be read");
+    }
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// With too little memory for the image the file is refused, and the program goes on. Run in a
+// child process whose address space is capped a few MiB above what it uses.
+TEST(SRecordFileDeathTest, AnImageWithoutMemoryIsRefused) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.s19"));
+    ASSERT_TRUE(testsupport::WriteFile(
+        path, "S306000000005A9F\nS30600FFFFFFA557\nS70500000000FA\n")); // a 16 MiB image
+    const auto refusedForMemory = [&] {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        if (!statm.open(QIODevice::ReadOnly))
+            std::exit(2);
+        const rlim_t used = statm.readAll().split(' ').front().toULongLong() * 4096;
+        const rlimit cap{used + 4 * 1024 * 1024, used + 4 * 1024 * 1024};
+        if (setrlimit(RLIMIT_AS, &cap) != 0)
+            std::exit(3);
+        CSRecordReader reader{};
+        Outcome read;
+        int length = -1;
+        const bool refused = !LoadFirmwareImage(reader, path, length, read).has_value();
+        std::exit(refused && Refusal(read) == "line 2: not enough memory for the image" ? 0 : 1);
+    };
+    EXPECT_EXIT(refusedForMemory(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 } // namespace
