@@ -60,6 +60,10 @@ void CDELVOREncoderDlg::DoDataExchange() {
     m_btnChangeMode = item<QPushButton>(IDC_CHANGE_MODE);
     m_groupResolverMode = GetDlgItem(IDC_RESOLVER_MODE_GROUP);
     m_staticLastUpdated = item<QLabel>(IDC_LAST_UPDATED);
+    // Rewritten once a second: a label that paints its own background is redrawn alone,
+    // without the group box and the dialog behind it.
+    if (m_staticLastUpdated)
+        m_staticLastUpdated->setAutoFillBackground(true);
 }
 
 void CDELVOREncoderDlg::ConnectButtons() {
