@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole suite in the default and the asan build.
+# Installs what is missing, builds, and runs the whole suite in the default and the asan build,
+# the link and command-layer tests also under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -14,6 +15,16 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 passed=0
 failed=0
+# Adds the counts of a ctest log ("100% tests passed, 0 tests failed out of 204").
+count_results() {
+  local summary total failures
+  summary=$(grep -E 'tests failed out of [0-9]+' "$1" | tail -n 1)
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+  failures=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  passed=$((passed + total - failures))
+  failed=$((failed + failures))
+}
+
 # The package checks (Packaging.*) run in the default build only: the asan preset builds
 # neither the man pages nor the package.
 for preset in default asan; do
@@ -22,13 +33,17 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   echo "=== tests: $preset ==="
   ctest --preset "$preset" | tee "build/$preset-ctest.log"
-  # "100% tests passed, 0 tests failed out of 204"
-  summary=$(grep -E 'tests failed out of [0-9]+' "build/$preset-ctest.log" | tail -n 1)
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-  failures=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
-  passed=$((passed + total - failures))
-  failed=$((failed + failures))
+  count_results "build/$preset-ctest.log"
 done
+
+# The link and the command layer hand exchanges between threads: their tests run under
+# ThreadSanitizer as well, and any report fails the test that caused it.
+echo "=== build: tsan (link and command layer) ==="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan --target commdll_tests comm_tests
+echo "=== tests: tsan ==="
+ctest --preset tsan -L '^(commdll_tests|comm_tests)$' | tee build/tsan-ctest.log
+count_results build/tsan-ctest.log
 
 # The fuzz targets need clang (installed by install-deps.sh); a crash, a
 # sanitizer report or a broken invariant fails this script. The run in CI is a regression
@@ -40,5 +55,5 @@ else
   echo "=== fuzz: skipped, clang++ not installed ==="
 fi
 
-echo "=== both builds ==="
+echo "=== all builds ==="
 echo "tests: $passed passed, $failed failed"
