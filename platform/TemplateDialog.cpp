@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
+
+#include <mutex>
 
 namespace platform {
 
@@ -160,12 +163,24 @@ QFont TemplateDialog::DialogFont(int pointSize) {
 }
 
 // The average width is taken over the alphabet in both cases, rounded, as the window
-// system's dialog base units are.
+// system's dialog base units are. Measuring text costs more than building the rest of a
+// small dialog, so each font is measured once.
 QSize TemplateDialog::BaseUnitsFor(const QFont& font) {
+    static std::mutex mutex;
+    static QHash<QString, QSize> measured;
+    constexpr qsizetype kMaxFonts = 64;
+    const QString key = font.key();
+    std::lock_guard lock(mutex);
+    if (const auto found = measured.constFind(key); found != measured.constEnd())
+        return *found;
     const QFontMetrics metrics(font);
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int averageWidth = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-    return {averageWidth, metrics.height()};
+    const QSize units(averageWidth, metrics.height());
+    if (measured.size() >= kMaxFonts)
+        measured.clear();
+    measured.insert(key, units);
+    return units;
 }
 
 QRect TemplateDialog::MapDialogRect(const QRect& dialogUnits) const {
