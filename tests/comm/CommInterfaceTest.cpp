@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 using namespace testsupport;
 
@@ -188,4 +190,18 @@ TEST_F(CommInterfaceTest, ALinkClosedDuringItsRequestFailsWithoutAMessage) {
     EXPECT_EQ(outcome.details.value(u"device_status"_s).toInt(), 18);
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_EQ(m_messages.count(), 0u);
+}
+
+// A request made while another runs on the same link (from an event handled during the busy
+// wait) fails at once with its message; the running one ends normally.
+TEST_F(CommInterfaceTest, ARequestWhileOneRunsFailsAndTheFirstGoesOn) {
+    m_sim.SetFault(MSG_GET_STATUS_ID, sim::Fault::SlowReply(600, false));
+    std::optional<bool> second;
+    QTimer::singleShot(100, [this, &second] { second = m_comm.GetMacId(); });
+    EXPECT_TRUE(m_comm.GetStatusId());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_FALSE(*second);
+    EXPECT_EQ(TakeMessage(),
+              u"DELVOR RivivozUzuvod|There is a Port conflict. Check the ports.|115|I"_s);
+    EXPECT_EQ(m_sim.RequestCount(MSG_GET_MAC_ID), 0);
 }
