@@ -2,6 +2,7 @@
 
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
+#include "commdll/RequestTimeout.h"
 #include "commdll/SerialCommLink.h"
 #include "platform/LastError.h"
 
@@ -12,32 +13,11 @@ COM_APP_TYPE CSerialComm::m_enumAppType = COM_APP_TYPE_NONE;
 
 namespace {
 
-// Time allowed for one exchange, connecting included.
-constexpr int ORDINARY_TIMEOUT_MS = 3000;
-constexpr int BOOT_TIMEOUT_MS = 20000; // the device erases its flash before it answers
-constexpr int EXEC_BASE_TIMEOUT_MS = 5000;
-constexpr int EXEC_BYTES_PER_MS = 64; // the device checks and programs the whole image
-constexpr int EXEC_MAX_TIMEOUT_MS = 120000;
 // A device that answers within this window is done before ProccessMsgCode_NoThread returns,
 // on the caller's own thread, so the caller never takes its 400 ms busy sleep.
 constexpr int FAST_PATH_MS = 50;
 
 constexpr BYTE CODE_FIRMWARE_BLOCK = 26;
-constexpr BYTE CODE_EXECUTE_BOOT = 27;
-constexpr BYTE CODE_EXECUTE_EXEC = 28;
-
-int TimeoutFor(BYTE code, const BYTE* payload, DWORD payloadLength, int ordinaryMs) {
-    if (code == CODE_EXECUTE_BOOT)
-        return BOOT_TIMEOUT_MS;
-    if (code != CODE_EXECUTE_EXEC || payloadLength < 4)
-        return ordinaryMs > 0 ? ordinaryMs : ORDINARY_TIMEOUT_MS;
-    const std::uint32_t imageLength = (std::uint32_t{payload[0]} << 24) |
-                                      (std::uint32_t{payload[1]} << 16) |
-                                      (std::uint32_t{payload[2]} << 8) | payload[3];
-    const std::uint32_t extra = imageLength / EXEC_BYTES_PER_MS;
-    return static_cast<int>(
-        std::min<std::uint32_t>(EXEC_BASE_TIMEOUT_MS + extra, EXEC_MAX_TIMEOUT_MS));
-}
 
 } // namespace
 
@@ -83,7 +63,8 @@ DWORD CSerialComm::ProccessMsgCode_NoThread(BYTE code, bool flag, BYTE* payload,
     request.flags = commdll::RequestFlags(flag, code == CODE_FIRMWARE_BLOCK ? blockFlags : BYTE{0});
     request.payload =
         QByteArray(reinterpret_cast<const char*>(payload), static_cast<qsizetype>(payloadLength));
-    request.timeoutMs = TimeoutFor(code, payload, payloadLength, m_nRequestTimeoutMs);
+    request.timeoutMs =
+        commdll::RequestTimeoutMs(code, payload, payloadLength, m_nRequestTimeoutMs);
     if (!m_link->Start(std::move(request), FAST_PATH_MS))
         return COMM_ERROR_PORT_CONFLICT;
     *responseLength = 0;

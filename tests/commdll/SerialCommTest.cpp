@@ -1,6 +1,7 @@
 #include "comm/MessageCodes.h"
 #include "commdll/CommStatus.h"
 #include "commdll/Frame.h"
+#include "commdll/RequestTimeout.h"
 #include "commdll/RestartWatch.h"
 #include "platform/LastError.h"
 #include "tests/commdll/SimulatedDevice.h"
@@ -91,6 +92,36 @@ TEST(SerialComm, ReplyNeverOverflowsTheCallersBuffer) {
         const auto result = RunRequest(device.link, MSG_GET_STATUS_ID, false, {}, 30000, size);
         EXPECT_EQ(result.status, 0u);
         EXPECT_EQ(result.buffer, longReply.left(stored) + QByteArray(200 - stored, char(0xEE)));
+    }
+}
+
+// Time allowed per request: boot 20 s; exec 5 s plus 1 ms per 64 bytes of the image whose
+// length leads its payload, high byte first, at most 120 s; any other request 3 s or the
+// caller's own time-out.
+TEST(SerialComm, EachRequestHasItsTimeOut) {
+    struct Row {
+        BYTE code;
+        const char* payload;
+        int ordinaryMs;
+        int expectedMs;
+    };
+    for (const Row& row : {Row{27, "", 0, 20000},
+                           {27, "", 1500, 20000},
+                           {28, "00000040", 0, 5001},
+                           {28, "00004000", 0, 5256},
+                           {28, "00010000AB", 0, 6024},
+                           {28, "00200000", 1500, 37768},
+                           {28, "01000000", 0, 120000},
+                           {28, "000040", 0, 3000},
+                           {0x12, "00010000", 0, 3000},
+                           {0x12, "", 1500, 1500},
+                           {0x2A, "", -5, 3000}}) {
+        const QByteArray payload = QByteArray::fromHex(row.payload);
+        EXPECT_EQ(commdll::RequestTimeoutMs(row.code,
+                                            reinterpret_cast<const BYTE*>(payload.constData()),
+                                            static_cast<DWORD>(payload.size()), row.ordinaryMs),
+                  row.expectedMs)
+            << int(row.code) << " " << row.payload;
     }
 }
 
