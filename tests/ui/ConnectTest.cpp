@@ -12,7 +12,7 @@ class ConnectTest : public DialogFixture {};
 // sent high byte first.
 TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     m_sim->PinPosition(true);
-    m_sim->SetPosition(-2);
+    m_sim->SetPosition(-19088744); // 0xFEDCBA98: four different bytes
     m_sim->SetConnection({0x0005, 0xFFFF, 0x0064, 0x0102});
     CDELVOREncoderDlg& dialog = Dialog();
     dialog.m_localTime = [] { return QDateTime(QDate(2026, 12, 5), QTime(9, 5, 7)); };
@@ -31,7 +31,7 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
         shown << edit->text();
     EXPECT_EQ(shown.join(u'|').toStdString(),
               m_address.toStdString() +
-                  "|255.0.0.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-2|Current Mode : DM7|"
+                  "|255.0.0.0|127.0.0.1|00:1A:2B:3C:4D:5E|2|B.7|C.3|-19088744|Current Mode : DM7|"
                   "Change Mode to NO DM7|2|32767|100|258|1|0");
     // Hour padded with a space; minutes, seconds, month and day with zeros.
     EXPECT_EQ(Text(IDC_LAST_UPDATED), u"Last Updated On:\n 9:05:07 12/05/2026");
