@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 
 bool CTextProgressCtrl::SubclassDlgItem(int id, QWidget* dialog) {
     if (dialog == nullptr)
@@ -37,7 +38,7 @@ void CTextProgressCtrl::SetRange(int lower, int upper) {
 
 void CTextProgressCtrl::SetPos(int position) {
     OnBarThread([position](QProgressBar& bar) {
-        bar.setValue(std::clamp(position, bar.minimum(), bar.maximum()));
+        MoveBar(bar, std::clamp(position, bar.minimum(), bar.maximum()));
     });
 }
 
@@ -54,7 +55,7 @@ void CTextProgressCtrl::StepIt() {
             next = span > 0 ? lower + (next - lower) % span : lower;
         if (next < lower)
             next += span;
-        bar.setValue(static_cast<int>(next));
+        MoveBar(bar, static_cast<int>(next));
     });
 }
 
@@ -64,6 +65,26 @@ void CTextProgressCtrl::SetShowText(bool show) {
 
 void CTextProgressCtrl::SetWindowText(const QString& text) {
     OnBarThread([text](QProgressBar& bar) { bar.setFormat(text); });
+}
+
+// A bar paints itself at once when its value moves. Moves that follow each other within one
+// screen frame are painted together with the next frame instead: a read-out that takes a
+// millisecond paints its bar once, not at every step, and the operator sees the same bar.
+void CTextProgressCtrl::MoveBar(QProgressBar& bar, int value) {
+    static constexpr qint64 kFrameMs = 16;
+    static const char* const kPaintedAt = "rivivozuzuvodPaintedAt";
+    const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    const QVariant paintedAt = bar.property(kPaintedAt);
+    if (!paintedAt.isValid() || now - paintedAt.toLongLong() >= kFrameMs) {
+        bar.setProperty(kPaintedAt, now);
+        bar.setValue(value);
+        return;
+    }
+    bar.setUpdatesEnabled(false);
+    bar.setValue(value);
+    bar.setUpdatesEnabled(true); // schedules the paint
 }
 
 void CTextProgressCtrl::OnBarThread(std::function<void(QProgressBar&)> action) {

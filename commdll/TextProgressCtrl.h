@@ -29,6 +29,7 @@ public:
     void SetWindowText(const QString& text) override;
 
 private:
+    static void MoveBar(QProgressBar& bar, int value);
     void OnBarThread(std::function<void(QProgressBar&)> action);
 
     QPointer<QProgressBar> m_bar;

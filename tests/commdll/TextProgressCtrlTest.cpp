@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QProgressBar>
 
@@ -57,4 +58,35 @@ TEST(TextProgressCtrl, DrivesTheBarWithItsControlIdUntilItIsGone) {
     progress.StepIt();
     progress.SetWindowText(QStringLiteral("x"));
     EXPECT_EQ(other->value(), -1); // untouched: still without a position
+}
+
+// The first move paints the bar at once; moves right after it are painted with the next
+// frame, and the bar is left able to paint.
+TEST(TextProgressCtrl, QuickMovesArePaintedWithTheNextFrame) {
+    struct PaintCounter : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+        int paints = 0;
+    } counter;
+    QProgressBar bar;
+    bar.setRange(0, 4);
+    bar.resize(200, 20);
+    bar.show();
+    CTextProgressCtrl progress;
+    progress.Attach(&bar);
+    progress.SetStep(1);
+    QCoreApplication::processEvents();
+    bar.installEventFilter(&counter);
+    progress.StepIt();
+    EXPECT_EQ(counter.paints, 1);
+    progress.StepIt();
+    progress.StepIt();
+    EXPECT_EQ(bar.value(), 3);
+    EXPECT_TRUE(bar.updatesEnabled());
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        QCoreApplication::processEvents();
+        return counter.paints >= 2;
+    }));
 }
