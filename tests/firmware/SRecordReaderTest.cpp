@@ -207,6 +207,8 @@ TEST(SRecordFile, RecordsBecomeOneContiguousImageOrTheWholeFileIsRefused) {
 // With too little memory for the image the file is refused, and the program goes on. Run in a
 // child process whose address space is capped a few MiB above what it uses.
 TEST(SRecordFileDeathTest, AnImageWithoutMemoryIsRefused) {
+    // The child starts afresh rather than as a fork of a process that runs other threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("large.s19"));
     ASSERT_TRUE(testsupport::WriteFile(
