@@ -37,12 +37,15 @@ for preset in default asan; do
 done
 
 # The link and the command layer hand exchanges between threads: their tests run under
-# ThreadSanitizer as well, and any report fails the test that caused it.
+# ThreadSanitizer as well, and any report fails the test that caused it. The progress bar's
+# widget tests (in the link's test program) paint, and painting runs in the toolkit's own
+# thread pool, whose locks the checker cannot see: they stay out.
 echo "=== build: tsan (link and command layer) ==="
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target commdll_tests comm_tests
 echo "=== tests: tsan ==="
-ctest --preset tsan -L '^(commdll_tests|comm_tests)$' | tee build/tsan-ctest.log
+ctest --preset tsan -L '^(commdll_tests|comm_tests)$' -E '^TextProgressCtrl\.' |
+  tee build/tsan-ctest.log
 count_results build/tsan-ctest.log
 
 # The fuzz targets need clang (installed by install-deps.sh); a crash, a
