@@ -14,6 +14,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 
 using namespace res;
@@ -155,9 +156,9 @@ std::uint64_t LittleEndianWord(const char* text) {
 }
 
 #if defined(__SSE2__) || defined(_M_X64)
-// Sixteen characters at a time where every x86-64 processor can: eight bytes into `out`, their
-// sum added to `sums`. False when one of them is not a hexadecimal digit.
-bool DecodeSixteen(const char* text, BYTE* out, __m128i& sums) {
+// Sixteen characters at a time where every x86-64 processor can: eight bytes into the low
+// half of `bytes` (the high half zero). False when one of them is not a hexadecimal digit.
+bool DecodeSixteen(const char* text, __m128i& bytes) {
     const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
     // Signed compares: bytes above 0x7F are negative and fall outside both ranges.
     const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(chars, _mm_set1_epi8('0' - 1)),
@@ -173,9 +174,39 @@ bool DecodeSixteen(const char* text, BYTE* out, __m128i& sums) {
     const __m128i pairs =
         _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0xFF)), 4),
                      _mm_srli_epi16(nibbles, 8));
-    const __m128i bytes = _mm_packus_epi16(pairs, _mm_setzero_si128());
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
-    sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+    bytes = _mm_packus_epi16(pairs, _mm_setzero_si128());
+    return true;
+}
+
+// Keeps bytes `skip` to 7 of the eight in the low half of a decoded block, zeroing the rest.
+__m128i WithoutFirst(__m128i bytes, std::size_t skip) {
+    static constexpr std::array<std::uint8_t, 24> kKeep{
+        0,    0,    0,    0,    0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0,    0,    0,    0};
+    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep.data() + 8 - skip));
+    return _mm_and_si128(bytes, keep);
+}
+
+// A line of at least sixteen characters from character 2 on, of an even length, in blocks of
+// sixteen; the last block is the line's last sixteen characters, read again where they overlap
+// the block before (the bytes decoded twice are written again and left out of the sum).
+bool DecodeInBlocks(std::string_view line, DecodedLine& decoded) {
+    const std::size_t last = line.size() - 16;
+    __m128i sums = _mm_setzero_si128();
+    std::size_t decodedUpTo = 2; // characters before this one are decoded
+    for (std::size_t at = 2;; at = std::min(at + 16, last)) {
+        __m128i bytes;
+        if (!DecodeSixteen(line.data() + at, bytes))
+            return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(decoded.bytes.data() + (at - 2) / 2), bytes);
+        const __m128i summed = WithoutFirst(bytes, (decodedUpTo - at) / 2);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(summed, _mm_setzero_si128()));
+        decodedUpTo = at + 16;
+        if (at == last)
+            break;
+    }
+    decoded.count = (line.size() - 2) / 2;
+    decoded.sum = static_cast<unsigned>(_mm_cvtsi128_si32(sums));
     return true;
 }
 #endif
@@ -183,17 +214,11 @@ bool DecodeSixteen(const char* text, BYTE* out, __m128i& sums) {
 // Decodes the hex pairs from character 2 on, many characters at a time, summing as it goes.
 // False when any character from there on is not a hexadecimal digit (a lone last one too).
 bool DecodeHexPairs(std::string_view line, DecodedLine& decoded) {
-    std::size_t i = 2;
-    unsigned sum = 0;
 #if defined(__SSE2__) || defined(_M_X64)
-    __m128i sums = _mm_setzero_si128();
-    for (; i + 16 <= line.size(); i += 16) {
-        if (!DecodeSixteen(line.data() + i, decoded.bytes.data() + decoded.count, sums))
-            return false;
-        decoded.count += 8;
-    }
-    sum = static_cast<unsigned>(_mm_cvtsi128_si32(sums));
+    if (line.size() >= 18 && line.size() % 2 == 0)
+        return DecodeInBlocks(line, decoded);
 #endif
+    std::size_t i = 2;
     std::uint64_t laneSums = 0; // at most 31 words of 255 per lane: no lane overflows
     for (; i + 8 <= line.size(); i += 8) {
         const std::uint64_t word = LittleEndianWord(line.data() + i);
@@ -205,7 +230,7 @@ bool DecodeHexPairs(std::string_view line, DecodedLine& decoded) {
         std::memcpy(decoded.bytes.data() + decoded.count, &packed, sizeof packed);
         decoded.count += 4;
     }
-    decoded.sum = sum + LaneSum(laneSums);
+    decoded.sum = LaneSum(laneSums);
     for (; i + 1 < line.size(); i += 2) {
         const int high = StrictDigit(line[i]);
         const int low = StrictDigit(line[i + 1]);
@@ -255,25 +280,28 @@ void TakeDataRecord(CSRecordReader& reader, std::string_view line, const RecordL
     std::memcpy(reader.m_szData, line.data() + 2 + 2 * record.dataOffset, 2 * record.dataCount);
 }
 
-// Makes room for `extra` more bytes behind the image. Grows by doubling so that a file of many
-// small gaps does not reallocate per record.
-bool EnsureRoom(CSRecordReader& reader, std::size_t extra) {
-    if (reader.m_pImage == nullptr)
-        return false;
-    std::vector<BYTE>& image = *reader.m_pImage;
-    // 64 bits: a gap of nearly 4 GiB must not wrap around on a 32-bit build.
-    const std::uint64_t needed = std::uint64_t{reader.m_nImageLength} + extra;
-    if (needed > kMaxFirmwareImageSize)
-        return false;
-    if (needed <= image.size())
-        return true;
+// Grows the image to at least `needed` bytes. Grows by doubling so that a file of many small
+// gaps does not reallocate per record.
+bool GrowImage(std::vector<BYTE>& image, std::size_t needed) {
     const std::size_t grown = std::min(2 * image.size(), kMaxFirmwareImageSize);
     try {
-        image.resize(std::max(static_cast<std::size_t>(needed), grown));
+        image.resize(std::max(needed, grown));
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
+}
+
+// Makes room for `extra` more bytes behind the image.
+bool EnsureRoom(CSRecordReader& reader, std::size_t extra) {
+    if (reader.m_pImage == nullptr)
+        return false;
+    // 64 bits: a gap of nearly 4 GiB must not wrap around on a 32-bit build.
+    const std::uint64_t needed = std::uint64_t{reader.m_nImageLength} + extra;
+    if (needed > kMaxFirmwareImageSize)
+        return false;
+    return needed <= reader.m_pImage->size() ||
+           GrowImage(*reader.m_pImage, static_cast<std::size_t>(needed));
 }
 
 // Takes one line from `rest`, without its LF. A line end of CR LF is read like LF, so files
@@ -465,19 +493,24 @@ std::optional<Refusal> FileSizeRefusal(std::size_t size) {
     return std::nullopt;
 }
 
-std::optional<Refusal> ReadWholeFile(QFile& file, std::vector<char>& contents) {
+// The file's bytes, read into a buffer that is not cleared first: the read fills all of it.
+struct FileContents {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+};
+
+std::optional<Refusal> ReadWholeFile(QFile& file, FileContents& contents) {
     const qint64 size = file.size();
     if (size < 0)
         return Refusal{0, QString(text::ReasonFileUnreadable)};
     if (auto refusal = FileSizeRefusal(static_cast<std::size_t>(size)))
         return refusal;
-    try {
-        contents.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
+    contents.bytes.reset(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    if (!contents.bytes)
         return Refusal{0, QString(text::ReasonOutOfMemory)};
-    }
-    if (file.read(contents.data(), size) != size)
+    if (file.read(contents.bytes.get(), size) != size)
         return Refusal{0, QString(text::ReasonFileUnreadable)};
+    contents.size = static_cast<std::size_t>(size);
     return std::nullopt;
 }
 
@@ -574,11 +607,11 @@ std::optional<std::vector<BYTE>> LoadFirmwareImage(CSRecordReader& reader, const
     QFile file(path);
     if (!OpenFirmwareFile(file, outcome))
         return std::nullopt;
-    std::vector<char> contents;
+    FileContents contents;
     if (auto refusal = ReadWholeFile(file, contents)) {
         Refuse(outcome, *refusal);
         return std::nullopt;
     }
     file.close();
-    return BuildFirmwareImage(reader, {contents.data(), contents.size()}, nImageLength, outcome);
+    return BuildFirmwareImage(reader, {contents.bytes.get(), contents.size}, nImageLength, outcome);
 }
