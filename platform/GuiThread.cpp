@@ -20,4 +20,12 @@ void RunOnGuiThread(const std::function<void()>& work) {
     QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
 }
 
+void PostToGuiThread(QObject* context, std::function<void()> work) {
+    if (QCoreApplication::instance() == nullptr || IsGuiThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection);
+}
+
 } // namespace platform

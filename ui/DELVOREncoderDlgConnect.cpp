@@ -152,7 +152,9 @@ void CDELVOREncoderDlg::ShowResolverMode() {
 }
 
 // Also runs on the poller's worker: the texts are made here, the widgets are written on
-// the GUI thread.
+// the GUI thread without the worker waiting for it (the poller's Stop shows what is still
+// queued). An unchanged position is not written again: its field would be laid out and
+// painted anew for nothing.
 void CDELVOREncoderDlg::ShowResolverPosition() {
     const QString position =
         QString::asprintf(text::PositionFormat.data(), DeviceData.ResolverPosition());
@@ -160,10 +162,11 @@ void CDELVOREncoderDlg::ShowResolverPosition() {
     const QString lastUpdated = QString::asprintf(
         text::LastUpdatedFormat.data(), now.time().hour(), now.time().minute(), now.time().second(),
         now.date().month(), now.date().day(), now.date().year());
-    platform::RunOnGuiThread([this, position, lastUpdated] {
+    platform::PostToGuiThread(this, [this, position, lastUpdated] {
         if (!m_editResolverPosition)
             return; // the dialog is going
-        m_editResolverPosition->setText(position);
+        if (m_editResolverPosition->text() != position)
+            m_editResolverPosition->setText(position);
         if (m_staticLastUpdated)
             m_staticLastUpdated->setText(lastUpdated);
     });

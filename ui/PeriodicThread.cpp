@@ -4,6 +4,8 @@
 #include "platform/WaitWithMessages.h"
 #include "ui/PollDeviceStatus.h"
 
+#include <QCoreApplication>
+
 namespace {
 constexpr DWORD kPollPeriodMs = 1000;
 }
@@ -62,4 +64,7 @@ void CPeriodicThread::Stop() {
         return;             // a Stop entered meanwhile has already joined it
     worker->thread->join(); // the worker has ended: this returns at once
     m_worker.reset();
+    // What the worker queued for the window before it ended is shown now, not after the
+    // caller has moved on (a position of the old device over the new one's, say).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
 }

@@ -1,8 +1,10 @@
 #include "DialogFixture.h"
 
+#include "platform/GuiThread.h"
 #include "ui/PeriodicThread.h"
 
 #include <atomic>
+#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -130,4 +132,34 @@ TEST(PeriodicThreadTest, StopAndStartEnteredDuringAStopAreSafe) {
     EXPECT_EQ(log.calls, 0);
     EXPECT_FALSE(poller.HasWorker());
     EXPECT_TRUE(poller.StartWith(&CountCall, &log, 10)) << "once stopped it starts again";
+}
+
+// The worker queues its update for the window and ends while Stop waits for it: Stop returns
+// with the update done. Queued for a window that is gone, nothing runs.
+TEST(PeriodicThreadTest, WhatTheWorkerQueuedIsDoneWhenStopReturns) {
+    struct Shared {
+        CPeriodicThread poller;
+        platform::ManualResetEvent release;
+        std::unique_ptr<QObject> window = std::make_unique<QObject>();
+        std::unique_ptr<QObject> closedWindow = std::make_unique<QObject>();
+        int shown = 0;
+        int shownOnClosed = 0;
+    } shared;
+    ASSERT_TRUE(shared.poller.StartWith(
+        [](void* context) {
+            auto& s = *static_cast<Shared*>(context);
+            s.release.Wait(std::chrono::milliseconds(-1));
+            platform::PostToGuiThread(s.closedWindow.get(), [&s] { ++s.shownOnClosed; });
+            platform::PostToGuiThread(s.window.get(), [&s] { ++s.shown; });
+            s.poller.RequestStop();
+            return 0;
+        },
+        &shared, 1000));
+    QTimer::singleShot(0, [&] {
+        shared.closedWindow.reset();
+        shared.release.Set();
+    });
+    shared.poller.Stop();
+    EXPECT_EQ(shared.shown, 1);
+    EXPECT_EQ(shared.shownOnClosed, 0);
 }
