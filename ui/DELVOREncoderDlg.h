@@ -6,6 +6,7 @@
 #include "platform/ComboBox.h"
 #include "platform/IpAddressCtrl.h"
 #include "platform/TemplateDialog.h"
+#include "platform/WallClock.h"
 #include "platform/WinTypes.h"
 #include "ui/CursorBlinkTimeout.h"
 #include "ui/PeriodicThread.h"
@@ -101,7 +102,7 @@ public:
     QPointer<QLabel> m_staticLastUpdated;
     // The local time that "Last Updated On" shows; read by the poller's worker, so it is set
     // only while no worker runs.
-    std::function<QDateTime()> m_localTime = [] { return QDateTime::currentDateTime(); };
+    std::function<QDateTime()> m_localTime = platform::LocalWallClock;
 
 protected:
     void OnSysCommand(int commandId) override;
