@@ -61,9 +61,12 @@ void CDELVOREncoderDlg::DoDataExchange() {
     m_groupResolverMode = GetDlgItem(IDC_RESOLVER_MODE_GROUP);
     m_staticLastUpdated = item<QLabel>(IDC_LAST_UPDATED);
     // Rewritten once a second: a label that paints its own background is redrawn alone,
-    // without the group box and the dialog behind it.
-    if (m_staticLastUpdated)
+    // without the group box and the dialog behind it, and one whose size is fixed (it never
+    // changes after placement) does not ask the dialog to lay itself out at each new text.
+    if (m_staticLastUpdated) {
         m_staticLastUpdated->setAutoFillBackground(true);
+        m_staticLastUpdated->setFixedSize(m_staticLastUpdated->size());
+    }
 }
 
 void CDELVOREncoderDlg::ConnectButtons() {
