@@ -448,10 +448,57 @@ std::optional<Refusal> CheckComplete(const CSRecordReader& reader, const FilePro
     return std::nullopt;
 }
 
+// The common line of a converter's file, taken in one step: a data record with data whose
+// byte count points at its LF and that continues the image right where the record before it
+// ended. False, with nothing changed, for any other line: the general path reads that one.
+bool TakeContinuingRecord(std::string_view& rest, CSRecordReader& reader, FileProgress& file,
+                          DecodedLine& decoded) {
+    if (!file.addressFixed || file.ended || rest.size() < 4 || rest[0] != 'S' || rest[1] < '1' ||
+        rest[1] > '3')
+        return false;
+    const int high = StrictDigit(rest[2]);
+    const int low = StrictDigit(rest[3]);
+    if ((high | low) < 0)
+        return false;
+    const std::size_t count = static_cast<std::size_t>(high * 16 + low);
+    const std::size_t length = 4 + 2 * count;
+    const std::size_t addressBytes = static_cast<std::size_t>(rest[1] - '0') + 1;
+    if (length > kMaxRecordLineLength || length >= rest.size() || rest[length] != '\n' ||
+        count <= addressBytes + 1)
+        return false;
+    decoded.count = 0;
+    if (!DecodeHexPairs(rest.substr(0, length), decoded) || (decoded.sum & 0xFF) != 0xFF)
+        return false;
+    DWORD address = 0;
+    for (std::size_t i = 1; i <= addressBytes; ++i)
+        address = (address << 8) | decoded.bytes[i];
+    const std::size_t dataCount = count - addressBytes - 1;
+    std::vector<BYTE>& image = *reader.m_pImage;
+    if (address != file.recordEnd || address != reader.m_dwNextAddress ||
+        std::uint64_t{address} + dataCount > kAddressSpaceEnd ||
+        std::uint64_t{reader.m_nImageLength} + dataCount > image.size())
+        return false;
+    std::memcpy(image.data() + reader.m_nImageLength, decoded.bytes.data() + 1 + addressBytes,
+                dataCount);
+    ++file.line;
+    ++file.dataRecords;
+    file.lastDataLine = file.line;
+    file.countFollowsData = false;
+    file.recordEnd = std::uint64_t{address} + dataCount;
+    reader.m_dwRecordAddress = address;
+    reader.m_nDataCount = static_cast<BYTE>(dataCount);
+    reader.m_nImageLength += static_cast<DWORD>(dataCount);
+    reader.m_dwNextAddress += static_cast<DWORD>(dataCount);
+    rest.remove_prefix(length + 1);
+    return true;
+}
+
 std::optional<Refusal> AppendRecords(CSRecordReader& reader, std::string_view contents) {
     FileProgress file;
     DecodedLine decoded;        // one buffer for every line
     while (!contents.empty()) { // every turn takes at least one character
+        if (TakeContinuingRecord(contents, reader, file, decoded))
+            continue;
         ++file.line;
         const RecordLine record = TakeRecordLine(contents, decoded);
         std::optional<Refusal> refusal;
