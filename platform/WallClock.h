@@ -5,9 +5,9 @@
 namespace platform {
 
 // The local date and time now, to the second, with the offset from UTC that applies to it.
-// The time zone is the one the process read when it first asked; unlike
-// QDateTime::currentDateTime, a reading does not look at the zone file again (one file-system
-// call per reading, for a label that changes once a second).
+// The time zone is the one the process read when it first asked. QDateTime::currentDateTime
+// asks the file system about the zone file at every reading, which is most of the cost of a
+// label that shows the time once a second.
 QDateTime LocalWallClock();
 
 } // namespace platform
