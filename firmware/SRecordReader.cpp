@@ -242,6 +242,14 @@ bool DecodeHexPairs(std::string_view line, DecodedLine& decoded) {
     return i == line.size() || StrictDigit(line[i]) >= 0;
 }
 
+// The address field of a record: `addressBytes` bytes after the count, high byte first.
+DWORD RecordAddress(const DecodedLine& decoded, std::size_t addressBytes) {
+    DWORD address = 0;
+    for (std::size_t i = 1; i <= addressBytes; ++i)
+        address = (address << 8) | decoded.bytes[i];
+    return address;
+}
+
 // Everything but a header must be a whole record: mark, type digit, count, exactly `count`
 // bytes as hex pairs, and a checksum that makes all of them sum to 0xFF in their low byte.
 RecordLine ReadRecordLine(std::string_view line, DecodedLine& decoded) {
@@ -264,8 +272,7 @@ RecordLine ReadRecordLine(std::string_view line, DecodedLine& decoded) {
         return Damaged(text::ReasonByteCount);
     if ((decoded.sum & 0xFF) != 0xFF)
         return Damaged(text::ReasonChecksum);
-    for (std::size_t i = 1; i <= layout.addressBytes; ++i)
-        record.address = (record.address << 8) | decoded.bytes[i];
+    record.address = RecordAddress(decoded, layout.addressBytes);
     record.dataCount = byteCount - layout.addressBytes - 1;
     record.dataOffset = 1 + layout.addressBytes;
     if (record.dataCount > kMaxRecordDataBytes)
@@ -395,15 +402,21 @@ bool StoreDecodedData(CSRecordReader& reader, const BYTE* data) {
     return true;
 }
 
+// A data record counts for the count records after it and moves the line a cut-short file
+// is blamed on.
+void CountDataRecord(FileProgress& file) {
+    ++file.dataRecords;
+    file.lastDataLine = file.line;
+    file.countFollowsData = false;
+}
+
 // The data was decoded with the line; it goes into the image without the text round trip
 // of StoreRecordData.
 std::optional<Refusal> AppendDataRecord(CSRecordReader& reader, FileProgress& file,
                                         const DecodedLine& decoded, const RecordLine& record) {
     if (auto refusal = CheckDataRecord(file, record))
         return refusal;
-    ++file.dataRecords;
-    file.lastDataLine = file.line;
-    file.countFollowsData = false;
+    CountDataRecord(file);
     if (record.dataCount == 0 && !file.addressFixed)
         return std::nullopt; // an empty record fixes no address
     reader.m_dwRecordAddress = record.address;
@@ -469,9 +482,7 @@ bool TakeContinuingRecord(std::string_view& rest, CSRecordReader& reader, FilePr
     decoded.count = 0;
     if (!DecodeHexPairs(rest.substr(0, length), decoded) || (decoded.sum & 0xFF) != 0xFF)
         return false;
-    DWORD address = 0;
-    for (std::size_t i = 1; i <= addressBytes; ++i)
-        address = (address << 8) | decoded.bytes[i];
+    const DWORD address = RecordAddress(decoded, addressBytes);
     const std::size_t dataCount = count - addressBytes - 1;
     std::vector<BYTE>& image = *reader.m_pImage;
     if (address != file.recordEnd || address != reader.m_dwNextAddress ||
@@ -481,9 +492,7 @@ bool TakeContinuingRecord(std::string_view& rest, CSRecordReader& reader, FilePr
     std::memcpy(image.data() + reader.m_nImageLength, decoded.bytes.data() + 1 + addressBytes,
                 dataCount);
     ++file.line;
-    ++file.dataRecords;
-    file.lastDataLine = file.line;
-    file.countFollowsData = false;
+    CountDataRecord(file);
     file.recordEnd = std::uint64_t{address} + dataCount;
     reader.m_dwRecordAddress = address;
     reader.m_nDataCount = static_cast<BYTE>(dataCount);

@@ -39,6 +39,11 @@ TEST_F(ConnectTest, FullReadOutFillsEveryFieldFromTheDevice) {
     dialog.m_localTime = [] { return QDateTime(QDate(2027, 10, 31), QTime(23, 41, 58)); };
     dialog.ShowResolverPosition();
     EXPECT_EQ(Text(IDC_LAST_UPDATED), u"Last Updated On:\n23:41:58 10/31/2027");
+    // A position that has not changed is left as it is: text the operator selected to copy
+    // stays selected.
+    dialog.m_editResolverPosition->selectAll();
+    dialog.ShowResolverPosition();
+    EXPECT_EQ(dialog.m_editResolverPosition->selectedText(), u"-19088744");
     EXPECT_TRUE(testsupport::Wire(m_sim->Requests()).startsWith(u"12:0: 2f:0: 2b:1:01 2b:1:05"));
     EXPECT_EQ(m_barAtClose, u"4/4") << "four steps on a bar of four";
     // The caption names the request under way as the bar moves.
